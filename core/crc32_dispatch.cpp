@@ -1,0 +1,63 @@
+// CRCUPDATE: picks the fastest kernel once per process and keeps it in one pointer.
+#include <atomic>
+
+#include "crc32.h"
+#include "crc32_kernels.h"
+
+namespace sw {
+namespace crc {
+namespace {
+
+// Zero-initialised, so no static constructor runs: the module may be loaded as a library.
+std::atomic<Kernel> g_kernel{nullptr};
+std::atomic<int> g_tier{-1};
+
+Tier best_tier() {
+  for (int t = kTierCount - 1; t > 0; --t)
+    if (kernel_for(static_cast<Tier>(t)) != nullptr) return static_cast<Tier>(t);
+  return Tier::kByteTable;
+}
+
+Kernel select_kernel() {
+  const Tier tier = best_tier();
+  const Kernel kernel = kernel_for(tier);
+  g_tier.store(static_cast<int>(tier), std::memory_order_relaxed);
+  g_kernel.store(kernel, std::memory_order_release);
+  return kernel;
+}
+
+}  // namespace
+
+const char* tier_name(Tier tier) {
+  switch (tier) {
+    case Tier::kByteTable: return "byte-table";
+    case Tier::kSlicing: return "slicing-by-16";
+    case Tier::kClmul128: return "pclmulqdq-128";
+    case Tier::kVpclmul256: return "vpclmulqdq-256";
+    case Tier::kVpclmul512: return "vpclmulqdq-512";
+  }
+  return "unknown";
+}
+
+Tier active_tier() {
+  if (g_kernel.load(std::memory_order_acquire) == nullptr) select_kernel();
+  return static_cast<Tier>(g_tier.load(std::memory_order_relaxed));
+}
+
+bool force_tier(Tier tier) {
+  const Kernel kernel = kernel_for(tier);
+  if (kernel == nullptr) return false;
+  g_tier.store(static_cast<int>(tier), std::memory_order_relaxed);
+  g_kernel.store(kernel, std::memory_order_release);
+  return true;
+}
+
+}  // namespace crc
+
+std::uint32_t CRCUPDATE(const void* data, std::size_t length, std::uint32_t crc) {
+  crc::Kernel kernel = crc::g_kernel.load(std::memory_order_acquire);
+  if (kernel == nullptr) kernel = crc::select_kernel();
+  return kernel(static_cast<const std::uint8_t*>(data), length, crc);
+}
+
+}  // namespace sw

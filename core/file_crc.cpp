@@ -1,0 +1,58 @@
+#include "file_crc.h"
+
+#include <new>
+
+#include "crc32.h"
+#include "text.h"
+
+namespace sw {
+namespace {
+constexpr std::align_val_t kPageAlign{4096};
+}
+
+ReadBuffer::ReadBuffer(std::size_t size)
+    : size_(size), data_(static_cast<std::uint8_t*>(::operator new[](size, kPageAlign))) {}
+
+void ReadBuffer::AlignedDelete::operator()(std::uint8_t* p) const {
+  ::operator delete[](p, kPageAlign);
+}
+
+FileChecksum checksum_file(const std::string& path, ReadBuffer& buffer, ByteProgress* progress) {
+  FileChecksum result;
+  const fs::Ops& os = fs::ops();
+  fs::Handle h = fs::kNoHandle;
+  if (!os.open_read(path, &h, &result.error)) {
+    result.readable = false;
+    return result;
+  }
+  std::uint32_t crc = kCrcInitial;
+  for (;;) {
+    std::size_t got = 0;
+    if (!os.read(h, buffer.data(), buffer.size(), &got, &result.error)) {
+      result.readable = false;
+      break;
+    }
+    if (got == 0) break;
+    crc = CRCUPDATE(buffer.data(), got, crc);
+    result.bytes += got;
+    if (progress != nullptr) progress->on_bytes(got);
+  }
+  os.close(h);
+  // A partial checksum would look like a real one in the listing: an unreadable file is 0.
+  result.crc = result.readable ? crc ^ kCrcFinalXor : 0;
+  return result;
+}
+
+std::string FILECRC(const std::string& path) {
+  ReadBuffer buffer(64 * 1024);
+  return checksum_text(checksum_file(path, buffer).crc);
+}
+
+std::int32_t FILELEN(const char* path) {
+  if (path == nullptr) return -1;
+  std::uint64_t size = 0;
+  if (!fs::ops().find_first_size(path, &size)) return -1;
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(size));
+}
+
+}  // namespace sw

@@ -1,0 +1,55 @@
+// Checksums of whole files, read in pieces through one reused buffer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "fs.h"
+
+namespace sw {
+
+// A page-aligned read buffer, allocated once and reused for every file of a run.
+class ReadBuffer {
+ public:
+  static constexpr std::size_t kDefaultSize = 512 * 1024;
+  explicit ReadBuffer(std::size_t size = kDefaultSize);
+  std::uint8_t* data() const { return data_.get(); }
+  std::size_t size() const { return size_; }
+
+ private:
+  struct AlignedDelete {
+    void operator()(std::uint8_t* p) const;
+  };
+  std::size_t size_;
+  std::unique_ptr<std::uint8_t[], AlignedDelete> data_;
+};
+
+struct FileChecksum {
+  std::uint32_t crc = 0;      // 0 (the CRC of nothing) when the file could not be read whole
+  std::uint64_t bytes = 0;    // bytes fed into the CRC
+  bool readable = true;
+  fs::SysError error;         // why, when not readable
+};
+
+// Called after every piece read, with the piece's size: progress inside large files.
+class ByteProgress {
+ public:
+  virtual ~ByteProgress() = default;
+  virtual void on_bytes(std::uint64_t count) = 0;
+};
+
+// The CRC-32 of the file's whole content. A file that cannot be opened, or fails to read
+// part-way, gives crc 0 and readable false; nothing is ever created or written.
+FileChecksum checksum_file(const std::string& path, ReadBuffer& buffer,
+                           ByteProgress* progress = nullptr);
+
+// Checksum text of the file's content; "0" when it cannot be read.
+std::string FILECRC(const std::string& path);
+
+// The low 32 bits of the size of the first entry the directory search finds for `path`,
+// read as signed; -1 for a null path or when nothing matches.
+std::int32_t FILELEN(const char* path);
+
+}  // namespace sw

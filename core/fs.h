@@ -1,0 +1,101 @@
+// The one seam between the core and the operating system. Every file-system call of the core
+// goes through the table returned by fs::ops(), so tests can make any of them fail. The POSIX
+// and Win32 tables live in fs_posix.cpp and fs_win32.cpp; exactly one is built.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sw::fs {
+
+// A file handle of the platform: a descriptor on POSIX, a HANDLE on Windows.
+using Handle = std::intptr_t;
+inline constexpr Handle kNoHandle = -1;
+
+// Why a call failed, in the system's own words.
+struct SysError {
+  long code = 0;
+  std::string message;
+};
+
+enum class EntryKind : std::uint8_t {
+  kFile,       // something to checksum: a regular file (POSIX follows symbolic links)
+  kDirectory,  // passed over
+  kOther,      // FIFOs, sockets, devices, dangling links: passed over, never opened
+};
+
+struct DirEntry {
+  std::string name;         // exactly as the system returned it
+  EntryKind kind = EntryKind::kOther;
+  std::uint64_t size = 0;   // full 64-bit size from the enumeration itself
+};
+
+struct Ops {
+  // The process's working directory (no trailing separator except at a root).
+  bool (*current_directory)(std::string* out, SysError* err);
+
+  // All entries of `folder` (which ends in the separator) except "." and "..", in the
+  // system's order. Fails when the folder cannot be enumerated.
+  bool (*list_folder)(const std::string& folder, std::vector<DirEntry>* out, SysError* err);
+
+  // True when `path` names a plain file: not a directory, and on Windows neither hidden nor
+  // system.
+  bool (*is_plain_file)(const std::string& path);
+
+  // The directory search behind FILELEN: the size of the first entry matching `path`.
+  bool (*find_first_size)(const char* path, std::uint64_t* size);
+
+  // Opens an existing file for reading, for exclusive use when nobody else has it open,
+  // otherwise shared with readers only. Never creates a file, never asks for write access,
+  // hints sequential access.
+  bool (*open_read)(const std::string& path, Handle* out, SysError* err);
+
+  // Reads up to `size` bytes; *got is 0 at the end of the file.
+  bool (*read)(Handle h, void* buffer, std::size_t size, std::size_t* got, SysError* err);
+
+  void (*close)(Handle h);
+
+  // Opens `path` for reading and writing without sharing, creating it when missing and
+  // keeping its content; when write access is refused, opens it for reading only.
+  bool (*open_update)(const std::string& path, Handle* out, bool* writable, SysError* err);
+
+  // Writes all of `data` at byte `offset`.
+  bool (*write_at)(Handle h, std::uint64_t offset, const void* data, std::size_t size,
+                   SysError* err);
+
+  // True when the folder may not be written (read-only attribute, no write permission).
+  bool (*folder_is_read_only)(const std::string& folder);
+
+  // Creates a new, empty temporary file beside `target` (same folder) for writing.
+  // Fails when `target` exists and may not be replaced.
+  bool (*create_temp_beside)(const std::string& target, Handle* out, std::string* temp_path,
+                             SysError* err);
+
+  // Appends all of `data`.
+  bool (*write)(Handle h, const void* data, std::size_t size, SysError* err);
+
+  // Forces written data to the medium.
+  bool (*flush)(Handle h, SysError* err);
+
+  // Renames `from` over `to` in one step, replacing `to`.
+  bool (*replace)(const std::string& from, const std::string& to, SysError* err);
+
+  bool (*remove)(const std::string& path);
+};
+
+// The table in use. Tests may overwrite single entries and must restore them.
+Ops& ops();
+// The platform's own table, for restoring.
+const Ops& platform_ops();
+
+// "\" on Windows, "/" elsewhere.
+char separator();
+
+// The folder path of a chosen folder: it ends in exactly the separator it needs
+// (Windows also drops blanks at both ends, which its file names never carry there).
+std::string folder_path(std::string_view chosen);
+
+}  // namespace sw::fs

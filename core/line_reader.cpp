@@ -1,0 +1,79 @@
+#include "line_reader.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace sw {
+namespace {
+constexpr char kCr = '\r';
+constexpr char kLf = '\n';
+constexpr char kEndOfFile = '\x1A';
+}  // namespace
+
+std::size_t MemorySource::fill(char* buffer, std::size_t capacity) {
+  const std::size_t n = std::min(capacity, bytes_.size());
+  std::memcpy(buffer, bytes_.data(), n);
+  bytes_.remove_prefix(n);
+  return n;
+}
+
+bool LineReader::refill() {
+  if (ended_) return false;
+  pos_ = 0;
+  end_ = source_.fill(buffer_, kChunk);
+  if (end_ == 0) ended_ = true;
+  return end_ != 0;
+}
+
+bool LineReader::has_more() {
+  if (pos_ == end_ && !refill()) return false;
+  if (buffer_[pos_] == kEndOfFile) {
+    ended_ = true;
+    pos_ = end_ = 0;
+    return false;
+  }
+  return true;
+}
+
+std::string LineReader::read_line() {
+  std::string line;
+  while (has_more()) {
+    const char* start = buffer_ + pos_;
+    const std::size_t avail = end_ - pos_;
+    // The line stops at the first CR or 0x1A of this chunk; LF is ordinary data.
+    const char* stop = std::find_if(start, start + avail,
+                                    [](char c) { return c == kCr || c == kEndOfFile; });
+    line.append(start, static_cast<std::size_t>(stop - start));
+    pos_ += static_cast<std::size_t>(stop - start);
+    if (pos_ == end_) continue;  // chunk ended inside the line
+    if (buffer_[pos_] == kEndOfFile) break;  // has_more() marks the end on the next call
+    ++pos_;                                  // the CR
+    if (has_more() && buffer_[pos_] == kLf) ++pos_;
+    break;
+  }
+  return line;
+}
+
+}  // namespace sw
+
+namespace sw {
+
+std::string_view next_line(std::string_view& rest) {
+  if (!lines_left(rest)) {
+    rest = {};
+    return {};
+  }
+  const std::size_t stop = rest.find_first_of(std::string_view("\r\x1A", 2));
+  const std::string_view line = rest.substr(0, stop);
+  if (stop == std::string_view::npos) {
+    rest = {};
+  } else if (rest[stop] == kEndOfFile) {
+    rest = rest.substr(stop);  // lines_left() is false from here on
+  } else {
+    rest.remove_prefix(stop + 1);
+    if (!rest.empty() && rest.front() == kLf) rest.remove_prefix(1);
+  }
+  return line;
+}
+
+}  // namespace sw

@@ -1,0 +1,64 @@
+#include "listing.h"
+
+#include "text.h"
+
+namespace sw {
+
+void append_entry(std::string& text, std::string_view name, std::string_view checksum) {
+  text += pad_column(name, kNameColumnWidth);
+  text += checksum;
+  text += kCrLf;
+}
+
+Listing BUILDCRCLIST(const std::string& folder_path, ListingObserver* observer) {
+  ListingObserver quiet;
+  ListingObserver& notify = observer != nullptr ? *observer : quiet;
+
+  Listing listing;
+  listing.text.reserve(4096);
+  listing.text.append(kListingHeader).append(kCrLf);
+  listing.text.append(folder_path).append(kCrLf);
+  listing.text.append(kHeaderRule).append(kCrLf);
+
+  std::vector<fs::DirEntry> entries;
+  if (!fs::ops().list_folder(folder_path, &entries, &listing.enumerate_error)) {
+    listing.enumerated = false;
+    return listing;
+  }
+
+  std::uint64_t files = 0;
+  std::uint64_t bytes = 0;
+  for (const fs::DirEntry& e : entries) {
+    if (e.kind != fs::EntryKind::kFile) continue;
+    ++files;
+    bytes += e.size;
+  }
+  notify.on_start(files, bytes);
+  listing.text.reserve(listing.text.size() + files * (kNameColumnWidth + 11));
+
+  ReadBuffer buffer;
+  std::string path = folder_path;
+  for (const fs::DirEntry& e : entries) {
+    if (e.kind != fs::EntryKind::kFile) continue;
+    notify.on_name(trim_blanks(e.name));
+    // The enumeration's own 64-bit size decides: empty files get no entry.
+    if (e.size > 0) {
+      path.resize(folder_path.size());
+      path += e.name;  // exactly as enumerated, blanks included
+      const FileChecksum sum = checksum_file(path, buffer, &notify);
+      if (!sum.readable) {
+        notify.on_unreadable(path, sum.error);
+        listing.unreadable.push_back({path, sum.error});
+      }
+      const std::string text = checksum_text(sum.crc);
+      append_entry(listing.text, e.name, text);
+      ++listing.files_listed;
+      listing.bytes += sum.bytes;
+      notify.on_checksum(text);
+    }
+    notify.on_file_finished();
+  }
+  return listing;
+}
+
+}  // namespace sw

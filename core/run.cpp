@@ -1,0 +1,52 @@
+#include "run.h"
+
+#include "save_text.h"
+
+namespace sw {
+
+RunReport run_job(RunFrontEnd& ui, Settings* settings) {
+  RunReport report;
+  std::string initial = settings != nullptr ? settings->remembered_folder() : std::string();
+  if (initial.empty()) initial = kDefaultInitialFolder;
+
+  const std::string chosen = ui.choose_folder(initial);
+  if (chosen.empty()) {
+    report.cancelled = true;
+    return report;
+  }
+  if (settings != nullptr) {
+    settings->store_folder(chosen);
+    settings->save();
+  }
+
+  report.folder_path = fs::folder_path(chosen);
+  const std::string& folder = report.folder_path;
+  report.listing = BUILDCRCLIST(folder, &ui);
+  ui.on_listing_done();
+
+  report.comparison = COMPARECRCLIST(folder, report.listing.text);
+  bool comparison_shown = false;
+  if (report.comparison.comparable && ui.ask(Question::kCompare, kCompareQuestion)) {
+    report.comparison_accepted = true;
+    const std::string path = folder + std::string(kComparisonFileName);
+    report.comparison_saved =
+        SAVETEXTFILE(path, report.comparison.text, &report.comparison_error);
+    if (report.comparison_saved) {
+      ui.show_file(path);
+      comparison_shown = true;
+    } else {
+      ui.report_write_failure(path, report.comparison_error);
+    }
+  }
+
+  const std::string listing_path = folder + std::string(kListingFileName);
+  report.listing_saved = SAVETEXTFILE(listing_path, report.listing.text, &report.listing_error);
+  if (!report.listing_saved) {
+    ui.report_write_failure(listing_path, report.listing_error);
+  } else if (!comparison_shown || ui.ask(Question::kShowListing, kShowListingQuestion)) {
+    ui.show_file(listing_path);
+  }
+  return report;
+}
+
+}  // namespace sw

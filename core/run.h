@@ -1,0 +1,54 @@
+// One run of the job, from the choice of a folder to the results on screen. The same sequence
+// serves the Windows dialog and the command line; each supplies a RunFrontEnd.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "compare.h"
+#include "fs.h"
+#include "listing.h"
+#include "settings.h"
+
+namespace sw {
+
+inline constexpr std::string_view kCompareQuestion =
+    "Existing CRC List Found, Do You Want To Compare?";
+inline constexpr std::string_view kShowListingQuestion = "Do you want to see newly generated CRCs?";
+inline constexpr std::string_view kDoneText = "Done";
+inline constexpr std::string_view kDefaultInitialFolder = "C:\\";
+
+enum class Question { kCompare, kShowListing };
+
+class RunFrontEnd : public ListingObserver {
+ public:
+  // The folder to checksum, starting the choice at `initial`; empty when the user cancels.
+  virtual std::string choose_folder(const std::string& initial) = 0;
+  // The listing is complete: both progress fields show "Done".
+  virtual void on_listing_done() {}
+  // A yes/no question; true for yes.
+  virtual bool ask(Question question, std::string_view text) = 0;
+  // Shows a file that was just written.
+  virtual void show_file(const std::string& path) = 0;
+  // An output file could not be written; the earlier one is unchanged.
+  virtual void report_write_failure(const std::string& path, const fs::SysError& error) = 0;
+};
+
+struct RunReport {
+  bool cancelled = false;
+  std::string folder_path;
+  Listing listing;
+  Comparison comparison;             // comparison.comparable tells whether one was possible
+  bool comparison_accepted = false;  // the user said yes to it
+  bool comparison_saved = false;
+  fs::SysError comparison_error;
+  bool listing_saved = false;
+  fs::SysError listing_error;
+};
+
+// Runs the job. With settings, the choice starts at the remembered folder and the chosen
+// folder is remembered before anything is checksummed; without (the command line), nothing
+// is remembered.
+RunReport run_job(RunFrontEnd& ui, Settings* settings);
+
+}  // namespace sw

@@ -1,0 +1,68 @@
+#include "settings.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "fs.h"
+#include "text.h"
+
+namespace sw {
+
+std::string start_folder_from(std::string_view working_directory, char separator) {
+  std::string folder(working_directory);
+  folder.push_back(separator);
+  const std::size_t n = folder.size();
+  if (n >= 2 && folder[n - 2] == separator) folder.pop_back();
+  return folder;
+}
+
+void Settings::determine_start_folder() {
+  std::string cwd;
+  fs::SysError err;
+  if (!fs::ops().current_directory(&cwd, &err)) cwd.clear();
+  start_folder_ = start_folder_from(cwd, fs::separator());
+}
+
+void Settings::load() {
+  const fs::Ops& os = fs::ops();
+  const std::string path = file_path();
+  if (!os.is_plain_file(path)) return;
+  fs::Handle h = fs::kNoHandle;
+  bool writable = false;
+  fs::SysError err;
+  if (!os.open_update(path, &h, &writable, &err)) return;
+  std::size_t filled = 0;
+  while (filled < record_.size()) {
+    std::size_t got = 0;
+    if (!os.read(h, record_.data() + filled, record_.size() - filled, &got, &err) || got == 0)
+      break;
+    filled += got;
+  }
+  os.close(h);
+}
+
+std::string Settings::remembered_folder() const {
+  const auto end = std::find(record_.begin(), record_.end(), '\0');
+  return std::string(trim_blanks(std::string_view(record_.data(), end - record_.begin())));
+}
+
+void Settings::store_folder(std::string_view folder) {
+  const std::string_view trimmed = trim_blanks(folder);
+  const std::size_t n = std::min(trimmed.size(), record_.size());
+  std::memcpy(record_.data(), trimmed.data(), n);
+  std::fill(record_.begin() + static_cast<std::ptrdiff_t>(n), record_.end(), kBlank);
+}
+
+bool Settings::save() const {
+  const fs::Ops& os = fs::ops();
+  if (os.folder_is_read_only(start_folder_)) return false;
+  fs::Handle h = fs::kNoHandle;
+  bool writable = false;
+  fs::SysError err;
+  if (!os.open_update(file_path(), &h, &writable, &err)) return false;
+  const bool written = writable && os.write_at(h, 0, record_.data(), record_.size(), &err);
+  os.close(h);
+  return written;
+}
+
+}  // namespace sw

@@ -1,0 +1,38 @@
+#include "text.h"
+
+namespace sw {
+
+std::string_view trim_blanks(std::string_view text) {
+  const auto first = text.find_first_not_of(kBlank);
+  if (first == std::string_view::npos) return {};
+  const auto last = text.find_last_not_of(kBlank);
+  return text.substr(first, last - first + 1);
+}
+
+std::string pad_column(std::string_view text, int width) {
+  const std::size_t w = width < 0 ? 0 : static_cast<std::size_t>(width);
+  const std::string_view trimmed = trim_blanks(text);
+  if (trimmed.size() > w) return std::string(trimmed.substr(0, w));
+  std::string out(trimmed);
+  out.push_back(kBlank);  // always one blank, so a text of exactly `width` bytes gets width + 1
+  if (out.size() < w) out.append(w - out.size(), kBlank);
+  return out;
+}
+
+std::string PADOUT(std::string& text, int width) {
+  text = pad_column(text, width);
+  return text;
+}
+
+std::string checksum_text(std::uint32_t value) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  char buf[8];
+  int n = 0;
+  do {
+    buf[7 - n++] = kDigits[value & 0xFu];
+    value >>= 4;
+  } while (value != 0);
+  return std::string(buf + 8 - n, static_cast<std::size_t>(n));
+}
+
+}  // namespace sw

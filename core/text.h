@@ -1,0 +1,27 @@
+// Text rules shared by the listing, the comparison and the settings: byte strings, blanks
+// (0x20 only) trimmed at the two ends, the column rule, the checksum text form.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace sw {
+
+inline constexpr char kBlank = ' ';
+inline constexpr std::string_view kCrLf = "\r\n";
+
+// Removes leading and trailing blanks; tabs, NULs and every other byte stay.
+std::string_view trim_blanks(std::string_view text);
+
+// The column rule: the trimmed text cut to `width` bytes when longer, otherwise followed by
+// one blank and then blanks up to `width` bytes. A negative width counts as 0.
+std::string pad_column(std::string_view text, int width);
+
+// pad_column that also stores its result back into the caller's variable.
+std::string PADOUT(std::string& text, int width);
+
+// Upper-case hexadecimal without leading zeros; "0" for zero.
+std::string checksum_text(std::uint32_t value);
+
+}  // namespace sw
