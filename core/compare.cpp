@@ -62,10 +62,14 @@ struct EntryIndex {
 
 std::string_view status_text(Status status) {
   switch (status) {
-    case Status::kSkipped: return "Skipped";
-    case Status::kOk: return "OK";
-    case Status::kMismatch: return "CRC Missmatch";
-    case Status::kNotFound: return "Not Found in This Folder";
+    case Status::kSkipped:
+      return "Skipped";
+    case Status::kOk:
+      return "OK";
+    case Status::kMismatch:
+      return "CRC Missmatch";
+    case Status::kNotFound:
+      return "Not Found in This Folder";
   }
   return {};
 }

@@ -30,11 +30,16 @@ Kernel select_kernel() {
 
 const char* tier_name(Tier tier) {
   switch (tier) {
-    case Tier::kByteTable: return "byte-table";
-    case Tier::kSlicing: return "slicing-by-16";
-    case Tier::kClmul128: return "pclmulqdq-128";
-    case Tier::kVpclmul256: return "vpclmulqdq-256";
-    case Tier::kVpclmul512: return "vpclmulqdq-512";
+    case Tier::kByteTable:
+      return "byte-table";
+    case Tier::kSlicing:
+      return "slicing-by-16";
+    case Tier::kClmul128:
+      return "pclmulqdq-128";
+    case Tier::kVpclmul256:
+      return "vpclmulqdq-256";
+    case Tier::kVpclmul512:
+      return "vpclmulqdq-512";
   }
   return "unknown";
 }

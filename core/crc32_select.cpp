@@ -5,9 +5,12 @@ namespace sw::crc {
 
 Kernel kernel_for(Tier tier) {
   switch (tier) {
-    case Tier::kByteTable: return &update_bytewise;
-    case Tier::kSlicing: return &update_slicing;
-    default: return nullptr;  // vector kernels come with their own CPU checks
+    case Tier::kByteTable:
+      return &update_bytewise;
+    case Tier::kSlicing:
+      return &update_slicing;
+    default:
+      return nullptr;  // vector kernels come with their own CPU checks
   }
 }
 

@@ -27,10 +27,10 @@ class ReadBuffer {
 };
 
 struct FileChecksum {
-  std::uint32_t crc = 0;      // 0 (the CRC of nothing) when the file could not be read whole
-  std::uint64_t bytes = 0;    // bytes fed into the CRC
+  std::uint32_t crc = 0;    // 0 (the CRC of nothing) when the file could not be read whole
+  std::uint64_t bytes = 0;  // bytes fed into the CRC
   bool readable = true;
-  fs::SysError error;         // why, when not readable
+  fs::SysError error;  // why, when not readable
 };
 
 // Called after every piece read, with the piece's size: progress inside large files.

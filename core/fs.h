@@ -28,9 +28,9 @@ enum class EntryKind : std::uint8_t {
 };
 
 struct DirEntry {
-  std::string name;         // exactly as the system returned it
+  std::string name;  // exactly as the system returned it
   EntryKind kind = EntryKind::kOther;
-  std::uint64_t size = 0;   // full 64-bit size from the enumeration itself
+  std::uint64_t size = 0;  // full 64-bit size from the enumeration itself
 };
 
 struct Ops {

@@ -52,11 +52,15 @@ bool posix_list_folder(const std::string& folder, std::vector<DirEntry>* out, Sy
     DirEntry entry;
     entry.name = d->d_name;
     switch (d->d_type) {
-      case DT_DIR: entry.kind = EntryKind::kDirectory; break;
+      case DT_DIR:
+        entry.kind = EntryKind::kDirectory;
+        break;
       case DT_FIFO:
       case DT_SOCK:
       case DT_CHR:
-      case DT_BLK: entry.kind = EntryKind::kOther; break;
+      case DT_BLK:
+        entry.kind = EntryKind::kOther;
+        break;
       default: {  // regular files need their size; links and unknown types their target
         struct stat st {};
         if (::fstatat(dfd, d->d_name, &st, 0) == 0) {
@@ -135,8 +139,8 @@ bool write_all(int fd, const char* p, std::size_t size, const std::uint64_t* off
                SysError* err) {
   std::uint64_t pos = offset != nullptr ? *offset : 0;
   while (size > 0) {
-    const ssize_t n = offset != nullptr ? ::pwrite(fd, p, size, static_cast<off_t>(pos))
-                                        : ::write(fd, p, size);
+    const ssize_t n =
+        offset != nullptr ? ::pwrite(fd, p, size, static_cast<off_t>(pos)) : ::write(fd, p, size);
     if (n < 0) {
       if (errno == EINTR) continue;
       return fail(err, errno);
@@ -192,24 +196,42 @@ bool posix_replace(const std::string& from, const std::string& to, SysError* err
   return ::rename(from.c_str(), to.c_str()) == 0 ? true : fail(err, errno);
 }
 
-bool posix_remove(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool posix_remove(const std::string& path) {
+  return ::unlink(path.c_str()) == 0;
+}
 
 constexpr Ops kPosixOps = {
-    &posix_current_directory, &posix_list_folder,   &posix_is_plain_file,
-    &posix_find_first_size,   &posix_open_read,     &posix_read,
-    &posix_close,             &posix_open_update,   &posix_write_at,
-    &posix_folder_is_read_only, &posix_create_temp_beside, &posix_write,
-    &posix_flush,             &posix_replace,       &posix_remove,
+    &posix_current_directory,
+    &posix_list_folder,
+    &posix_is_plain_file,
+    &posix_find_first_size,
+    &posix_open_read,
+    &posix_read,
+    &posix_close,
+    &posix_open_update,
+    &posix_write_at,
+    &posix_folder_is_read_only,
+    &posix_create_temp_beside,
+    &posix_write,
+    &posix_flush,
+    &posix_replace,
+    &posix_remove,
 };
 
 constinit Ops g_ops = kPosixOps;
 
 }  // namespace
 
-Ops& ops() { return g_ops; }
-const Ops& platform_ops() { return kPosixOps; }
+Ops& ops() {
+  return g_ops;
+}
+const Ops& platform_ops() {
+  return kPosixOps;
+}
 
-char separator() { return '/'; }
+char separator() {
+  return '/';
+}
 
 std::string folder_path(std::string_view chosen) {
   std::string path(chosen);

@@ -41,11 +41,11 @@ std::string LineReader::read_line() {
     const char* start = buffer_ + pos_;
     const std::size_t avail = end_ - pos_;
     // The line stops at the first CR or 0x1A of this chunk; LF is ordinary data.
-    const char* stop = std::find_if(start, start + avail,
-                                    [](char c) { return c == kCr || c == kEndOfFile; });
+    const char* stop =
+        std::find_if(start, start + avail, [](char c) { return c == kCr || c == kEndOfFile; });
     line.append(start, static_cast<std::size_t>(stop - start));
     pos_ += static_cast<std::size_t>(stop - start);
-    if (pos_ == end_) continue;  // chunk ended inside the line
+    if (pos_ == end_) continue;              // chunk ended inside the line
     if (buffer_[pos_] == kEndOfFile) break;  // has_more() marks the end on the next call
     ++pos_;                                  // the CR
     if (has_more() && buffer_[pos_] == kLf) ++pos_;

@@ -56,6 +56,8 @@ namespace sw {
 std::string_view next_line(std::string_view& rest);
 
 // True while a line is left in `rest`.
-inline bool lines_left(std::string_view rest) { return !rest.empty() && rest.front() != '\x1A'; }
+inline bool lines_left(std::string_view rest) {
+  return !rest.empty() && rest.front() != '\x1A';
+}
 
 }  // namespace sw

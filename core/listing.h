@@ -38,11 +38,11 @@ struct UnreadableFile {
 };
 
 struct Listing {
-  std::string text;              // the header lines and one entry per file, each ending CR LF
+  std::string text;  // the header lines and one entry per file, each ending CR LF
   std::uint64_t files_listed = 0;
   std::uint64_t bytes = 0;
   std::vector<UnreadableFile> unreadable;
-  bool enumerated = true;        // false when the folder could not be enumerated
+  bool enumerated = true;  // false when the folder could not be enumerated
   fs::SysError enumerate_error;
 };
 

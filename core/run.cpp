@@ -29,8 +29,7 @@ RunReport run_job(RunFrontEnd& ui, Settings* settings) {
   if (report.comparison.comparable && ui.ask(Question::kCompare, kCompareQuestion)) {
     report.comparison_accepted = true;
     const std::string path = folder + std::string(kComparisonFileName);
-    report.comparison_saved =
-        SAVETEXTFILE(path, report.comparison.text, &report.comparison_error);
+    report.comparison_saved = SAVETEXTFILE(path, report.comparison.text, &report.comparison_error);
     if (report.comparison_saved) {
       ui.show_file(path);
       comparison_shown = true;

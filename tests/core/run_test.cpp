@@ -1,0 +1,160 @@
+#include "run.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "fs_fault.h"
+#include "temp_folder.h"
+
+namespace sw {
+namespace {
+
+using test::TempFolder;
+
+// Plays the user: a folder to choose and the answers to give, and records what it was shown.
+class ScriptedFrontEnd : public RunFrontEnd {
+ public:
+  std::string folder;
+  std::deque<bool> answers;
+
+  std::vector<std::string> events;
+  std::string initial_seen;
+  std::string name_label, crc_label;
+
+  std::string choose_folder(const std::string& initial) override {
+    initial_seen = initial;
+    events.push_back("choose");
+    return folder;
+  }
+  void on_name(std::string_view name) override { name_label = name; }
+  void on_checksum(std::string_view text) override { crc_label = text; }
+  void on_listing_done() override { name_label = crc_label = std::string(kDoneText); }
+  bool ask(Question, std::string_view text) override {
+    events.push_back("ask " + std::string(text));
+    if (answers.empty()) ADD_FAILURE() << "unexpected question: " << text;
+    const bool yes = !answers.empty() && answers.front();
+    if (!answers.empty()) answers.pop_front();
+    return yes;
+  }
+  void show_file(const std::string& path) override { events.push_back("show " + path); }
+  void report_write_failure(const std::string& path, const fs::SysError& e) override {
+    events.push_back("failed " + path + ": " + e.message);
+  }
+};
+
+const std::string kCompareAsk = "ask Existing CRC List Found, Do You Want To Compare?";
+const std::string kShowAsk = "ask Do you want to see newly generated CRCs?";
+
+class RunTest : public ::testing::Test {
+ protected:
+  RunTest() {
+    ui.folder = dir.path().string();
+    settings.set_start_folder(start.folder_path());
+    test::write_bytes(dir.file("a.txt"), "123456789");
+  }
+  std::string listing() const { return dir.file("File CRCs.TXT"); }
+  std::string comparison() const { return dir.file("CRC Comparison.TXT"); }
+  void first_run() {
+    ScriptedFrontEnd quiet;
+    quiet.folder = ui.folder;
+    run_job(quiet, nullptr);
+  }
+
+  TempFolder dir, start;
+  Settings settings;
+  ScriptedFrontEnd ui;
+};
+
+TEST_F(RunTest, CancelChangesNothing) {
+  ui.folder.clear();
+  ui.name_label = "before";
+  const RunReport r = run_job(ui, &settings);
+  EXPECT_TRUE(r.cancelled);
+  EXPECT_EQ(ui.initial_seen, "C:\\");
+  EXPECT_EQ(ui.events, std::vector<std::string>{"choose"});
+  EXPECT_EQ(ui.name_label, "before");
+  EXPECT_FALSE(test::exists(start.file("Checksum.def")));
+  EXPECT_FALSE(test::exists(listing()));
+}
+
+TEST_F(RunTest, FirstRunRemembersWritesAndShowsTheListing) {
+  const RunReport r = run_job(ui, &settings);
+  EXPECT_EQ(ui.events, (std::vector<std::string>{"choose", "show " + listing()}));
+  EXPECT_EQ(ui.name_label, "Done");
+  EXPECT_EQ(ui.crc_label, "Done");
+  EXPECT_TRUE(r.listing_saved);
+  EXPECT_EQ(r.folder_path, dir.folder_path());
+  EXPECT_EQ(test::read_bytes(start.file("Checksum.def")).substr(0, ui.folder.size()), ui.folder);
+  EXPECT_EQ(settings.remembered_folder(), ui.folder);
+
+  ScriptedFrontEnd again;
+  again.folder.clear();
+  run_job(again, &settings);
+  EXPECT_EQ(again.initial_seen, ui.folder);  // the next choice starts where this one ended
+}
+
+TEST_F(RunTest, YesThenYesShowsComparisonThenListing) {
+  first_run();
+  ui.answers = {true, true};
+  const RunReport r = run_job(ui, &settings);
+  EXPECT_EQ(ui.events, (std::vector<std::string>{"choose", kCompareAsk, "show " + comparison(),
+                                                 kShowAsk, "show " + listing()}));
+  EXPECT_TRUE(r.comparison_saved);
+  EXPECT_NE(test::read_bytes(comparison()).find("OK\r\n"), std::string::npos);
+}
+
+TEST_F(RunTest, YesThenNoShowsOnlyTheComparisonButStillWritesTheListing) {
+  first_run();
+  test::write_bytes(dir.file("b.txt"), "new file");
+  ui.answers = {true, false};
+  run_job(ui, &settings);
+  EXPECT_EQ(ui.events,
+            (std::vector<std::string>{"choose", kCompareAsk, "show " + comparison(), kShowAsk}));
+  EXPECT_NE(test::read_bytes(listing()).find("b.txt"), std::string::npos);
+}
+
+TEST_F(RunTest, NoKeepsTheOlderComparisonAndShowsTheListingAtOnce) {
+  first_run();
+  test::write_bytes(comparison(), "older comparison");
+  ui.answers = {false};
+  run_job(ui, &settings);
+  EXPECT_EQ(ui.events, (std::vector<std::string>{"choose", kCompareAsk, "show " + listing()}));
+  EXPECT_EQ(test::read_bytes(comparison()), "older comparison");
+}
+
+TEST_F(RunTest, EarlierFileThatIsNotAListingIsReplacedWithoutAQuestion) {
+  test::write_bytes(listing(), "my own notes\r\n");
+  run_job(ui, &settings);
+  EXPECT_EQ(ui.events, (std::vector<std::string>{"choose", "show " + listing()}));
+  EXPECT_EQ(test::read_bytes(listing()).rfind("File CRCs For Folder:", 0), 0u);
+}
+
+TEST_F(RunTest, WriteFailuresAreReportedAndTheFilesAreNotShown) {
+  first_run();
+  const std::string before = test::read_bytes(listing());
+  test::write_bytes(dir.file("b.txt"), "changes the listing");
+  test::FsOverride fault;
+  fault.ops().flush = [](fs::Handle, fs::SysError* e) { return test::inject(e, "disk full"); };
+  ui.answers = {true};
+  const RunReport r = run_job(ui, &settings);
+  EXPECT_EQ(ui.events, (std::vector<std::string>{"choose", kCompareAsk,
+                                                 "failed " + comparison() + ": disk full",
+                                                 "failed " + listing() + ": disk full"}));
+  EXPECT_FALSE(r.listing_saved);
+  EXPECT_FALSE(r.comparison_saved);
+  EXPECT_EQ(test::read_bytes(listing()), before);
+  EXPECT_FALSE(test::exists(comparison()));
+}
+
+TEST_F(RunTest, WithoutSettingsNothingIsRemembered) {
+  const RunReport r = run_job(ui, nullptr);
+  EXPECT_TRUE(r.listing_saved);
+  EXPECT_EQ(ui.initial_seen, "C:\\");
+  EXPECT_FALSE(test::exists(start.file("Checksum.def")));
+}
+
+}  // namespace
+}  // namespace sw

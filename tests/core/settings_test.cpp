@@ -1,0 +1,102 @@
+#include "settings.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "fs_fault.h"
+#include "temp_folder.h"
+
+namespace sw {
+namespace {
+
+using test::TempFolder;
+
+std::string record_text(const Settings& s) {
+  return std::string(s.record().data(), 256);
+}
+
+class SettingsTest : public ::testing::Test {
+ protected:
+  SettingsTest() { settings.set_start_folder(dir.folder_path()); }
+  std::string file() const { return dir.file("Checksum.def"); }
+  TempFolder dir;
+  Settings settings;
+};
+
+TEST(StartFolder, OneSeparatorAndOnlyTheLastPairCollapsed) {
+  EXPECT_EQ(start_folder_from("C:\\Tools", '\\'), "C:\\Tools\\");
+  EXPECT_EQ(start_folder_from("C:\\", '\\'), "C:\\");
+  EXPECT_EQ(start_folder_from("\\\\server\\share", '\\'), "\\\\server\\share\\");
+  EXPECT_EQ(start_folder_from("/", '/'), "/");
+  EXPECT_EQ(start_folder_from("/home/u", '/'), "/home/u/");
+}
+
+TEST_F(SettingsTest, NoFileMeansNothingRemembered) {
+  settings.load();
+  EXPECT_EQ(settings.remembered_folder(), "");
+  EXPECT_EQ(record_text(settings), std::string(256, '\0'));
+}
+
+TEST_F(SettingsTest, RememberedFolderStopsAtNulAndDropsBlanks) {
+  test::write_bytes(file(), std::string(256, '\0'));
+  settings.load();
+  EXPECT_EQ(settings.remembered_folder(), "");
+  test::write_bytes(file(), std::string(256, ' '));
+  settings.load();
+  EXPECT_EQ(settings.remembered_folder(), "");
+  test::write_bytes(file(), "  D:\\Work  " + std::string(245, '\0'));
+  settings.load();
+  EXPECT_EQ(settings.remembered_folder(), "D:\\Work");
+  test::write_bytes(file(), "\tD:\\Tab ");
+  Settings fresh;
+  fresh.set_start_folder(dir.folder_path());
+  fresh.load();
+  EXPECT_EQ(fresh.remembered_folder(), "\tD:\\Tab");
+}
+
+TEST_F(SettingsTest, ShortFileThenChoiceThenExitRoundTrip) {
+  test::write_bytes(file(), "D:\\Work");
+  settings.load();
+  EXPECT_EQ(settings.remembered_folder(), "D:\\Work");
+  ASSERT_TRUE(settings.save());  // Exit before any choice: the missing bytes are NUL
+  EXPECT_EQ(test::read_bytes(file()), "D:\\Work" + std::string(249, '\0'));
+  settings.store_folder("  E:\\Data ");
+  ASSERT_TRUE(settings.save());
+  EXPECT_EQ(test::read_bytes(file()), "E:\\Data" + std::string(249, ' '));
+}
+
+TEST_F(SettingsTest, LongFilesKeepTheirTailAndLongFoldersAreCut) {
+  const std::string tail(44, 'T');
+  test::write_bytes(file(), std::string(256, 'x') + tail);
+  settings.load();
+  EXPECT_EQ(settings.remembered_folder(), std::string(256, 'x'));
+  const std::string longpath = "C:\\" + std::string(300, 'p');
+  settings.store_folder(longpath);
+  EXPECT_EQ(record_text(settings), longpath.substr(0, 256));
+  ASSERT_TRUE(settings.save());
+  EXPECT_EQ(test::read_bytes(file()), longpath.substr(0, 256) + tail);
+}
+
+TEST_F(SettingsTest, NoFileSavesTwoHundredFiftySixNuls) {
+  ASSERT_TRUE(settings.save());
+  EXPECT_EQ(test::read_bytes(file()), std::string(256, '\0'));
+}
+
+TEST_F(SettingsTest, ReadOnlyStartFolderIsNeverWrittenButTheRecordRemembers) {
+  test::FsOverride fault;
+  fault.ops().folder_is_read_only = [](const std::string&) { return true; };
+  settings.store_folder("D:\\Chosen");
+  EXPECT_FALSE(settings.save());
+  EXPECT_FALSE(test::exists(file()));
+  EXPECT_EQ(settings.remembered_folder(), "D:\\Chosen");
+}
+
+TEST_F(SettingsTest, FolderNamedLikeTheFileCountsAsAbsent) {
+  std::filesystem::create_directory(dir.path() / "Checksum.def");
+  settings.load();
+  EXPECT_EQ(settings.remembered_folder(), "");
+}
+
+}  // namespace
+}  // namespace sw

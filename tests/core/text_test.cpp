@@ -1,0 +1,122 @@
+#include "text.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "line_reader.h"
+
+namespace sw {
+namespace {
+
+using namespace std::string_literals;
+
+TEST(Trim, OnlyBlanksAtTheEndsGo) {
+  EXPECT_EQ(trim_blanks("  ab  "), "ab");
+  EXPECT_EQ(trim_blanks("\tab\t"), "\tab\t");
+  EXPECT_EQ(trim_blanks(" a b "), "a b");
+  EXPECT_EQ(trim_blanks("    "), "");
+  EXPECT_EQ(trim_blanks(" \0x "s), "\0x"s);
+}
+
+TEST(Padout, ColumnRuleAndWriteBack) {
+  std::string v = "  ab  ";
+  EXPECT_EQ(PADOUT(v, 5), "ab   ");
+  EXPECT_EQ(v, "ab   ");
+  v = "abcde";
+  EXPECT_EQ(PADOUT(v, 5), "abcde ");  // exactly the width: one blank more
+  v = "abcdef";
+  EXPECT_EQ(PADOUT(v, 5), "abcde");
+  v = "";
+  EXPECT_EQ(PADOUT(v, 3), "   ");
+  v = "";
+  EXPECT_EQ(PADOUT(v, 0), " ");
+  v = "x";
+  EXPECT_EQ(PADOUT(v, 0), "");
+  v = "a\0b"s;
+  EXPECT_EQ(PADOUT(v, 4), "a\0b "s);
+}
+
+TEST(Padout, NegativeWidthActsAsZero) {
+  std::string v = "abc";
+  EXPECT_EQ(PADOUT(v, -5), "");
+  v = "";
+  EXPECT_EQ(PADOUT(v, -1), " ");
+}
+
+// A source that hands out one byte per fill, to put every line end across a chunk boundary.
+class TrickleSource final : public ByteSource {
+ public:
+  explicit TrickleSource(std::string bytes) : bytes_(std::move(bytes)) {}
+  std::size_t fill(char* buffer, std::size_t) override {
+    if (pos_ == bytes_.size()) return 0;
+    buffer[0] = bytes_[pos_++];
+    return 1;
+  }
+
+ private:
+  std::string bytes_;
+  std::size_t pos_ = 0;
+};
+
+std::vector<std::string> lines_streamed(ByteSource& source) {
+  LineReader reader(source);
+  std::vector<std::string> out;
+  while (reader.has_more()) out.push_back(reader.read_line());
+  return out;
+}
+
+std::vector<std::string> lines_in_memory(std::string_view text) {
+  std::vector<std::string> out;
+  while (lines_left(text)) out.emplace_back(next_line(text));
+  return out;
+}
+
+struct LineCase {
+  std::string input;
+  std::vector<std::string> lines;
+};
+
+TEST(LineRules, StreamedAndInMemoryReadersAgreeOnEveryRule) {
+  const std::vector<LineCase> cases = {
+      {"a\r\nb\r\n", {"a", "b"}},
+      {"a\rb\r", {"a", "b"}},        // CR alone ends a line
+      {"a\nb\r\nc", {"a\nb", "c"}},  // a lone LF stays inside the line
+      {"a\r\n\r\nb", {"a", "", "b"}},
+      {"a\r\nb\x1A"
+       "c\r\nd\r\n",
+       {"a", "b"}},  // 0x1A ends the file
+      {"\x1A"
+       "abc",
+       {}},
+      {"", {}},
+      {"a\r\r\nb", {"a", "", "b"}},
+      {"x\r\n\n", {"x", "\n"}},  // the LF after CR LF is the next line's
+  };
+  for (const auto& c : cases) {
+    MemorySource whole(c.input);
+    TrickleSource trickle(c.input);
+    EXPECT_EQ(lines_streamed(whole), c.lines) << c.input;
+    EXPECT_EQ(lines_streamed(trickle), c.lines) << c.input;
+    EXPECT_EQ(lines_in_memory(c.input), c.lines) << c.input;
+  }
+}
+
+TEST(LineRules, ReadingPastTheEndGivesEmptyLines) {
+  MemorySource source("only\r\n");
+  LineReader reader(source);
+  EXPECT_EQ(reader.read_line(), "only");
+  EXPECT_FALSE(reader.has_more());
+  EXPECT_EQ(reader.read_line(), "");
+  EXPECT_EQ(reader.read_line(), "");
+}
+
+TEST(LineRules, LongLinesSpanManyChunks) {
+  const std::string long_line(200000, 'q');
+  const std::string input = long_line + "\r\nend";
+  MemorySource source(input);
+  EXPECT_EQ(lines_streamed(source), (std::vector<std::string>{long_line, "end"}));
+}
+
+}  // namespace
+}  // namespace sw
