@@ -1,0 +1,89 @@
+#include "progress.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cinttypes>
+
+namespace sw::cli {
+
+std::string human_bytes(std::uint64_t bytes) {
+  static const char* const kUnits[] = {"B", "KiB", "MiB", "GiB", "TiB", "PiB"};
+  if (bytes < 1024) return std::to_string(bytes) + " B";
+  double v = static_cast<double>(bytes);
+  int unit = 0;
+  while (v >= 1024 && unit < 5) {
+    v /= 1024;
+    ++unit;
+  }
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.1f %s", v, kUnits[unit]);
+  return buf;
+}
+
+std::string progress_line(const ProgressState& s, std::size_t width) {
+  char head[160];
+  const double rate = s.seconds > 0 ? static_cast<double>(s.bytes_done) / s.seconds : 0;
+  std::snprintf(head, sizeof head, "%" PRIu64 "/%" PRIu64 " files  %s/%s  %s/s  ", s.files_done,
+                s.files_total, human_bytes(s.bytes_done).c_str(),
+                human_bytes(s.bytes_total).c_str(),
+                human_bytes(static_cast<std::uint64_t>(rate)).c_str());
+  std::string line = head;
+  line += s.name;
+  for (char& c : line)
+    if (static_cast<unsigned char>(c) < 0x20) c = '?';  // a name must not move the cursor
+  if (line.size() > width) line.resize(width);
+  return line;
+}
+
+ProgressLine::ProgressLine(std::FILE* out, bool enabled)
+    : out_(out), enabled_(enabled), start_(std::chrono::steady_clock::now()) {}
+
+void ProgressLine::set_totals(std::uint64_t files, std::uint64_t bytes) {
+  state_.files_total = files;
+  state_.bytes_total = bytes;
+  draw(true);
+}
+
+void ProgressLine::set_name(std::string_view name) {
+  name_ = name;
+  draw(false);
+}
+
+void ProgressLine::add_bytes(std::uint64_t n) {
+  state_.bytes_done += n;
+  draw(false);
+}
+
+void ProgressLine::file_done() {
+  ++state_.files_done;
+  draw(false);
+}
+
+double ProgressLine::elapsed_seconds() const {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+}
+
+void ProgressLine::draw(bool force) {
+  if (!enabled_) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (!force && now - last_draw_ < std::chrono::milliseconds(100)) return;
+  last_draw_ = now;
+  struct winsize ws {};
+  std::size_t width = 80;
+  if (::ioctl(::fileno(out_), TIOCGWINSZ, &ws) == 0 && ws.ws_col > 1) width = ws.ws_col - 1;
+  state_.seconds = elapsed_seconds();
+  state_.name = name_;
+  std::fprintf(out_, "\r\033[K%s", progress_line(state_, width).c_str());
+  std::fflush(out_);
+  shown_ = true;
+}
+
+void ProgressLine::clear() {
+  if (!shown_) return;
+  std::fputs("\r\033[K", out_);
+  std::fflush(out_);
+  shown_ = false;
+}
+
+}  // namespace sw::cli

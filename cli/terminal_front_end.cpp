@@ -1,0 +1,68 @@
+#include "terminal_front_end.h"
+
+#include <iostream>
+
+#include "viewer.h"
+
+namespace sw::cli {
+
+TerminalFrontEnd::TerminalFrontEnd(const Options& options, bool stdin_is_terminal,
+                                   bool stderr_is_terminal)
+    : options_(options),
+      interactive_(stdin_is_terminal),
+      progress_(stderr, stderr_is_terminal && !options.quiet) {}
+
+std::string TerminalFrontEnd::choose_folder(const std::string&) {
+  return options_.folder;
+}
+
+void TerminalFrontEnd::on_start(std::uint64_t files, std::uint64_t bytes) {
+  progress_.set_totals(files, bytes);
+}
+void TerminalFrontEnd::on_name(std::string_view name) {
+  progress_.set_name(name);
+}
+void TerminalFrontEnd::on_bytes(std::uint64_t count) {
+  progress_.add_bytes(count);
+}
+void TerminalFrontEnd::on_file_finished() {
+  progress_.file_done();
+}
+void TerminalFrontEnd::on_listing_done() {
+  progress_.clear();
+}
+
+void TerminalFrontEnd::on_unreadable(const std::string& path, const fs::SysError& error) {
+  progress_.clear();
+  std::cerr << "sumwright: warning: cannot read " << path << ": " << error.message
+            << " (listed with checksum 0)\n";
+}
+
+bool TerminalFrontEnd::ask(Question question, std::string_view text) {
+  if (question == Question::kCompare && options_.compare.has_value()) return *options_.compare;
+  // Without a viewer the listing is only named, so there is nothing to decline.
+  if (question == Question::kShowListing && !options_.open) return true;
+  if (!interactive_) return true;
+  std::cerr << text << " [Y/n] " << std::flush;
+  std::string answer;
+  if (!std::getline(std::cin, answer)) return true;
+  return !(answer.starts_with('n') || answer.starts_with('N'));
+}
+
+void TerminalFrontEnd::show_file(const std::string& path) {
+  std::cout << "Wrote " << path << '\n' << std::flush;
+  if (!options_.open) return;
+  std::string error;
+  if (!start_viewer(path, &error))
+    std::cerr << "sumwright: cannot start " << viewer_program() << " on " << path << ": " << error
+              << '\n';
+}
+
+void TerminalFrontEnd::report_write_failure(const std::string& path, const fs::SysError& error) {
+  write_failed_ = true;
+  progress_.clear();
+  std::cerr << "sumwright: cannot write " << path << ": " << error.message
+            << " (any earlier file is unchanged)\n";
+}
+
+}  // namespace sw::cli

@@ -1,0 +1,40 @@
+// The run's front end on a terminal: the folder comes from the command line, progress and
+// questions go to standard error, written files are printed or opened.
+#pragma once
+
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "options.h"
+#include "progress.h"
+#include "run.h"
+
+namespace sw::cli {
+
+class TerminalFrontEnd final : public RunFrontEnd {
+ public:
+  TerminalFrontEnd(const Options& options, bool stdin_is_terminal, bool stderr_is_terminal);
+
+  std::string choose_folder(const std::string& initial) override;
+  void on_start(std::uint64_t files, std::uint64_t bytes) override;
+  void on_name(std::string_view name) override;
+  void on_bytes(std::uint64_t count) override;
+  void on_file_finished() override;
+  void on_unreadable(const std::string& path, const fs::SysError& error) override;
+  void on_listing_done() override;
+  bool ask(Question question, std::string_view text) override;
+  void show_file(const std::string& path) override;
+  void report_write_failure(const std::string& path, const fs::SysError& error) override;
+
+  double elapsed_seconds() const { return progress_.elapsed_seconds(); }
+  bool write_failed() const { return write_failed_; }
+
+ private:
+  const Options& options_;
+  bool interactive_;
+  ProgressLine progress_;
+  bool write_failed_ = false;
+};
+
+}  // namespace sw::cli
