@@ -1,4 +1,5 @@
 // sumwright: the folder checksum job on the command line.
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,6 +41,13 @@ int main(int argc, char** argv) {
   }
   if (!S_ISDIR(st.st_mode)) {
     std::cerr << "sumwright: " << options.folder << ": " << std::strerror(ENOTDIR) << '\n';
+    return kExitTrouble;
+  }
+  // A folder we may not list would give an empty listing that looks like a real one.
+  if (DIR* dir = ::opendir(options.folder.c_str())) {
+    ::closedir(dir);
+  } else {
+    std::cerr << "sumwright: " << options.folder << ": " << std::strerror(errno) << '\n';
     return kExitTrouble;
   }
 
