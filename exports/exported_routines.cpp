@@ -1,0 +1,146 @@
+// The ten routines other programs call, standard-call and unmangled; sumwright.def exports
+// them under their plain names. Strings come in as the address of the caller's BSTR variable
+// (GETMULTIPLEFILES' initial folder as the BSTR itself). Nothing may leave these functions as
+// an exception: every body is guarded and answers the empty or zero result instead, which is
+// also the answer to a null where a variable's address belongs.
+
+#include <windows.h>
+// after windows.h, which it needs
+#include <oleauto.h>
+
+#include <cstdint>
+#include <string>
+
+#include "bstr.h"
+#include "colour.h"
+#include "dialogs_win32.h"
+#include "file_crc.h"
+#include "file_dialog.h"
+#include "multi_file_dialog.h"
+#include "notepad.h"
+#include "text.h"
+
+namespace {
+
+BSTR empty_result() {
+  return sw::new_bstr({});
+}
+
+// Writes the value back only when it changed, so untouched variables keep their own string.
+void write_back(BSTR* variable, const std::string& before, const std::string& after) {
+  if (after != before) sw::store_bstr(variable, after);
+}
+
+// SHOWOPEN, SHOWSAVE and SHOWSAVEB share their arguments and differ only inside.
+using ShowRoutine = std::string (*)(const sw::FileDialogPlatform&, std::uint32_t, std::string&,
+                                    std::string_view, std::string&);
+
+BSTR call_show_routine(ShowRoutine routine, std::uint32_t owner, BSTR* filter, BSTR* title,
+                       BSTR* initial_folder) {
+  if (filter == nullptr || title == nullptr || initial_folder == nullptr) return empty_result();
+  try {
+    const std::string filter_before = sw::bstr_bytes(*filter);
+    const std::string folder_before = sw::bstr_bytes(*initial_folder);
+    std::string filter_text = filter_before;
+    std::string folder = folder_before;
+    const std::string chosen =
+        routine(sw::win32_file_dialogs(), owner, filter_text, sw::bstr_bytes(*title), folder);
+    write_back(filter, filter_before, filter_text);
+    write_back(initial_folder, folder_before, folder);
+    return sw::new_bstr(chosen);
+  } catch (...) {
+    return empty_result();
+  }
+}
+
+}  // namespace
+
+extern "C" {
+
+float __stdcall CHOOSESTEP(const float* first, const float* second) {
+  if (first == nullptr || second == nullptr) return 0.0f;
+  return sw::CHOOSESTEP(*first, *second);
+}
+
+std::int32_t __stdcall FILELEN(const char* path) {
+  try {
+    return sw::FILELEN(path);
+  } catch (...) {
+    return -1;
+  }
+}
+
+std::int32_t __stdcall GETMULTIPLEFILES(std::uint32_t owner, BSTR initial_folder, BSTR* selection) {
+  if (selection == nullptr) return 0;
+  try {
+    std::string chosen = sw::bstr_bytes(*selection);
+    const std::int32_t count = sw::GETMULTIPLEFILES(sw::win32_file_dialogs(), owner,
+                                                    sw::bstr_bytes(initial_folder), chosen);
+    if (count != 0) sw::store_bstr(selection, chosen);
+    return count;
+  } catch (...) {
+    return 0;
+  }
+}
+
+std::uint32_t __stdcall HLSTORGB(float hue, float lightness, float saturation) {
+  return sw::HLSTORGB(hue, lightness, saturation);
+}
+
+BSTR __stdcall PADOUT(BSTR* text, const std::int32_t* width) {
+  if (text == nullptr || width == nullptr) return empty_result();
+  try {
+    std::string value = sw::bstr_bytes(*text);
+    const std::string result = sw::PADOUT(value, *width);
+    sw::store_bstr(text, result);
+    return sw::new_bstr(result);
+  } catch (...) {
+    return empty_result();
+  }
+}
+
+std::int32_t __stdcall SHELLTONOTEPAD(BSTR* path) {
+  if (path == nullptr) return 0;
+  try {
+    return sw::ui::shell_to_notepad(sw::bstr_bytes(*path));
+  } catch (...) {
+    return 0;
+  }
+}
+
+BSTR __stdcall SHOWOPEN(std::uint32_t owner, BSTR* filter, BSTR* title, BSTR* initial_folder) {
+  return call_show_routine(&sw::SHOWOPEN, owner, filter, title, initial_folder);
+}
+
+BSTR __stdcall SHOWSAVE(std::uint32_t owner, BSTR* filter, BSTR* title, BSTR* initial_folder) {
+  return call_show_routine(&sw::SHOWSAVE, owner, filter, title, initial_folder);
+}
+
+BSTR __stdcall SHOWSAVEA(std::uint32_t owner, BSTR* filter, BSTR* file_name, BSTR* title,
+                         BSTR* initial_folder) {
+  if (filter == nullptr || file_name == nullptr || title == nullptr || initial_folder == nullptr) {
+    return empty_result();
+  }
+  try {
+    const std::string filter_before = sw::bstr_bytes(*filter);
+    const std::string folder_before = sw::bstr_bytes(*initial_folder);
+    const std::string name_before = sw::bstr_bytes(*file_name);
+    std::string filter_text = filter_before;
+    std::string folder = folder_before;
+    std::string name = name_before;
+    const std::string chosen = sw::SHOWSAVEA(sw::win32_file_dialogs(), owner, filter_text, name,
+                                             sw::bstr_bytes(*title), folder);
+    write_back(filter, filter_before, filter_text);
+    write_back(initial_folder, folder_before, folder);
+    write_back(file_name, name_before, name);
+    return sw::new_bstr(chosen);
+  } catch (...) {
+    return empty_result();
+  }
+}
+
+BSTR __stdcall SHOWSAVEB(std::uint32_t owner, BSTR* filter, BSTR* title, BSTR* initial_folder) {
+  return call_show_routine(&sw::SHOWSAVEB, owner, filter, title, initial_folder);
+}
+
+}  // extern "C"

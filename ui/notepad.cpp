@@ -1,0 +1,51 @@
+#include "notepad.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace sw::ui {
+namespace {
+
+constexpr UINT kWindowsDirectoryBufferSize = 250;
+constexpr char kNotepadCommand[] = "\\notepad.exe ";
+constexpr char kFailureText[] = "Cannot Start Notepad";
+constexpr char kFailureTitle[] = "Notepad not found";
+
+std::string windows_directory() {
+  char buffer[kWindowsDirectoryBufferSize];
+  const UINT n = GetWindowsDirectoryA(buffer, kWindowsDirectoryBufferSize);
+  // 0 is failure; a value past the buffer is the size it would have needed.
+  if (n == 0 || n >= kWindowsDirectoryBufferSize) return {};
+  return std::string(buffer, n);
+}
+
+}  // namespace
+
+std::int32_t shell_to_notepad(std::string_view path) {
+  bool started = false;
+  try {
+    std::string command_line = windows_directory();
+    command_line += kNotepadCommand;
+    command_line.append(path);
+
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(STARTUPINFOA);  // 68 bytes
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWMAXIMIZED;
+    PROCESS_INFORMATION process{};
+    // CreateProcessA may write into the command line, so it gets the string's own buffer.
+    started = CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, FALSE,
+                             NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup, &process) != 0;
+    if (started) {
+      CloseHandle(process.hThread);
+      CloseHandle(process.hProcess);
+    }
+  } catch (...) {
+    started = false;
+  }
+  if (!started) MessageBoxA(nullptr, kFailureText, kFailureTitle, MB_OK | MB_ICONEXCLAMATION);
+  return 0;
+}
+
+}  // namespace sw::ui
