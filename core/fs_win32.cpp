@@ -164,10 +164,17 @@ void win_close(Handle h) {
 
 bool win_open_update(const std::string& path, Handle* out, bool* writable, SysError* err) {
   QuietErrors quiet;
-  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  // A read-only file is only read, as Windows insists; some file systems would let a
+  // privileged user write it anyway.
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  const bool read_only =
+      attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  HANDLE h = INVALID_HANDLE_VALUE;
+  if (!read_only)
+    h = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                      FILE_ATTRIBUTE_NORMAL, nullptr);
   *writable = h != INVALID_HANDLE_VALUE;
-  if (h == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_ACCESS_DENIED)
+  if (read_only || (h == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_ACCESS_DENIED))
     h = ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                       nullptr);
   if (h == INVALID_HANDLE_VALUE) return fail_last(err);

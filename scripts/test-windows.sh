@@ -1,0 +1,326 @@
+#!/usr/bin/env bash
+# Tests the Windows program of a 32-bit Windows build under Wine, on a virtual display:
+#   1. the core's unit tests and the Win32 layer's unit tests, as Windows programs;
+#   2. end-to-end runs of the real Sumwright.exe, driven by sumwright_e2e_driver.exe in the
+#      same Wine session (windows found by class and title, buttons pressed with WM_COMMAND,
+#      label texts read with WM_GETTEXT), with the files checked byte for byte afterwards;
+#   3. a screenshot of the main window after a run: BUILD_DIR/sumwright-main-window.png.
+# One throw-away Wine prefix inside the build folder; every wait is bounded.
+#   scripts/test-windows.sh BUILD_DIR
+set -uo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+if [[ ${1:-} != --on-display ]]; then
+  if [[ $# -ne 1 ]]; then
+    echo "usage: $0 BUILD_DIR" >&2
+    exit 2
+  fi
+  build=$(cd "$1" && pwd)
+  for file in ui/Sumwright.exe tests/core/core_tests.exe tests/win32/win32_tests.exe \
+    tests/e2e/sumwright_e2e_driver.exe; do
+    [[ -f $build/$file ]] || { echo "missing $build/$file: build the Windows tree first" >&2; exit 1; }
+  done
+  exec timeout 580 xvfb-run -a -s "-screen 0 1024x768x24" "$0" --on-display "$build"
+fi
+
+build=$2
+run=$build/windows-tests
+source "$root/scripts/wine-env.sh"
+trap wine_stop EXIT
+
+app=$build/ui/Sumwright.exe
+driver=$build/tests/e2e/sumwright_e2e_driver.exe
+failures=()
+
+note() { printf '%s\n' "$*"; }
+failed() {
+  failures+=("$1")
+  note "FAIL $1${2:+: $2}"
+}
+
+rm -rf "$run"
+mkdir -p "$run"
+wine_prefix_init "$run/prefix" || exit 1
+
+# Wine draws the window frames itself in a desktop of its own (there is no window manager on
+# the virtual display), so the screenshot shows the caption and the close box.
+wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+wine_stop
+# Drive T: holds every test folder: a short path, so the folder browser expands to the
+# pre-selected folder quickly, and nothing outside it can be chosen by mistake.
+drive=$run/drive-t
+mkdir -p "$drive"
+ln -sfn "$drive" "$WINEPREFIX/dosdevices/t:"
+
+# ---------------------------------------------------------------- unit tests
+note "--- core_tests.exe"
+(cd "$run" && timeout 240 wine "$build/tests/core/core_tests.exe" --gtest_brief=1) ||
+  failed core_tests
+note "--- win32_tests.exe"
+(cd "$run" && timeout 120 wine "$build/tests/win32/win32_tests.exe" --gtest_brief=1) ||
+  failed win32_tests
+
+# ---------------------------------------------------------------- end-to-end helpers
+# CRC-32 text of a file (upper-case hex, no leading zeros), from gzip's trailer.
+crc_of() {
+  local hex
+  hex=$(gzip -c <"$1" | tail -c8 | head -c4 | od -An -tx4 | tr -d ' \n' | tr a-f A-F)
+  hex=$(printf '%s' "$hex" | sed 's/^0*//')
+  printf '%s' "${hex:-0}"
+}
+
+# The name column: the name and blanks up to 40 bytes (one blank at least).
+entry() { printf '%-39s %s\r\n' "$1" "$2"; }
+
+# Expected listing of a folder, entry lines sorted (the enumeration order is the system's).
+rule=-----------------------------------------
+expected_listing() {
+  local folder=$1 winfolder=$2 name
+  printf 'File CRCs For Folder:\r\n%s\r\n%s\r\n' "$winfolder" "$rule"
+  while IFS= read -r name; do
+    [[ -f $folder/$name && -s $folder/$name ]] || continue
+    entry "$name" "$(crc_of "$folder/$name")"
+  done < <(ls -A "$folder") | LC_ALL=C sort
+  printf '\r\n'
+}
+
+# A listing file with its entry lines sorted, for comparing with expected_listing.
+sorted_listing() {
+  local file=$1 lines
+  lines=$(wc -l <"$file")
+  head -n 3 "$file"
+  sed -n "4,$((lines - 1))p" "$file" | LC_ALL=C sort
+  tail -n 1 "$file"
+}
+
+# Case folder T:\NAME with its start folder T:\NAME-start holding "Checksum.def".
+new_case() {
+  case_name=$1
+  data=$drive/$case_name
+  start=$drive/$case_name-start
+  mkdir -p "$data" "$start"
+  printf 'T:\\%s' "$case_name" >"$start/Checksum.def"
+  cp "$start/Checksum.def" "$run/$case_name.def-before"
+}
+
+# Starts Sumwright.exe in the case's start folder.
+start_app() {
+  (cd "$start" && exec timeout 150 wine "$app") &
+  app_pid=$!
+}
+
+# Runs driver steps against the running program; the first step finds its window.
+steps() {
+  local log=$run/$case_name.log
+  if (cd "$run" && timeout 140 wine "$driver" wait-main "$@") >>"$log" 2>&1; then
+    return 0
+  fi
+  sed 's/^/    /' "$log"
+  failed "$case_name" "driver: $(grep '^FAIL' "$log" | tail -n 1)"
+  wineserver -k >/dev/null 2>&1
+  return 1
+}
+
+# Waits (bounded) for the program to end and checks that its exit code is 0.
+finish_app() {
+  local rc
+  for _ in $(seq 1 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+  if kill -0 "$app_pid" 2>/dev/null; then
+    failed "$case_name" "Sumwright.exe did not end"
+    wineserver -k >/dev/null 2>&1
+    wait "$app_pid" 2>/dev/null
+    return 1
+  fi
+  wait "$app_pid"
+  rc=$?
+  # Notepad outlives the program; none may be left over for the next case.
+  timeout 20 wine "$driver" no-notepad=300 >/dev/null 2>&1 || true
+  [[ $rc -eq 0 ]] || { failed "$case_name" "exit code $rc"; return 1; }
+  return 0
+}
+
+# The common case: start, all steps, end.
+drive_app() {
+  start_app
+  steps "$@" || { wait "$app_pid" 2>/dev/null; return 1; }
+  finish_app
+}
+
+check() {  # check DESCRIPTION COMMAND...
+  local what=$1
+  shift
+  if "$@"; then note "  ok   $what"; else failed "$case_name" "$what"; fi
+}
+
+same_file() { cmp -s "$1" "$2"; }
+same_text() { cmp -s "$1" <(printf '%s' "$2"); }
+settings_is() {  # settings_is FILE TEXT PAD: TEXT filled to 256 bytes with PAD (blank or nul)
+  local expected=$run/expected.def
+  printf '%s' "$2" >"$expected"
+  if [[ $3 == blank ]]; then
+    printf "%$((256 - ${#2}))s" '' >>"$expected"
+  else
+    head -c $((256 - ${#2})) /dev/zero >>"$expected"
+  fi
+  cmp -s "$1" "$expected"
+}
+listing_ok() { cmp -s <(sorted_listing "$data/File CRCs.TXT") "$run/$case_name.expected"; }
+
+Y='Existing CRC List Found, Do You Want To Compare?'
+Y2='Do you want to see newly generated CRCs?'
+
+# ---------------------------------------------------------------- end-to-end cases
+note "--- cancel, Esc, odd notifications, then the close box during a run"
+new_case cancel
+printf 'hello' >"$data/a.txt"
+if drive_app label=1003\|File label=1004\|CRC label=1005 label=1006 \
+  click=1001 browser=cancel label=1005 label=1006 enabled=1001\|1 \
+  key-escape command=2\|0 command=1001\|5 no-browser=1500 command=1002\|2 sleep=500 alive \
+  click=1001 wait-browser enabled=1001\|0 enabled=1002\|0 \
+  click=1001 command=1002\|0 sleep=1000 browsers=1 alive \
+  close-box sleep=800 alive browser=cancel gone=10000; then
+  check "nothing written" test ! -e "$data/File CRCs.TXT"
+  check "Checksum.def unchanged by cancel and close box" same_file "$start/Checksum.def" "$run/cancel.def-before"
+fi
+
+note "--- Exit without a run rewrites Checksum.def as 256 bytes"
+new_case exit
+if drive_app click=1002 gone=10000; then
+  check "Checksum.def is the folder and 248 NULs" settings_is "$start/Checksum.def" 'T:\exit' nul
+fi
+
+note "--- first run: listing written and shown, labels Done, screenshot"
+new_case first
+printf 'hello' >"$data/a.txt"
+printf '123456789' >"$data/b.bin"
+head -c 100000 /dev/urandom >"$data/random.dat"
+: >"$data/empty.txt"
+printf 'x' >"$data/.hidden"  # Wine shows dot files as hidden: listed all the same
+mkdir "$data/sub"
+expected_listing "$data" 'T:\first\' >"$run/first.expected"
+start_app
+if steps click=1001 wait-browser enabled=1001\|0 enabled=1002\|0 browser=ok\|first \
+  notepad=File\ CRCs.TXT no-box=Tallywick\|500 label=1005\|Done label=1006\|Done \
+  enabled=1001\|1 enabled=1002\|1 client-size sleep=500 rect; then
+  geometry=$(sed -n 's/^rect \([-0-9]*\) \([-0-9]*\) \([0-9]*\) \([0-9]*\).*/\3x\4+\1+\2/p' "$run/first.log")
+  shot=$build/sumwright-main-window.png
+  import -window root -crop "$geometry" +repage "$shot" && note "  screenshot $shot ($geometry)"
+  # "File" and its name in pure blue, "CRC" and its checksum in pure red.
+  colour_pixels() { convert "$shot" -format %c histogram:info:- | sed -n "s/^ *\([0-9]*\):.*$1.*/\1/p"; }
+  check "blue labels in the screenshot" test "$(colour_pixels '#0000FF')" -gt 20
+  check "red labels in the screenshot" test "$(colour_pixels '#FF0000')" -gt 20
+  steps close-box gone=10000 && finish_app
+else
+  wait "$app_pid" 2>/dev/null
+fi
+check "listing as expected" listing_ok
+check "the run saved Checksum.def, the close box kept it" settings_is "$start/Checksum.def" 'T:\first' blank
+
+# An earlier listing of a.txt (unchanged), b.txt (changed since), gone.txt (deleted) and the
+# two output files; c.txt is new.
+earlier_case() {
+  new_case "$1"
+  printf 'hello' >"$data/a.txt"
+  printf 'changed' >"$data/b.txt"
+  printf 'new' >"$data/c.txt"
+  {
+    printf 'File CRCs For Folder:\r\nT:\\%s\\\r\n%s\r\n' "$1" "$rule"
+    entry a.txt "$(crc_of "$data/a.txt")"
+    entry b.txt 1234ABCD
+    entry gone.txt 99
+    entry 'File CRCs.TXT' 5
+    entry 'CRC Comparison.TXT' 6
+    printf '\r\n'
+  } >"$data/File CRCs.TXT"
+  cp "$data/File CRCs.TXT" "$run/$1.earlier"
+  expected_listing "$data" "T:\\$1\\" >"$run/$1.expected"
+  {
+    printf 'Comparison listing for Folder \r\nT:\\%s\\\r\n%s\r\n' "$1" "$rule"
+    printf '%-70s%s\r\n' "$(entry a.txt "$(crc_of "$data/a.txt")" | tr -d '\r\n' | sed 's/ *$//')" OK
+    printf '%-70s%s\r\n' "$(entry b.txt 1234ABCD | tr -d '\r\n')" 'CRC Missmatch'
+    printf '%-70s%s\r\n' "$(entry gone.txt 99 | tr -d '\r\n')" 'Not Found in This Folder'
+    printf '%-70s%s\r\n' "$(entry 'File CRCs.TXT' 5 | tr -d '\r\n')" Skipped
+    printf '%-70s%s\r\n' "$(entry 'CRC Comparison.TXT' 6 | tr -d '\r\n')" Skipped
+    printf '\r\n'
+  } >"$run/$1.comparison"
+}
+
+note "--- earlier listing, Yes then Yes"
+earlier_case yes-yes
+if drive_app click=1001 browser=ok\|yes-yes box=Tallywick\|"$Y"\|yes \
+  notepad=CRC\ Comparison.TXT box=Tallywick\|"$Y2"\|yes notepad=File\ CRCs.TXT \
+  label=1005\|Done click=1002 gone=10000; then
+  check "comparison written" same_file "$data/CRC Comparison.TXT" "$run/yes-yes.comparison"
+  check "listing replaced" listing_ok
+  check "Exit saved Checksum.def" settings_is "$start/Checksum.def" 'T:\yes-yes' blank
+fi
+
+note "--- earlier listing, Yes then No"
+earlier_case yes-no
+if drive_app click=1001 browser=ok\|yes-no box=Tallywick\|"$Y"\|yes \
+  notepad=CRC\ Comparison.TXT box=Tallywick\|"$Y2"\|no no-notepad=2000 click=1002 gone=10000; then
+  check "comparison written" same_file "$data/CRC Comparison.TXT" "$run/yes-no.comparison"
+  check "listing replaced" listing_ok
+fi
+
+note "--- earlier listing, No"
+earlier_case no
+printf 'older comparison' >"$data/CRC Comparison.TXT"
+expected_listing "$data" 'T:\no\' >"$run/no.expected"
+if drive_app click=1001 browser=ok\|no box=Tallywick\|"$Y"\|no notepad=File\ CRCs.TXT \
+  no-box=Tallywick\|1000 click=1002 gone=10000; then
+  check "older comparison kept" same_text "$data/CRC Comparison.TXT" 'older comparison'
+  check "listing replaced" listing_ok
+fi
+
+note "--- an earlier file that is not a listing"
+new_case other
+printf 'hello' >"$data/a.txt"
+printf 'Not a listing\r\n' >"$data/File CRCs.TXT"
+expected_listing "$data" 'T:\other\' >"$run/other.expected"
+if drive_app click=1001 browser=ok\|other notepad=File\ CRCs.TXT no-box=Tallywick\|1000 \
+  click=1002 gone=10000; then
+  check "replaced by the new listing" listing_ok
+fi
+
+note "--- listing cannot be written: box, no Notepad, file unchanged"
+new_case readonly-listing
+printf 'hello' >"$data/a.txt"
+printf 'Kept as it is' >"$data/File CRCs.TXT"
+chmod 444 "$data/File CRCs.TXT"  # Wine shows it with the read-only attribute
+if drive_app click=1001 browser=ok\|readonly-listing \
+  box=Tallywick\|"~T:\\readonly-listing\\File CRCs.TXT"\|ok no-notepad=2000 \
+  label=1005\|Done enabled=1001\|1 click=1002 gone=10000; then
+  check "earlier file unchanged" same_text "$data/File CRCs.TXT" 'Kept as it is'
+fi
+chmod 644 "$data/File CRCs.TXT"
+
+note "--- comparison cannot be written: box, listing still written and shown"
+earlier_case readonly-comparison
+printf 'older comparison' >"$data/CRC Comparison.TXT"
+chmod 444 "$data/CRC Comparison.TXT"
+if drive_app click=1001 browser=ok\|readonly-comparison box=Tallywick\|"$Y"\|yes \
+  box=Tallywick\|"~CRC Comparison.TXT"\|ok notepad=File\ CRCs.TXT no-box=Tallywick\|1000 \
+  click=1002 gone=10000; then
+  check "older comparison unchanged" same_text "$data/CRC Comparison.TXT" 'older comparison'
+  check "listing written" grep -q '^a.txt ' "$data/File CRCs.TXT"
+fi
+chmod 644 "$data/CRC Comparison.TXT"
+
+note "--- 20,000 files: the window keeps answering and shows changing names"
+new_case many
+for ((i = 0; i < 20000; i++)); do printf '%d' "$i" >"$data/file$i.txt"; done
+if drive_app click=1001 browser=ok\|many names-change=30000\|5 notepad=File\ CRCs.TXT\|120000 \
+  label=1005\|Done click=1002 gone=10000; then
+  check "20,000 entries" test "$(grep -c '^file' "$data/File CRCs.TXT")" -eq 20000
+  check "an entry is right" grep -q "^file12345.txt  *$(crc_of "$data/file12345.txt")"$'\r'"\$" "$data/File CRCs.TXT"
+fi
+
+# ---------------------------------------------------------------- summary
+if ((${#failures[@]} > 0)); then
+  note "Windows tests FAILED: ${failures[*]}"
+  exit 1
+fi
+note "Windows tests passed"

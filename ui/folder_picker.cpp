@@ -1,0 +1,71 @@
+#include "folder_picker.h"
+
+#include <shlobj.h>
+
+#include "selection_rules.h"
+
+namespace sw::ui {
+namespace {
+
+// Folders only from the file system, new-style browser with an edit box, files listed too.
+constexpr UINT kBrowseFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN | BIF_RETURNFSANCESTORS |
+                              BIF_USENEWUI | BIF_BROWSEINCLUDEFILES;
+static_assert(kBrowseFlags == 0x405B);
+
+// Selecting an empty floppy or CD drive must not bring up the system's "insert a disk" box.
+DWORD quiet_attributes(const char* path) {
+  const UINT previous = ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  const DWORD attributes = ::GetFileAttributesA(path);
+  ::SetErrorMode(previous);
+  return attributes;
+}
+
+}  // namespace
+
+int CALLBACK BROWSEFOLDERCALLBACK(HWND browser, UINT message, LPARAM param, LPARAM data) {
+  switch (message) {
+    case BFFM_INITIALIZED:
+      ::SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, data);
+      // Without an owner the browser may open behind other windows.
+      ::SetForegroundWindow(browser);
+      ::ShowWindow(browser, SW_RESTORE);
+      break;
+    case BFFM_SELCHANGED: {
+      const auto item = reinterpret_cast<PCIDLIST_ABSOLUTE>(param);
+      char path[MAX_PATH] = {};
+      if (item != nullptr) ::SHGetPathFromIDListA(item, path);
+      const DWORD attributes = path[0] != '\0' ? quiet_attributes(path) : INVALID_FILE_ATTRIBUTES;
+      if (selection_rejected(item != nullptr, path, attributes)) {
+        ::SendMessageA(browser, BFFM_ENABLEOK, 0, 0);
+        ::MessageBeep(0);
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  return 0;
+}
+
+std::string BROWSEFOLDER(HWND owner, const std::string& title, const std::string& initial) {
+  // The browser reads the start folder through lParam while it runs; `initial` outlives it.
+  BROWSEINFOA request = {};
+  request.hwndOwner = owner;
+  request.pidlRoot = nullptr;
+  request.pszDisplayName = nullptr;
+  request.lpszTitle = title.c_str();
+  request.ulFlags = kBrowseFlags;
+  request.lpfn = &BROWSEFOLDERCALLBACK;
+  request.lParam = reinterpret_cast<LPARAM>(initial.c_str());
+  request.iImage = 0;
+
+  const PIDLIST_ABSOLUTE item = ::SHBrowseForFolderA(&request);
+  if (item == nullptr) return {};
+  char path[MAX_PATH] = {};
+  std::string chosen;
+  if (::SHGetPathFromIDListA(item, path)) chosen = path;
+  ::CoTaskMemFree(item);
+  return chosen;
+}
+
+}  // namespace sw::ui

@@ -1,0 +1,22 @@
+// The folder choice: the shell's folder browser, pre-selected and guarded.
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <string>
+
+namespace sw::ui {
+
+// Shows the browser (owner may be null) with `title` above the tree and `initial` selected.
+// Returns the chosen folder's path (a trailing "\" only at a drive root), or "" when the user
+// cancels or the choice has no file-system path.
+std::string BROWSEFOLDER(HWND owner, const std::string& title, const std::string& initial);
+
+// The browser's callback: pre-selects the folder whose text `data` points to, and disables OK
+// with a beep for every selection that may not be chosen. Always 0.
+int CALLBACK BROWSEFOLDERCALLBACK(HWND browser, UINT message, LPARAM param, LPARAM data);
+
+}  // namespace sw::ui
