@@ -20,5 +20,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 if [[ ! -d $WINEPREFIX ]]; then
   mkdir -p "$(dirname "$WINEPREFIX")"
   wineboot -i >/dev/null 2>&1
+  # The server started by wineboot has no display driver; let it end before the window opens.
+  wineserver -w
 fi
 exec wine "$build/ui/Sumwright.exe"
