@@ -1,5 +1,7 @@
 #include "compare.h"
 
+#include <algorithm>
+#include <functional>
 #include <unordered_set>
 
 #include "line_reader.h"
@@ -10,6 +12,7 @@ namespace sw {
 namespace {
 
 constexpr int kHeaderLines = 3;
+constexpr std::uint64_t kReserveLimit = 128u << 20;
 
 // Streams an open file into the line reader and remembers a read error.
 class FileSource final : public ByteSource {
@@ -40,22 +43,82 @@ bool is_own_output(std::string_view name) {
   return name == kListingFileName || name == kComparisonFileName;
 }
 
-// The entries of this run's listing, looked up by name column and by whole trimmed line.
-struct EntryIndex {
-  std::unordered_set<std::string_view> names;
-  std::unordered_set<std::string_view> lines;
-  std::vector<std::string_view> ordered_names;
+// The entries of this run's listing, looked up by name column. A name column is nearly always
+// unique; when two long names cut to the same column, their whole lines are kept for lookup too.
+// An earlier listing may have ten times as many lines as the folder has files, so the lookup is
+// a flat open-addressing table: most lookups miss and touch one cell.
+class EntryIndex {
+ public:
+  struct Entry {
+    std::string_view name;
+    std::string_view line;  // the first line with this name column
+    bool shared = false;    // more lines have this name column
+    bool in_earlier = false;
+  };
 
   explicit EntryIndex(std::string_view listing) {
+    std::vector<std::string_view> lines;
     for (int i = 0; i < kHeaderLines && lines_left(listing); ++i) next_line(listing);
     while (lines_left(listing)) {
       const std::string_view line = trim_blanks(next_line(listing));
-      if (line.empty()) continue;
+      if (!line.empty()) lines.push_back(line);
+    }
+    std::size_t capacity = 16;
+    while (capacity < lines.size() + lines.size() / 2) capacity *= 2;  // at most two thirds full
+    cells_.resize(capacity);
+    mask_ = capacity - 1;
+    entries_.reserve(lines.size());
+    for (const std::string_view line : lines) {
       const std::string_view name = name_column(line);
-      if (names.insert(name).second) ordered_names.push_back(name);
-      lines.insert(line);
+      const std::size_t hash = hash_of(name);
+      Cell& cell = cell_for(name, hash);
+      if (cell.entry == 0) {
+        entries_.push_back({name, line});
+        cell = {static_cast<std::uint32_t>(hash), static_cast<std::uint32_t>(entries_.size())};
+        continue;
+      }
+      Entry& first = entries_[cell.entry - 1];
+      if (!first.shared) shared_lines_.insert(first.line);
+      first.shared = true;
+      shared_lines_.insert(line);
     }
   }
+
+  // The entry with this name column, or null.
+  Entry* find(std::string_view name) {
+    const Cell& cell = cell_for(name, hash_of(name));
+    return cell.entry == 0 ? nullptr : &entries_[cell.entry - 1];
+  }
+
+  bool has_line(const Entry& entry, std::string_view line) const {
+    return entry.line == line || (entry.shared && shared_lines_.contains(line));
+  }
+
+  const std::vector<Entry>& entries() const { return entries_; }
+
+ private:
+  // Eight bytes, so that the table of a large folder stays in the cache.
+  struct Cell {
+    std::uint32_t hash = 0;   // the low bits of the name's hash
+    std::uint32_t entry = 0;  // 1 + index into entries_; 0 for an empty cell
+  };
+
+  static std::size_t hash_of(std::string_view name) { return std::hash<std::string_view>{}(name); }
+
+  // The cell holding `name`, or the empty cell where it would go.
+  Cell& cell_for(std::string_view name, std::size_t hash) {
+    for (std::size_t i = hash & mask_;; i = (i + 1) & mask_) {
+      Cell& cell = cells_[i];
+      if (cell.entry == 0 ||
+          (cell.hash == static_cast<std::uint32_t>(hash) && entries_[cell.entry - 1].name == name))
+        return cell;
+    }
+  }
+
+  std::vector<Entry> entries_;  // in listing order
+  std::vector<Cell> cells_;
+  std::size_t mask_ = 0;
+  std::unordered_set<std::string_view> shared_lines_;
 };
 
 }  // namespace
@@ -95,20 +158,26 @@ Comparison COMPARECRCLIST(const std::string& folder_path, std::string_view new_l
   reader.read_line();  // the earlier folder path and the rule are not examined
   reader.read_line();
 
-  const EntryIndex now(new_listing);
-  std::unordered_set<std::string> old_names;
+  // A listing entry becomes a result line of about twice its length; growing the text in steps
+  // would copy it over and over.
+  std::uint64_t earlier_size = 0;
+  if (os.find_first_size(earlier.c_str(), &earlier_size))
+    result.text.reserve(result.text.size() +
+                        static_cast<std::size_t>(std::min(earlier_size, kReserveLimit) * 2));
+  EntryIndex now(new_listing);
   while (reader.has_more()) {
     const std::string raw = reader.read_line();
     const std::string_view old_line = trim_blanks(raw);
     if (old_line.empty()) continue;
     const std::string_view old_name = name_column(old_line);
+    EntryIndex::Entry* found = now.find(old_name);
+    if (found != nullptr) found->in_earlier = true;
     Status status = Status::kNotFound;
     if (is_own_output(old_name)) {
       status = Status::kSkipped;
-    } else if (now.names.contains(old_name)) {
-      status = now.lines.contains(old_line) ? Status::kOk : Status::kMismatch;
+    } else if (found != nullptr) {
+      status = now.has_line(*found, old_line) ? Status::kOk : Status::kMismatch;
     }
-    old_names.emplace(old_name);
     result.text += pad_column(old_line, kStatusColumnWidth);
     result.text += status_text(status);
     result.text += kCrLf;
@@ -120,9 +189,8 @@ Comparison COMPARECRCLIST(const std::string& folder_path, std::string_view new_l
   if (result.read_failed) result.read_error = source.error();
   os.close(h);
 
-  for (const std::string_view name : now.ordered_names)
-    if (!is_own_output(name) && !old_names.contains(std::string(name)))
-      result.new_names.emplace_back(name);
+  for (const EntryIndex::Entry& e : now.entries())
+    if (!e.in_earlier && !is_own_output(e.name)) result.new_names.emplace_back(e.name);
   result.comparable = true;
   return result;
 }

@@ -25,11 +25,15 @@ constexpr std::uint32_t xpow_mod(unsigned n) {
 // The 64-bit multiplier that, carry-less multiplied with one 64-bit half a, yields a value
 // congruent to a * x^e: it holds x^(e-1) mod P in its upper 32 bits, so every product lies in
 // bits 32..126 and, read as a 128-bit value, has degree at most 95.
-constexpr std::uint64_t multiplier(unsigned e) { return std::uint64_t{xpow_mod(e - 1)} << 32; }
+constexpr std::uint64_t multiplier(unsigned e) {
+  return std::uint64_t{xpow_mod(e - 1)} << 32;
+}
 
 // The same multiplier in the 33-bit form found in published folding tables: x^(e-32) mod P
 // shifted up one bit. Used only to cross-check xpow_mod against those tables.
-constexpr std::uint64_t multiplier33(unsigned e) { return std::uint64_t{xpow_mod(e - 32)} << 1; }
+constexpr std::uint64_t multiplier33(unsigned e) {
+  return std::uint64_t{xpow_mod(e - 32)} << 1;
+}
 
 // A 128-bit lane A = H*x^64 + L (H in the low half, L in the high half) moved forward by
 // `distance` bits is H*x^(distance+64) + L*x^distance: one multiplier per half.

@@ -7,11 +7,16 @@
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
+#include <system_error>
+#include <thread>
 
 #include "fs.h"
 
 namespace sw::fs {
 namespace {
+
+constexpr off_t kSequentialHintMinimum = 1 << 20;
 
 bool fail(SysError* err, int code) {
   if (err != nullptr) {
@@ -40,10 +45,28 @@ EntryKind kind_of(const struct stat& st) {
   return EntryKind::kOther;
 }
 
+// Looks up the kind and size of out[i] for every i in `which`.
+void look_up(int dfd, std::vector<DirEntry>& out, const std::vector<std::size_t>& which,
+             std::size_t from, std::size_t to) {
+  for (std::size_t k = from; k < to; ++k) {
+    DirEntry& entry = out[which[k]];
+    struct stat st {};
+    if (::fstatat(dfd, entry.name.c_str(), &st, 0) != 0) continue;  // gone: stays kOther
+    entry.kind = kind_of(st);
+    if (entry.kind == EntryKind::kFile) entry.size = static_cast<std::uint64_t>(st.st_size);
+  }
+}
+
+// Below this many lookups a second thread costs more than it saves.
+constexpr std::size_t kSharedLookupMinimum = 256;
+
 bool posix_list_folder(const std::string& folder, std::vector<DirEntry>* out, SysError* err) {
   DIR* dir = ::opendir(folder.c_str());
   if (dir == nullptr) return fail(err, errno);
   const int dfd = ::dirfd(dir);
+  // Entries still to look up: regular files need their size, links and unknown types their
+  // target.
+  std::vector<std::size_t> unsized;
   for (;;) {
     errno = 0;
     const struct dirent* d = ::readdir(dir);
@@ -61,17 +84,24 @@ bool posix_list_folder(const std::string& folder, std::vector<DirEntry>* out, Sy
       case DT_BLK:
         entry.kind = EntryKind::kOther;
         break;
-      default: {  // regular files need their size; links and unknown types their target
-        struct stat st {};
-        if (::fstatat(dfd, d->d_name, &st, 0) == 0) {
-          entry.kind = kind_of(st);
-          if (entry.kind == EntryKind::kFile) entry.size = static_cast<std::uint64_t>(st.st_size);
-        }
-      }
+      default:
+        unsized.push_back(out->size());
     }
     out->push_back(std::move(entry));
   }
   const int read_errno = errno;
+  // A lookup per file is most of the enumeration's time; two threads share them.
+  const std::size_t half = unsized.size() / 2;
+  std::thread helper;
+  if (unsized.size() >= kSharedLookupMinimum) {
+    try {
+      helper = std::thread(look_up, dfd, std::ref(*out), std::cref(unsized), half, unsized.size());
+    } catch (const std::system_error&) {
+      // No thread to be had: this one does all.
+    }
+  }
+  look_up(dfd, *out, unsized, 0, helper.joinable() ? half : unsized.size());
+  if (helper.joinable()) helper.join();
   ::closedir(dir);
   return read_errno == 0 ? true : fail(err, read_errno);
 }
@@ -104,7 +134,8 @@ bool posix_open_read(const std::string& path, Handle* out, SysError* err) {
     return fail(err, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
   }
 #ifdef POSIX_FADV_SEQUENTIAL
-  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  // The hint widens read-ahead for large files; for small ones it is only another call.
+  if (st.st_size >= kSequentialHintMinimum) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
   *out = fd;
   return true;

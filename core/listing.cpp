@@ -1,5 +1,9 @@
 #include "listing.h"
 
+#include <thread>
+#include <utility>
+
+#include "checksum_pass.h"
 #include "text.h"
 
 namespace sw {
@@ -26,7 +30,7 @@ Listing BUILDCRCLIST(const std::string& folder_path, ListingObserver* observer) 
     return listing;
   }
 
-  std::uint64_t files = 0;
+  std::size_t files = 0;
   std::uint64_t bytes = 0;
   for (const fs::DirEntry& e : entries) {
     if (e.kind != fs::EntryKind::kFile) continue;
@@ -36,19 +40,25 @@ Listing BUILDCRCLIST(const std::string& folder_path, ListingObserver* observer) 
   notify.on_start(files, bytes);
   listing.text.reserve(listing.text.size() + files * (kNameColumnWidth + 11));
 
-  ReadBuffer buffer;
-  std::string path = folder_path;
+  std::vector<const fs::DirEntry*> to_read;
+  to_read.reserve(files);
+  for (const fs::DirEntry& e : entries)
+    if (e.kind == fs::EntryKind::kFile && e.size > 0) to_read.push_back(&e);
+  // Files may be read ahead on a second core; the observer still hears everything from this
+  // thread, in enumeration order.
+  ChecksumPass pass(folder_path, std::move(to_read), std::thread::hardware_concurrency() != 1);
+
+  std::size_t next = 0;
   for (const fs::DirEntry& e : entries) {
     if (e.kind != fs::EntryKind::kFile) continue;
     notify.on_name(trim_blanks(e.name));
     // The enumeration's own 64-bit size decides: empty files get no entry.
     if (e.size > 0) {
-      path.resize(folder_path.size());
-      path += e.name;  // exactly as enumerated, blanks included
-      const FileChecksum sum = checksum_file(path, buffer, &notify);
+      const FileChecksum sum = pass.take(next++, &notify);
       if (!sum.readable) {
+        std::string path = folder_path + e.name;  // exactly as enumerated, blanks included
         notify.on_unreadable(path, sum.error);
-        listing.unreadable.push_back({path, sum.error});
+        listing.unreadable.push_back({std::move(path), sum.error});
       }
       const std::string text = checksum_text(sum.crc);
       append_entry(listing.text, e.name, text);

@@ -1,0 +1,64 @@
+// The checksums of a list of files, read by the calling thread and one helper thread and handed
+// out in list order. Reading two files at once keeps both cores busy: on small files the time
+// goes into opening and closing, on large cached files into copying, and both split well.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "file_crc.h"
+#include "fs.h"
+
+namespace sw {
+
+class ChecksumPass {
+ public:
+  // `files` are entries of the folder `folder_path` (which ends in the separator); they must
+  // outlive the pass. Without `use_helper` everything is read on the calling thread.
+  ChecksumPass(const std::string& folder_path, std::vector<const fs::DirEntry*> files,
+               bool use_helper);
+  ~ChecksumPass();
+  ChecksumPass(const ChecksumPass&) = delete;
+  ChecksumPass& operator=(const ChecksumPass&) = delete;
+
+  // The checksum of files[index], taken once each, in increasing order, on the thread that
+  // made the pass. While it waits or reads, `progress` hears of every piece read by either
+  // thread, from this thread only; its counts run ahead of the file being taken.
+  FileChecksum take(std::size_t index, ByteProgress* progress);
+
+  // Whether a helper thread is running (it is not for one file, or when none could start).
+  bool has_helper() const { return helper_.joinable(); }
+
+ private:
+  enum class State : std::uint8_t { kFree, kTaken, kDone, kAbandoned };
+  struct Slot {
+    FileChecksum sum;
+    State state = State::kFree;
+  };
+  class Forwarder;
+
+  FileChecksum read(std::size_t index, ReadBuffer& buffer, std::string& path,
+                    ByteProgress* progress) const;
+  void help();
+  void report_helper_bytes(ByteProgress* progress);
+
+  const std::string folder_path_;
+  const std::vector<const fs::DirEntry*> files_;
+  std::vector<Slot> slots_;  // guarded by mutex_, except the sum of a slot its reader holds
+  std::size_t next_ = 0;     // the first file nobody has claimed; guarded by mutex_
+  bool stop_ = false;        // guarded by mutex_
+  std::mutex mutex_;
+  std::condition_variable done_;
+  std::atomic<std::uint64_t> helper_bytes_{0};  // read by the helper, not yet reported
+  ReadBuffer buffer_;                           // the calling thread's
+  std::string path_;                            // the calling thread's
+  std::thread helper_;
+};
+
+}  // namespace sw

@@ -1,0 +1,351 @@
+// The folder pass reads on two threads; what the caller sees must not show it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <new>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "checksum_pass.h"
+#include "crc32.h"
+#include "fs_fault.h"
+#include "line_reader.h"
+#include "listing.h"
+#include "temp_folder.h"
+#include "text.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+namespace sw {
+namespace {
+
+using test::TempFolder;
+using test::write_bytes;
+
+// Content that differs from file to file, so a result handed to the wrong file shows.
+std::string content_for(int i, std::size_t size) {
+  std::string s(size, '\0');
+  for (std::size_t k = 0; k < size; ++k) s[k] = static_cast<char>((k * 131 + i * 7919) >> 3);
+  return s;
+}
+
+// prefix + i, built without the temporary that GCC 12 misreads under -Wrestrict.
+std::string numbered(std::string prefix, int i) {
+  prefix += std::to_string(i);
+  return prefix;
+}
+
+std::vector<fs::DirEntry> enumerate(const std::string& folder) {
+  std::vector<fs::DirEntry> entries;
+  fs::SysError err;
+  EXPECT_TRUE(fs::ops().list_folder(folder, &entries, &err)) << err.message;
+  return entries;
+}
+
+bool contains(const std::string& text, std::string_view part) {
+  return text.find(part) != std::string::npos;
+}
+
+// Shared state of the injected file-system calls, which may run on either thread.
+struct Injected {
+  std::mutex mutex;
+  std::map<std::string, int> opens;  // path -> times opened
+  std::set<fs::Handle> broken;       // handles whose second piece fails
+  std::map<fs::Handle, int> pieces;  // handle -> pieces read
+  std::thread::id caller;            // the thread that runs the test
+  std::chrono::milliseconds caller_delay{0}, helper_delay{0};
+
+  void reset() {
+    const std::lock_guard<std::mutex> lock(mutex);
+    opens.clear();
+    broken.clear();
+    pieces.clear();
+    caller = std::this_thread::get_id();
+    caller_delay = helper_delay = std::chrono::milliseconds(0);
+  }
+};
+Injected injected;
+
+bool counting_open(const std::string& path, fs::Handle* out, fs::SysError* err) {
+  {
+    const std::lock_guard<std::mutex> lock(injected.mutex);
+    ++injected.opens[path];
+  }
+  if (contains(path, "locked")) return test::inject(err, "held by another process");
+  if (!fs::platform_ops().open_read(path, out, err)) return false;
+  if (contains(path, "broken")) {
+    const std::lock_guard<std::mutex> lock(injected.mutex);
+    injected.broken.insert(*out);
+  }
+  return true;
+}
+
+bool failing_read(fs::Handle h, void* buffer, std::size_t size, std::size_t* got,
+                  fs::SysError* err) {
+  {
+    const std::lock_guard<std::mutex> lock(injected.mutex);
+    if (injected.broken.count(h) != 0 && ++injected.pieces[h] == 2)
+      return test::inject(err, "I/O error");
+  }
+  return fs::platform_ops().read(h, buffer, size, got, err);
+}
+
+void close_and_forget(fs::Handle h) {
+  {
+    const std::lock_guard<std::mutex> lock(injected.mutex);
+    injected.broken.erase(h);  // the number may come back for another file
+    injected.pieces.erase(h);
+  }
+  fs::platform_ops().close(h);
+}
+
+// Every notification as one line, and the thread it arrived on.
+class EventLog : public ListingObserver {
+ public:
+  void on_start(std::uint64_t files, std::uint64_t total) override {
+    note("S " + std::to_string(files) + " " + std::to_string(total));
+  }
+  void on_name(std::string_view name) override { note("N " + std::string(name)); }
+  void on_checksum(std::string_view text) override { note("C " + std::string(text)); }
+  void on_unreadable(const std::string& path, const fs::SysError& e) override {
+    note("U " + path + " " + e.message);
+  }
+  void on_file_finished() override { note("F"); }
+  void on_bytes(std::uint64_t count) override {
+    bytes += count;
+    if (count == 0) ++empty_progress;
+    seen_on_other_thread |= std::this_thread::get_id() != caller;
+  }
+
+  std::vector<std::string> events;
+  std::uint64_t bytes = 0;
+  int empty_progress = 0;
+  bool seen_on_other_thread = false;
+  std::thread::id caller = std::this_thread::get_id();
+
+ private:
+  void note(std::string event) {
+    seen_on_other_thread |= std::this_thread::get_id() != caller;
+    events.push_back(std::move(event));
+  }
+};
+
+class FolderPass : public ::testing::Test {
+ protected:
+  void SetUp() override { injected.reset(); }
+  std::string folder() const { return dir.folder_path(); }
+  TempFolder dir;
+  test::FsOverride fault;
+};
+
+TEST_F(FolderPass, ManyFilesComeOutInEnumerationOrderReadOnceEach) {
+  // Empty files, files of several pieces, and unreadable ones spread through 300 names.
+  std::map<std::string, std::string> contents;
+  for (int i = 0; i < 300; ++i) {
+    std::string name = numbered("f", i);
+    if (i % 41 == 5) name = "locked " + name;
+    std::size_t size = 1 + static_cast<std::size_t>(i % 13) * 300;
+    if (i % 7 == 0) size = 0;
+    if (i % 60 == 11) size = ReadBuffer::kDefaultSize * 2 + 17;
+    contents[name] = content_for(i, size);
+    write_bytes(dir.file(name), contents[name]);
+  }
+  fault.ops().open_read = counting_open;
+
+  std::string expected_text = "File CRCs For Folder:\r\n" + folder() + "\r\n" +
+                              "-----------------------------------------\r\n";
+  std::vector<std::string> expected_events, expected_unreadable;
+  std::uint64_t total = 0, readable_bytes = 0;
+  std::size_t files = 0;
+  for (const fs::DirEntry& e : enumerate(folder())) {
+    const std::string& content = contents.at(e.name);
+    ++files;
+    total += content.size();
+    expected_events.push_back("N " + e.name);
+    if (!content.empty()) {
+      const bool locked = contains(e.name, "locked");
+      const std::string crc =
+          locked ? "0" : checksum_text(crc32_of(content.data(), content.size()));
+      append_entry(expected_text, e.name, crc);
+      if (locked) {
+        expected_unreadable.push_back(dir.file(e.name));
+        expected_events.push_back("U " + dir.file(e.name) + " held by another process");
+      } else {
+        readable_bytes += content.size();
+      }
+      expected_events.push_back("C " + crc);
+    }
+    expected_events.push_back("F");
+  }
+  expected_events.insert(expected_events.begin(),
+                         "S " + std::to_string(files) + " " + std::to_string(total));
+
+  EventLog log;
+  const Listing listing = BUILDCRCLIST(folder(), &log);
+  EXPECT_EQ(listing.text, expected_text);
+  EXPECT_EQ(log.events, expected_events);
+  EXPECT_FALSE(log.seen_on_other_thread);
+  EXPECT_EQ(log.bytes, readable_bytes);
+  EXPECT_EQ(listing.bytes, readable_bytes);
+  std::vector<std::string> unreadable;
+  for (const UnreadableFile& u : listing.unreadable) unreadable.push_back(u.path);
+  EXPECT_EQ(unreadable, expected_unreadable);
+  EXPECT_EQ(unreadable.size(), 7u);
+  // Empty files are never opened; every other file exactly once.
+  for (const auto& [name, content] : contents)
+    EXPECT_EQ(injected.opens[dir.file(name)], content.empty() ? 0 : 1) << name;
+}
+
+TEST_F(FolderPass, ReadFailuresPartWayOnEitherThreadGiveZeroInTheirOwnPlace) {
+  const std::size_t big = ReadBuffer::kDefaultSize + 1000;  // two pieces
+  std::map<std::string, std::string> contents;
+  for (int i = 0; i < 12; ++i) {
+    const std::string name = (i % 3 == 1 ? "broken" : "whole") + std::to_string(i);
+    contents[name] = content_for(i, big);
+    write_bytes(dir.file(name), contents[name]);
+  }
+  fault.ops().open_read = counting_open;
+  fault.ops().read = failing_read;
+  fault.ops().close = close_and_forget;
+
+  EventLog log;
+  const Listing listing = BUILDCRCLIST(folder(), &log);
+  std::string_view rest = listing.text;
+  for (int i = 0; i < 3; ++i) next_line(rest);
+  int broken = 0, whole = 0;
+  while (lines_left(rest)) {
+    const std::string_view line = next_line(rest);
+    const std::string name(trim_blanks(line.substr(0, kNameColumnWidth)));
+    const std::string& content = contents.at(name);
+    if (contains(name, "broken")) {
+      ++broken;
+      EXPECT_EQ(line.substr(kNameColumnWidth), "0") << name;
+    } else {
+      ++whole;
+      EXPECT_EQ(line.substr(kNameColumnWidth), checksum_text(crc32_of(content.data(), big)))
+          << name;
+    }
+  }
+  EXPECT_EQ(broken, 4);
+  EXPECT_EQ(whole, 8);
+  ASSERT_EQ(listing.unreadable.size(), 4u);
+  for (const UnreadableFile& u : listing.unreadable) {
+    EXPECT_TRUE(contains(u.path, "broken"));
+    EXPECT_EQ(u.error.message, "I/O error");
+  }
+  EXPECT_FALSE(log.seen_on_other_thread);
+}
+
+std::vector<fs::DirEntry> make_files(TempFolder& dir, int count, std::size_t size) {
+  for (int i = 0; i < count; ++i) write_bytes(dir.file(numbered("g", i)), content_for(i, size));
+  return enumerate(dir.folder_path());
+}
+
+std::vector<const fs::DirEntry*> pointers(const std::vector<fs::DirEntry>& entries) {
+  std::vector<const fs::DirEntry*> out;
+  for (const fs::DirEntry& e : entries) out.push_back(&e);
+  return out;
+}
+
+std::uint32_t expected_crc(const fs::DirEntry& e, std::size_t size) {
+  const std::string content = content_for(std::stoi(e.name.substr(1)), size);
+  return crc32_of(content.data(), content.size());
+}
+
+TEST_F(FolderPass, SameResultsWithOrWithoutTheHelper) {
+  const std::vector<fs::DirEntry> entries = make_files(dir, 40, 5000);
+  for (const bool use_helper : {false, true}) {
+    EventLog log;
+    ChecksumPass pass(folder(), pointers(entries), use_helper);
+    EXPECT_EQ(pass.has_helper(), use_helper);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      const FileChecksum sum = pass.take(i, &log);
+      EXPECT_TRUE(sum.readable);
+      EXPECT_EQ(sum.bytes, 5000u);
+      EXPECT_EQ(sum.crc, expected_crc(entries[i], 5000)) << entries[i].name;
+    }
+    EXPECT_EQ(log.bytes, 40u * 5000u);
+  }
+  // One file is read where it is asked for.
+  const std::vector<fs::DirEntry> one(entries.begin(), entries.begin() + 1);
+  EXPECT_FALSE(ChecksumPass(folder(), pointers(one), true).has_helper());
+}
+
+bool throwing_off_caller(const std::string& path, fs::Handle* out, fs::SysError* err) {
+  if (std::this_thread::get_id() != injected.caller) throw std::bad_alloc();
+  return fs::platform_ops().open_read(path, out, err);
+}
+
+TEST_F(FolderPass, AHelperThatFailsHandsItsFileBack) {
+  const std::vector<fs::DirEntry> entries = make_files(dir, 20, 100);
+  fault.ops().open_read = throwing_off_caller;
+  ChecksumPass pass(folder(), pointers(entries), true);
+  ASSERT_TRUE(pass.has_helper());
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const FileChecksum sum = pass.take(i, nullptr);
+    EXPECT_TRUE(sum.readable) << sum.error.message;
+    EXPECT_EQ(sum.crc, expected_crc(entries[i], 100)) << entries[i].name;
+  }
+}
+
+bool slow_open(const std::string& path, fs::Handle* out, fs::SysError* err) {
+  std::this_thread::sleep_for(std::this_thread::get_id() == injected.caller
+                                  ? injected.caller_delay
+                                  : injected.helper_delay);
+  return fs::platform_ops().open_read(path, out, err);
+}
+
+TEST_F(FolderPass, WaitingForTheHelperStillReportsProgress) {
+  // The helper takes far longer than the calling thread, which then waits for it and must
+  // keep the front end alive meanwhile, from its own thread.
+  const std::vector<fs::DirEntry> entries = make_files(dir, 2, 3000);
+  injected.caller_delay = std::chrono::milliseconds(20);
+  injected.helper_delay = std::chrono::milliseconds(400);
+  fault.ops().open_read = slow_open;
+  EventLog log;
+  ChecksumPass pass(folder(), pointers(entries), true);
+  for (std::size_t i = 0; i < entries.size(); ++i)
+    EXPECT_EQ(pass.take(i, &log).crc, expected_crc(entries[i], 3000));
+  EXPECT_GE(log.empty_progress, 2);
+  EXPECT_EQ(log.bytes, 6000u);
+  EXPECT_FALSE(log.seen_on_other_thread);
+}
+
+#ifndef _WIN32
+TEST(FolderEnumeration, KindsAndSizesOfAFolderLargeEnoughToShareTheLookups) {
+  TempFolder dir;
+  for (int i = 0; i < 400; ++i)
+    write_bytes(dir.file(numbered("r", i)), std::string(static_cast<std::size_t>(i * 3), 'x'));
+  std::filesystem::create_directory(dir.path() / "sub");
+  std::filesystem::create_symlink(dir.file("r100"), dir.file("to_file"));
+  std::filesystem::create_directory_symlink(dir.path() / "sub", dir.path() / "to_dir");
+  std::filesystem::create_symlink(dir.file("nowhere"), dir.file("dangling"));
+  ASSERT_EQ(::mkfifo(dir.file("pipe").c_str(), 0600), 0);
+
+  std::map<std::string, fs::DirEntry> by_name;
+  for (fs::DirEntry& e : enumerate(dir.folder_path())) by_name[e.name] = e;
+  ASSERT_EQ(by_name.size(), 405u);
+  for (int i = 0; i < 400; ++i) {
+    const fs::DirEntry& e = by_name[numbered("r", i)];
+    EXPECT_EQ(e.kind, fs::EntryKind::kFile) << e.name;
+    EXPECT_EQ(e.size, static_cast<std::uint64_t>(i * 3)) << e.name;
+  }
+  EXPECT_EQ(by_name["to_file"].kind, fs::EntryKind::kFile);
+  EXPECT_EQ(by_name["to_file"].size, 300u);
+  EXPECT_EQ(by_name["sub"].kind, fs::EntryKind::kDirectory);
+  EXPECT_EQ(by_name["to_dir"].kind, fs::EntryKind::kDirectory);
+  EXPECT_EQ(by_name["dangling"].kind, fs::EntryKind::kOther);
+  EXPECT_EQ(by_name["pipe"].kind, fs::EntryKind::kOther);
+}
+#endif
+
+}  // namespace
+}  // namespace sw
