@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Tests the Windows program of a 32-bit Windows build under Wine, on a virtual display:
-#   1. the core's unit tests and the Win32 layer's unit tests, as Windows programs;
+#   1. the core's, the CRC-32 kernels' and the Win32 layer's unit tests, as Windows programs;
 #   2. end-to-end runs of the real Sumwright.exe, driven by sumwright_e2e_driver.exe in the
 #      same Wine session (windows found by class and title, buttons pressed with WM_COMMAND,
 #      label texts read with WM_GETTEXT), with the files checked byte for byte afterwards;
@@ -17,8 +17,8 @@ if [[ ${1:-} != --on-display ]]; then
     exit 2
   fi
   build=$(cd "$1" && pwd)
-  for file in ui/Sumwright.exe tests/core/core_tests.exe tests/win32/win32_tests.exe \
-    tests/e2e/sumwright_e2e_driver.exe; do
+  for file in ui/Sumwright.exe tests/core/core_tests.exe tests/crc/crc_kernel_tests.exe \
+    tests/win32/win32_tests.exe tests/e2e/sumwright_e2e_driver.exe; do
     [[ -f $build/$file ]] || { echo "missing $build/$file: build the Windows tree first" >&2; exit 1; }
   done
   exec timeout 580 xvfb-run -a -s "-screen 0 1024x768x24" "$0" --on-display "$build"
@@ -58,6 +58,9 @@ ln -sfn "$drive" "$WINEPREFIX/dosdevices/t:"
 note "--- core_tests.exe"
 (cd "$run" && timeout 240 wine "$build/tests/core/core_tests.exe" --gtest_brief=1) ||
   failed core_tests
+note "--- crc_kernel_tests.exe (every CRC-32 tier this CPU has, in 32-bit code)"
+(cd "$run" && timeout 240 wine "$build/tests/crc/crc_kernel_tests.exe" --gtest_brief=1) ||
+  failed crc_kernel_tests
 note "--- win32_tests.exe"
 (cd "$run" && timeout 120 wine "$build/tests/win32/win32_tests.exe" --gtest_brief=1) ||
   failed win32_tests
