@@ -6,7 +6,8 @@
 #   bench/folder.sh [BUILD_DIR] [DATA_DIR]
 #
 # BUILD_DIR: a Release build configured with -DSUMWRIGHT_BENCH=ON (default: build-folder).
-# DATA_DIR:  where the corpora live, outside the repository (default: /work/bench-data/folder);
+# DATA_DIR:  where the corpora live (default: $BENCH_DATA, else build-bench-data beside the
+#            sources, which git ignores);
 #            they are made on first use and kept.
 # BASELINE:  optional path of another sumwright binary (an earlier build) to time alongside.
 # VERBOSE=1: also print every single time.
@@ -16,7 +17,7 @@ set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-$here/../build-folder}
-data=${2:-/work/bench-data/folder}
+data=${2:-${BENCH_DATA:-$here/../build-bench-data}}
 rounds=${ROUNDS:-7}
 
 sumwright=$build/cli/sumwright
