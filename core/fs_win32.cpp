@@ -15,16 +15,28 @@ namespace sw::fs {
 namespace {
 
 // A drive without a medium must make a call fail quietly instead of asking the user to insert
-// a disk; the previous mode is put back so the rest of the process keeps its own.
+// a disk; the previous mode is put back so the rest of the process keeps its own. The mode
+// belongs to the process and two threads read files at once, so the first call in sets it and
+// the last one out restores it.
+SRWLOCK g_mode_lock = SRWLOCK_INIT;  // a constant: no constructor runs in a loaded DLL
+constinit int g_quiet_depth = 0;
+constinit UINT g_mode_before = 0;
+
 class QuietErrors {
  public:
-  QuietErrors() : previous_(::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX)) {}
-  ~QuietErrors() { ::SetErrorMode(previous_); }
+  QuietErrors() {
+    ::AcquireSRWLockExclusive(&g_mode_lock);
+    if (g_quiet_depth++ == 0)
+      g_mode_before = ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    ::ReleaseSRWLockExclusive(&g_mode_lock);
+  }
+  ~QuietErrors() {
+    ::AcquireSRWLockExclusive(&g_mode_lock);
+    if (--g_quiet_depth == 0) ::SetErrorMode(g_mode_before);
+    ::ReleaseSRWLockExclusive(&g_mode_lock);
+  }
   QuietErrors(const QuietErrors&) = delete;
   QuietErrors& operator=(const QuietErrors&) = delete;
-
- private:
-  UINT previous_;
 };
 
 std::string system_message(DWORD code) {

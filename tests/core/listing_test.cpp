@@ -134,6 +134,13 @@ TEST(Listing, NamesWithBlanksAreChecksummedAsEnumerated) {
   EXPECT_NE(std::find(seen.names.begin(), seen.names.end(), "lead"), seen.names.end());
 }
 
+TEST(Listing, DotFilesAreListedLikeAnyOther) {
+  TempFolder dir;
+  write_bytes(dir.file(".hidden"), "123456789");
+  EXPECT_EQ(entry_lines(BUILDCRCLIST(dir.folder_path()).text),
+            std::vector<std::string>{".hidden" + std::string(33, ' ') + "CBF43926"});
+}
+
 TEST(Listing, AnEarlierListingIsListedWithItsOwnChecksum) {
   TempFolder dir;
   write_bytes(dir.file("File CRCs.TXT"), "123456789");
