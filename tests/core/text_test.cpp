@@ -20,28 +20,22 @@ TEST(Trim, OnlyBlanksAtTheEndsGo) {
 }
 
 TEST(Padout, ColumnRuleAndWriteBack) {
-  std::string v = "  ab  ";
-  EXPECT_EQ(PADOUT(v, 5), "ab   ");
-  EXPECT_EQ(v, "ab   ");
-  v = "abcde";
-  EXPECT_EQ(PADOUT(v, 5), "abcde ");  // exactly the width: one blank more
-  v = "abcdef";
-  EXPECT_EQ(PADOUT(v, 5), "abcde");
-  v = "";
-  EXPECT_EQ(PADOUT(v, 3), "   ");
-  v = "";
-  EXPECT_EQ(PADOUT(v, 0), " ");
-  v = "x";
-  EXPECT_EQ(PADOUT(v, 0), "");
-  v = "a\0b"s;
-  EXPECT_EQ(PADOUT(v, 4), "a\0b "s);
-}
-
-TEST(Padout, NegativeWidthActsAsZero) {
-  std::string v = "abc";
-  EXPECT_EQ(PADOUT(v, -5), "");
-  v = "";
-  EXPECT_EQ(PADOUT(v, -1), " ");
+  struct Case {
+    std::string text;
+    int width;
+    std::string result;
+  };
+  const Case cases[] = {
+      {"  ab  ", 5, "ab   "}, {"abcde", 5, "abcde "},  // exactly the width: one blank more
+      {"abcdef", 5, "abcde"}, {"", 3, "   "},         {"", 0, " "}, {"x", 0, ""},
+      {"a\0b"s, 4, "a\0b "s}, {"abc", -5, ""},  // a negative width acts as 0
+      {"", -1, " "},
+  };
+  for (const Case& c : cases) {
+    std::string variable = c.text;
+    EXPECT_EQ(PADOUT(variable, c.width), c.result) << '"' << c.text << "\" " << c.width;
+    EXPECT_EQ(variable, c.result);  // the caller's variable holds the result too
+  }
 }
 
 // A source that hands out one byte per fill, to put every line end across a chunk boundary.
