@@ -43,10 +43,12 @@ bool TerminalFrontEnd::ask(Question question, std::string_view text) {
   // Without a viewer the listing is only named, so there is nothing to decline.
   if (question == Question::kShowListing && !options_.open) return true;
   if (!interactive_) return true;
+  const double asked_at = progress_.elapsed_seconds();
   std::cerr << text << " [Y/n] " << std::flush;
   std::string answer;
-  if (!std::getline(std::cin, answer)) return true;
-  return !(answer.starts_with('n') || answer.starts_with('N'));
+  const bool answered = static_cast<bool>(std::getline(std::cin, answer));
+  answering_seconds_ += progress_.elapsed_seconds() - asked_at;
+  return !answered || !(answer.starts_with('n') || answer.starts_with('N'));
 }
 
 void TerminalFrontEnd::show_file(const std::string& path) {
@@ -59,7 +61,6 @@ void TerminalFrontEnd::show_file(const std::string& path) {
 }
 
 void TerminalFrontEnd::report_write_failure(const std::string& path, const fs::SysError& error) {
-  write_failed_ = true;
   progress_.clear();
   std::cerr << "sumwright: cannot write " << path << ": " << error.message
             << " (any earlier file is unchanged)\n";

@@ -27,14 +27,14 @@ class TerminalFrontEnd final : public RunFrontEnd {
   void show_file(const std::string& path) override;
   void report_write_failure(const std::string& path, const fs::SysError& error) override;
 
-  double elapsed_seconds() const { return progress_.elapsed_seconds(); }
-  bool write_failed() const { return write_failed_; }
+  // Time spent on the job, without the time the user took to answer.
+  double elapsed_seconds() const { return progress_.elapsed_seconds() - answering_seconds_; }
 
  private:
   const Options& options_;
   bool interactive_;
   ProgressLine progress_;
-  bool write_failed_ = false;
+  double answering_seconds_ = 0;
 };
 
 }  // namespace sw::cli
