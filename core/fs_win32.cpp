@@ -10,6 +10,7 @@
 #include <string>
 
 #include "fs.h"
+#include "text.h"
 
 namespace sw::fs {
 namespace {
@@ -311,11 +312,7 @@ char separator() {
 }
 
 std::string folder_path(std::string_view chosen) {
-  std::size_t first = chosen.find_first_not_of(' ');
-  if (first == std::string_view::npos) first = chosen.size();
-  const std::size_t last = chosen.find_last_not_of(' ');
-  std::string path(last == std::string_view::npos ? std::string_view()
-                                                  : chosen.substr(first, last - first + 1));
+  std::string path(trim_blanks(chosen));
   if (path.empty() || path.back() != '\\') path.push_back('\\');
   return path;
 }
