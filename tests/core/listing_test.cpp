@@ -176,6 +176,15 @@ TEST(Listing, FolderThatCannotBeEnumeratedGivesTheHeaderOnly) {
 }
 
 #ifndef _WIN32
+TEST(FolderPath, OneClosingSlashAndTheNameKeptAsGiven) {
+  EXPECT_EQ(fs::folder_path("/data"), "/data/");
+  EXPECT_EQ(fs::folder_path("/data/"), "/data/");
+  EXPECT_EQ(fs::folder_path("/"), "/");
+  EXPECT_EQ(fs::folder_path(" odd name "), " odd name /");  // blanks are part of POSIX names
+}
+#endif
+
+#ifndef _WIN32
 TEST(Listing, OnlyRegularFilesAreListedAndSpecialFilesAreNeverOpened) {
   TempFolder dir;
   write_bytes(dir.file("real"), "123456789");

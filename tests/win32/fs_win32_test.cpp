@@ -418,3 +418,16 @@ TEST(Win32SaveText, HiddenTargetStaysHidden) {
 
 }  // namespace
 }  // namespace sw
+
+namespace sw {
+namespace {
+
+TEST(Win32FolderPath, OneClosingBackslashAndNoOuterBlanks) {
+  EXPECT_EQ(fs::folder_path("C:\\Data"), "C:\\Data\\");
+  EXPECT_EQ(fs::folder_path("C:\\"), "C:\\");
+  EXPECT_EQ(fs::folder_path("  D:\\My Data  "), "D:\\My Data\\");
+  EXPECT_EQ(fs::folder_path("\\\\server\\share"), "\\\\server\\share\\");
+}
+
+}  // namespace
+}  // namespace sw
