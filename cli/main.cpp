@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "crc32_kernels.h"
 #include "options.h"
 #include "summary.h"
 #include "terminal_front_end.h"
@@ -30,7 +31,8 @@ int main(int argc, char** argv) {
     return kExitDone;
   }
   if (options.version) {
-    std::cout << "sumwright " SUMWRIGHT_VERSION "\n";
+    std::cout << "sumwright " SUMWRIGHT_VERSION " (CRC-32 kernel: "
+              << sw::crc::tier_name(sw::crc::active_tier()) << ")\n";
     return kExitDone;
   }
 

@@ -49,6 +49,11 @@ Tier active_tier() {
   return static_cast<Tier>(g_tier.load(std::memory_order_relaxed));
 }
 
+Tier use_best_tier() {
+  select_kernel();
+  return active_tier();
+}
+
 bool force_tier(Tier tier) {
   const Kernel kernel = kernel_for(tier);
   if (kernel == nullptr) return false;

@@ -49,4 +49,7 @@ Tier active_tier();
 // when the tier is not available here.
 bool force_tier(Tier tier);
 
+// Goes back to the automatic choice: the highest tier this CPU and OS can run. Returns it.
+Tier use_best_tier();
+
 }  // namespace sw::crc

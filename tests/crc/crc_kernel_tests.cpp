@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <string>
@@ -156,6 +157,16 @@ INSTANTIATE_TEST_SUITE_P(AllTiers, CrcTierTest,
                            std::replace(name.begin(), name.end(), '-', '_');
                            return name;
                          });
+
+TEST(CrcSelection, TheAutomaticChoiceIsTheHighestTierThatRuns) {
+  ASSERT_TRUE(force_tier(Tier::kByteTable));
+  const Tier chosen = use_best_tier();
+  EXPECT_NE(kernel_for(chosen), nullptr);
+  for (int t = static_cast<int>(chosen) + 1; t < kTierCount; ++t)
+    EXPECT_EQ(kernel_for(static_cast<Tier>(t)), nullptr) << tier_name(static_cast<Tier>(t));
+  EXPECT_EQ(active_tier(), chosen);
+  std::printf("CRC-32 kernel chosen here: %s\n", tier_name(chosen));
+}
 
 TEST(CrcSelection, ForcingAnUnavailableTierChangesNothing) {
   const Tier before = active_tier();
