@@ -68,6 +68,17 @@ FileChecksum ChecksumPass::read(std::size_t index, ReadBuffer& buffer, std::stri
   return checksum_file(path, buffer, progress);
 }
 
+void ChecksumPass::read_next_into_slot(std::unique_lock<std::mutex>& lock, ReadBuffer& buffer,
+                                       std::string& path, ByteProgress* progress) {
+  const std::size_t index = next_++;
+  slots_[index].state = State::kTaken;
+  lock.unlock();  // the slot is ours: nobody else touches it until it is marked done
+  FileChecksum sum = read(index, buffer, path, progress);
+  lock.lock();
+  slots_[index].sum = std::move(sum);
+  slots_[index].state = State::kDone;
+}
+
 void ChecksumPass::report_helper_bytes(ByteProgress* progress) {
   if (progress != nullptr) progress->on_bytes(helper_bytes_.exchange(0, std::memory_order_relaxed));
 }
@@ -82,13 +93,8 @@ void ChecksumPass::help() {
     HelperCount count(helper_bytes_);
     std::unique_lock<std::mutex> lock(mutex_);
     while (!stop_ && next_ < files_.size()) {
-      held = next_++;
-      slots_[held].state = State::kTaken;
-      lock.unlock();
-      FileChecksum sum = read(held, buffer, path, &count);
-      lock.lock();
-      slots_[held].sum = std::move(sum);
-      slots_[held].state = State::kDone;
+      held = next_;
+      read_next_into_slot(lock, buffer, path, &count);
       held = none;
       done_.notify_one();
     }
@@ -120,13 +126,7 @@ FileChecksum ChecksumPass::take(std::size_t index, ByteProgress* progress) {
     }
     // The helper is reading it. Read a later file meanwhile, so that both threads stay busy.
     if (next_ < files_.size()) {
-      const std::size_t ahead = next_++;
-      slots_[ahead].state = State::kTaken;
-      lock.unlock();
-      FileChecksum sum = read(ahead, buffer_, path_, &forward);
-      lock.lock();
-      slots_[ahead].sum = std::move(sum);
-      slots_[ahead].state = State::kDone;
+      read_next_into_slot(lock, buffer_, path_, &forward);
       continue;
     }
     done_.wait_for(lock, kProgressInterval);

@@ -46,6 +46,10 @@ class ChecksumPass {
   FileChecksum read(std::size_t index, ReadBuffer& buffer, std::string& path,
                     ByteProgress* progress) const;
   void help();
+  // Claims the first unclaimed file, reads it with the lock released and stores its result.
+  // Called with `lock` held; returns with it held.
+  void read_next_into_slot(std::unique_lock<std::mutex>& lock, ReadBuffer& buffer,
+                           std::string& path, ByteProgress* progress);
   void report_helper_bytes(ByteProgress* progress);
 
   const std::string folder_path_;

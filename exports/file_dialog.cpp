@@ -89,30 +89,41 @@ std::string before_first_nul(std::string_view buffer) {
   return nul == std::string_view::npos ? std::string() : std::string(buffer.substr(0, nul));
 }
 
+namespace {
+
+// The two runners differ only in the dialog, the buffer they hand it and where they cut the
+// answer.
+std::int32_t run_file_dialog(const FileDialogPlatform& platform, FileDialogKind kind,
+                             std::string (*make_buffer)(std::string_view),
+                             std::string (*cut_answer)(std::string_view), std::uint32_t owner,
+                             std::string_view title, std::string& file_name,
+                             std::string_view initial_folder, std::string_view filter,
+                             std::string_view default_extension, std::uint32_t& flags) {
+  FileDialogRequest request =
+      make_request(platform, owner, title, initial_folder, filter, default_extension, flags);
+  request.file_buffer = make_buffer(file_name);
+  const std::int32_t result = platform.show(kind, request);
+  file_name = cut_answer(request.file_buffer);
+  flags = request.flags;
+  return result;
+}
+
+}  // namespace
+
 std::int32_t RUNOPENDIALOG(const FileDialogPlatform& platform, std::uint32_t owner,
                            std::string_view title, std::string& file_name,
                            std::string_view initial_folder, std::string_view filter,
                            std::string_view default_extension, std::uint32_t& flags) {
-  FileDialogRequest request =
-      make_request(platform, owner, title, initial_folder, filter, default_extension, flags);
-  request.file_buffer = open_file_buffer(file_name);
-  const std::int32_t result = platform.show(FileDialogKind::kOpen, request);
-  file_name = before_last_nul(request.file_buffer);
-  flags = request.flags;
-  return result;
+  return run_file_dialog(platform, FileDialogKind::kOpen, &open_file_buffer, &before_last_nul,
+                         owner, title, file_name, initial_folder, filter, default_extension, flags);
 }
 
 std::int32_t RUNSAVEDIALOG(const FileDialogPlatform& platform, std::uint32_t owner,
                            std::string_view title, std::string& file_name,
                            std::string_view initial_folder, std::string_view filter,
                            std::string_view default_extension, std::uint32_t& flags) {
-  FileDialogRequest request =
-      make_request(platform, owner, title, initial_folder, filter, default_extension, flags);
-  request.file_buffer = save_file_buffer(file_name);
-  const std::int32_t result = platform.show(FileDialogKind::kSave, request);
-  file_name = before_first_nul(request.file_buffer);
-  flags = request.flags;
-  return result;
+  return run_file_dialog(platform, FileDialogKind::kSave, &save_file_buffer, &before_first_nul,
+                         owner, title, file_name, initial_folder, filter, default_extension, flags);
 }
 
 std::string SHOWOPEN(const FileDialogPlatform& platform, std::uint32_t owner, std::string& filter,
