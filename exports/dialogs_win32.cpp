@@ -4,22 +4,28 @@
 // after windows.h, which it needs
 #include <commdlg.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 namespace sw {
 namespace {
 
-// The request record without the fields added after Windows 98/NT 4 (pvReserved, dwReserved,
-// FlagsEx): 76 bytes.
-constexpr DWORD kOpenFileNameSize = 76;
-static_assert(offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR) == kOpenFileNameSize);
+// The request record as Windows 98 and NT 4 defined it, without the fields added later
+// (pvReserved, dwReserved, FlagsEx). Its size is the platform's: 76 bytes in 32-bit code.
+constexpr DWORD kOpenFileNameSize = sizeof(OPENFILENAME_NT4A);
+static_assert(kOpenFileNameSize == offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR));
+#if defined(__i386__)
+static_assert(kOpenFileNameSize == 76);
+#endif
 
 constexpr DWORD kCurrentDirectoryLimit = 260;
 constexpr int kOwnerListId = 20;
 
+// Callers pass the owner as a 32-bit value. Window handles hold 32 significant bits on every
+// edition of Windows, and 64-bit code widens them with the sign (as LongToHandle does).
 HWND window(std::uint32_t handle) {
-  return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(handle));
+  return reinterpret_cast<HWND>(static_cast<std::intptr_t>(static_cast<std::int32_t>(handle)));
 }
 
 std::int32_t show_file_dialog(FileDialogKind kind, FileDialogRequest& request) {

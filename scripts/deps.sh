@@ -23,5 +23,6 @@ need_packages() {
 NATIVE_PACKAGES=(g++ cmake ninja-build googletest zlib1g-dev)
 # Benchmarks: Google Benchmark and the CRC-32 peers they are measured against.
 BENCH_PACKAGES=(libbenchmark-dev libdeflate-dev libisal-dev rhash p7zip-full)
-# The Windows build and its tests under Wine on a virtual display.
-WINDOWS_PACKAGES=(g++-mingw-w64-i686 wine wine32:i386 xvfb xauth xdotool imagemagick)
+# Both Windows editions are always built; the tests run under Wine on a virtual display. The
+# Wine of the edition tested comes from windows_packages (scripts/wine-env.sh).
+WINDOWS_PACKAGES=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 xvfb xauth imagemagick)

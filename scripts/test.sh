@@ -3,38 +3,47 @@
 #   1. native build: all unit and command-line tests (CTest);
 #   2. the unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer;
 #   3. the benchmarks are built (not run: they are measurements, not tests);
-#   4. the 32-bit Windows build: unit tests under Wine, the exported routines through their
-#      binary interface, and the real Sumwright.exe driven end to end on a virtual display.
+#   4. both Windows editions built, and their modules checked without running them;
+#   5. one edition under Wine: unit tests, the exported routines through their binary
+#      interface, and the real Sumwright.exe driven end to end on a virtual display. That is
+#      the i686 edition where this machine runs 32-bit code, else the x64 edition under 64-bit
+#      Wine; SUMWRIGHT_WINDOWS_EDITION=x64 forces the latter.
+# Every build treats a compiler warning as an error.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/deps.sh"
-need_packages "${NATIVE_PACKAGES[@]}" "${BENCH_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}"
+source "$root/scripts/wine-env.sh"
 jobs=$(nproc)
 out="${SUMWRIGHT_TEST_BUILD:-$root/build-test}"
 step() { printf '\n=== %s\n' "$*"; }
 
+choose_windows_edition "$out"
+# shellcheck disable=SC2046  # a list of package names
+need_packages "${NATIVE_PACKAGES[@]}" "${BENCH_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" \
+  $(windows_packages "$SW_EDITION")
+
 step "native build and tests"
 cmake -S "$root" -B "$out/native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DSUMWRIGHT_BENCH=ON >/dev/null
+  -DSUMWRIGHT_WERROR=ON -DSUMWRIGHT_BENCH=ON >/dev/null
 cmake --build "$out/native" -j"$jobs"
 ctest --test-dir "$out/native" --output-on-failure -j"$jobs"
 
 step "unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-cmake -S "$root" -B "$out/sanitize" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+cmake -S "$root" -B "$out/sanitize" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSUMWRIGHT_WERROR=ON \
   -DSUMWRIGHT_SANITIZE=address,undefined >/dev/null
 cmake --build "$out/sanitize" -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir "$out/sanitize" --output-on-failure -j"$jobs"
 
-step "32-bit Windows build"
-cmake -S "$root" -B "$out/windows" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-w64-mingw32.cmake" >/dev/null
-cmake --build "$out/windows" -j"$jobs"
-
-for script in test-windows.sh test-exports-wine.sh; do
-  if [ -f "$root/scripts/$script" ]; then
-    step "$script"
-    bash "$root/scripts/$script" "$out/windows"
-  fi
+for edition in i686 x64; do
+  step "Windows build, $edition edition"
+  cmake -S "$root" -B "$out/windows-$edition" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DSUMWRIGHT_WERROR=ON -DCMAKE_TOOLCHAIN_FILE="$root/$(windows_toolchain "$edition")" >/dev/null
+  cmake --build "$out/windows-$edition" -j"$jobs"
+  "$root/scripts/check-modules.sh" "$edition" "$out/windows-$edition"
 done
-step "all tests passed"
+
+step "Windows tests under Wine: the $SW_EDITION edition ($SW_EDITION_WHY)"
+bash "$root/scripts/test-windows.sh" "$out/windows-$SW_EDITION"
+bash "$root/scripts/test-exports-wine.sh" "$out/windows-$SW_EDITION"
+step "all tests passed (Windows tests on the $SW_EDITION edition: $SW_EDITION_WHY)"

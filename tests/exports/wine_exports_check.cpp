@@ -1,14 +1,14 @@
 // Loads Sumwright.dll the way other programs do and calls every export through the real binary
-// interface: standard calls found by name and by ordinal, BSTR variables passed by address,
-// the file dialogs driven from a second thread. Run in an empty working folder under Wine;
-// prints "N passed, M failed" and exits nonzero when anything failed.
+// interface: routines found by name and by ordinal, BSTR variables passed by address, the file
+// dialogs driven from a second thread. Run under Wine in an empty working folder, with the DLL
+// beside the program.
 
+#include <gtest/gtest.h>
 #include <windows.h>
 // after windows.h, which it needs
 #include <oleauto.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,20 +30,17 @@ using ShellToNotepadFn = std::int32_t(__stdcall*)(BSTR*);
 using ShowFn = BSTR(__stdcall*)(std::uint32_t, BSTR*, BSTR*, BSTR*);
 using ShowSaveAFn = BSTR(__stdcall*)(std::uint32_t, BSTR*, BSTR*, BSTR*, BSTR*);
 
-constexpr const char* kExportNames[] = {
-    "CHOOSESTEP",     "FILELEN",  "GETMULTIPLEFILES", "HLSTORGB",  "PADOUT",
-    "SHELLTONOTEPAD", "SHOWOPEN", "SHOWSAVE",         "SHOWSAVEA", "SHOWSAVEB"};
+// The routines as exports/sumwright.def lists them.
+struct ExportEntry {
+  const char* name;
+  int ordinal;
+  int argument_bytes;  // in 32-bit code, what the routine takes off the stack
+};
+constexpr ExportEntry kExports[] = {
+#include "export_table.inc"
+};
 
-int g_passed = 0;
-int g_failed = 0;
-std::string g_folder;  // the working folder the program started in
-
-// The dialogs move the process's current directory to the folder the user picked from;
-// every dialog call starts from the working folder again.
-void back_to_working_folder() {
-  SetCurrentDirectoryA(g_folder.c_str());
-}
-
+// What the text of a BSTR or a string shows, NULs made visible.
 std::string printable(std::string_view bytes) {
   std::string out;
   for (const char c : bytes) {
@@ -54,25 +51,6 @@ std::string printable(std::string_view bytes) {
     }
   }
   return out;
-}
-
-void check(bool ok, const std::string& what) {
-  if (ok) {
-    ++g_passed;
-  } else {
-    ++g_failed;
-    std::printf("FAIL: %s\n", what.c_str());
-  }
-}
-
-void check_eq(std::string_view got, std::string_view want, const std::string& what) {
-  check(got == want,
-        what + ": got \"" + printable(got) + "\", expected \"" + printable(want) + "\"");
-}
-
-template <class T>
-void check_num(T got, T want, const std::string& what) {
-  check(got == want, what + ": got " + std::to_string(got) + ", expected " + std::to_string(want));
 }
 
 // A caller's string variable.
@@ -118,80 +96,46 @@ void write_file(const std::string& path, std::size_t size) {
   CloseHandle(h);
 }
 
-template <class Fn>
-Fn resolve(HMODULE dll, const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
-}
-
-void check_export_table(HMODULE dll) {
-  for (int i = 0; i < 10; ++i) {
-    const FARPROC by_name = GetProcAddress(dll, kExportNames[i]);
-    const FARPROC by_ordinal = GetProcAddress(dll, MAKEINTRESOURCEA(i + 1));
-    check(by_name != nullptr, "GetProcAddress by name "s + kExportNames[i]);
-    check(by_name == by_ordinal, "ordinal "s + std::to_string(i + 1) + " is " + kExportNames[i]);
-  }
-  check(GetProcAddress(dll, MAKEINTRESOURCEA(11)) == nullptr, "no ordinal 11");
-  check(GetProcAddress(dll, "PADOUT@8") == nullptr && GetProcAddress(dll, "_PADOUT@8") == nullptr,
-        "no decorated names exported");
-}
-
-void check_padout(HMODULE dll) {
-  const auto padout = resolve<PadOutFn>(dll, MAKEINTRESOURCEA(5));
-  std::int32_t width = 5;
-  Var text("  ab  ");
-  check_eq(take(padout(text.address(), &width)), "ab   ", "PADOUT result");
-  check_eq(text.bytes(), "ab   ", "PADOUT writes back");
-
-  Var with_nuls("\0a\0b\0 "s);
-  width = 7;
-  check_eq(take(padout(with_nuls.address(), &width)), "\0a\0b\0  "s, "PADOUT keeps NUL bytes");
-  check_eq(with_nuls.bytes(), "\0a\0b\0  "s, "PADOUT writes NUL bytes back");
-
-  Var exact("abcde");
-  width = 5;
-  check_eq(take(padout(exact.address(), &width)), "abcde ", "PADOUT exact width");
-  Var longer("abcdef");
-  check_eq(take(padout(longer.address(), &width)), "abcde", "PADOUT cut");
-
-  Var null_string;  // a null BSTR is the empty string
-  width = 3;
-  check_eq(take(padout(null_string.address(), &width)), "   ", "PADOUT of a null BSTR");
-  check_eq(null_string.bytes(), "   ", "PADOUT fills a null BSTR variable");
-
-  check_eq(take(padout(nullptr, &width)), "", "PADOUT without a variable");
-  Var untouched("keep");
-  check_eq(take(padout(untouched.address(), nullptr)), "", "PADOUT without a width");
-  check_eq(untouched.bytes(), "keep", "PADOUT without a width leaves the text");
-}
-
-void check_filelen(HMODULE dll, const std::string& folder) {
-  const auto filelen = resolve<FileLenFn>(dll, "FILELEN");
-  check_num(filelen((folder + "\\big.dat").c_str()), 1234, "FILELEN of a 1234-byte file");
-  check_num(filelen((folder + "\\empty.txt").c_str()), 0, "FILELEN of an empty file");
-  check_num(filelen((folder + "\\missing.txt").c_str()), -1, "FILELEN of a missing file");
-  check_num(filelen(nullptr), -1, "FILELEN of null");
-}
-
-void check_colours(HMODULE dll) {
-  const auto hls = resolve<HlsToRgbFn>(dll, "HLSTORGB");
-  check_num(hls(0, 120, 240), 0x0000FFu, "HLSTORGB red");
-  check_num(hls(80, 120, 240), 0x00FF00u, "HLSTORGB green");
-  check_num(hls(160, 120, 240), 0xFF0000u, "HLSTORGB blue");
-  check_num(hls(0, 120, 0), 0x808080u, "HLSTORGB grey rounds half to even");
-  check_num(hls(30, 240, 0), 0xFFFFFFu, "HLSTORGB white");
-
-  const auto step = resolve<ChooseStepFn>(dll, "CHOOSESTEP");
-  struct Case {
-    float a, b, want;
-  };
-  for (const Case c : {Case{0, 100, 10}, Case{5, 0, 0.5f}, Case{0, 600, 50}, Case{0, 360, 40},
-                       Case{3, 3, 0.01f}, Case{0, 1e11f, 0}}) {
-    check(step(&c.a, &c.b) == c.want, "CHOOSESTEP(" + std::to_string(c.a) + ", " +
-                                          std::to_string(c.b) + ") is " + std::to_string(c.want));
-  }
-  const float one = 1;
-  check(step(nullptr, &one) == 0.0f, "CHOOSESTEP without a variable");
-}
+#if defined(__i386__)
+// Calls `routine` with `words` 32-bit arguments and gives the number of bytes the routine took
+// off the stack: a standard call removes its own arguments, any other convention leaves them.
+// The routine's 32-bit result goes to *result; a float left in st(0) is dropped.
+extern "C" std::int32_t sw_bytes_removed_by(const void* routine, const std::uint32_t* args,
+                                            std::uint32_t words, std::uint32_t* result);
+asm(R"(
+    .text
+    .globl _sw_bytes_removed_by
+_sw_bytes_removed_by:
+    pushl %ebp
+    movl %esp, %ebp
+    pushl %ebx
+    pushl %esi
+    pushl %edi
+    movl 12(%ebp), %esi
+    movl 16(%ebp), %ecx
+1:  testl %ecx, %ecx
+    jz 2f
+    pushl -4(%esi,%ecx,4)
+    decl %ecx
+    jmp 1b
+2:  movl %esp, %ebx
+    call *8(%ebp)
+    movl 20(%ebp), %edi
+    movl %eax, (%edi)
+    fnstsw %ax
+    andw $0x3800, %ax
+    jz 3f
+    fstp %st(0)
+3:  movl %esp, %eax
+    subl %ebx, %eax
+    leal -12(%ebp), %esp
+    popl %edi
+    popl %esi
+    popl %ebx
+    popl %ebp
+    ret
+)");
+#endif
 
 // Top-level windows of Notepad's class, anywhere.
 std::vector<HWND> notepad_windows() {
@@ -213,59 +157,6 @@ void close_notepads() {
   }
 }
 
-void check_notepad(HMODULE dll, const std::string& folder) {
-  const auto notepad = resolve<ShellToNotepadFn>(dll, "SHELLTONOTEPAD");
-  close_notepads();
-  Var path(folder + "\\a.txt");
-  check_num(notepad(path.address()), 0, "SHELLTONOTEPAD result");
-  check_num(notepad(path.address()), 0, "SHELLTONOTEPAD second result");
-  std::size_t windows = 0;
-  for (int waited = 0; waited < 30000 && windows < 2; waited += 100) {
-    Sleep(100);
-    windows = notepad_windows().size();
-  }
-  check_num(windows, std::size_t{2}, "two calls start two Notepad windows");
-  if (windows > 0) {
-    const std::string caption = sw::test::window_text(notepad_windows().front());
-    check(caption.find("a.txt") != std::string::npos || caption.find("a.TXT") != std::string::npos,
-          "Notepad shows the file: caption \"" + caption + "\"");
-  }
-  close_notepads();
-  check_num(notepad(nullptr), 0, "SHELLTONOTEPAD without a variable");
-}
-
-struct NotepadBoxWatch {
-  DWORD thread;
-  std::string text;
-};
-
-DWORD WINAPI watch_notepad_box(void* param) {
-  auto* watch = static_cast<NotepadBoxWatch*>(param);
-  watch->text = sw::test::answer_message_box(watch->thread, "Notepad not found", 20000);
-  return 0;
-}
-
-void check_notepad_missing(HMODULE dll) {
-  char windows_dir[MAX_PATH] = {};
-  GetWindowsDirectoryA(windows_dir, MAX_PATH);
-  const std::string exe = std::string(windows_dir) + "\\notepad.exe";
-  const std::string moved = exe + ".away";
-  if (!MoveFileA(exe.c_str(), moved.c_str())) {
-    check(false, "could not move " + exe + " away for the failure case");
-    return;
-  }
-  const auto notepad = resolve<ShellToNotepadFn>(dll, "SHELLTONOTEPAD");
-  NotepadBoxWatch watch{GetCurrentThreadId(), {}};
-  HANDLE watcher = CreateThread(nullptr, 0, &watch_notepad_box, &watch, 0, nullptr);
-  Var path("whatever.txt");
-  check_num(notepad(path.address()), 0, "SHELLTONOTEPAD result when Notepad is missing");
-  WaitForSingleObject(watcher, 25000);
-  CloseHandle(watcher);
-  check_eq(watch.text, "Cannot Start Notepad", "message box when Notepad is missing");
-  MoveFileA(moved.c_str(), exe.c_str());
-  close_notepads();
-}
-
 DialogScript typing(std::string name) {
   DialogScript script;
   script.type_name = std::move(name);
@@ -279,135 +170,6 @@ DialogScript cancelling(DWORD find_timeout_ms = 20000) {
   return script;
 }
 
-// Runs one dialog routine call with a driver playing the user.
-template <class Call>
-std::string drive(DialogScript& script, Call call) {
-  back_to_working_folder();
-  DialogDriver driver(GetCurrentThreadId(), script);
-  return take(call());
-}
-
-void check_show_open(HMODULE dll, const std::string& folder) {
-  const auto show_open = resolve<ShowFn>(dll, "SHOWOPEN");
-  Var filter;
-  Var title("Open check");
-  Var initial;
-  DialogScript pick = typing("a.txt");
-  const std::string chosen = drive(
-      pick, [&] { return show_open(0, filter.address(), title.address(), initial.address()); });
-  check(pick.found && pick.closed, "SHOWOPEN dialog shown and confirmed");
-  check_eq(chosen, folder + "\\a.txt", "SHOWOPEN result");
-  check_eq(filter.bytes(), "All Files (*.*)|*.*", "SHOWOPEN fills the empty filter");
-  check_eq(initial.bytes(), folder, "SHOWOPEN fills the empty initial folder");
-  check_eq(pick.title, "Open check", "SHOWOPEN title");
-  check(pick.filter_entries == std::vector<std::string>{"All Files (*.*)"},
-        "SHOWOPEN offers the one filter entry");
-  check_eq(pick.initial_name, "", "SHOWOPEN starts without a file name");
-
-  Var blank_filter("  ");
-  Var blank_folder("   ");
-  Var no_title;
-  DialogScript cancel = cancelling();
-  const std::string none = drive(cancel, [&] {
-    return show_open(0, blank_filter.address(), no_title.address(), blank_folder.address());
-  });
-  check(cancel.found && cancel.closed, "SHOWOPEN dialog shown and cancelled");
-  check_eq(none, "", "SHOWOPEN cancelled");
-  check_eq(blank_filter.bytes(), "  All Files (*.*)|*.*", "SHOWOPEN blank filter keeps blanks");
-  check_eq(blank_folder.bytes(), folder, "SHOWOPEN blank folder replaced");
-  check(!cancel.title.empty() && cancel.title != "Open check",
-        "SHOWOPEN without title uses the platform's: \"" + cancel.title + "\"");
-
-  Var sub_filter("Text files|*.txt|All|*.*");
-  Var sub_folder(folder + "\\sub");
-  DialogScript in_sub = typing("c.txt");
-  const std::string sub_chosen = drive(in_sub, [&] {
-    return show_open(0, sub_filter.address(), title.address(), sub_folder.address());
-  });
-  check_eq(sub_chosen, folder + "\\sub\\c.txt", "SHOWOPEN starts in the given folder");
-  check(in_sub.filter_entries == std::vector<std::string>{"Text files", "All"},
-        "SHOWOPEN offers the caller's filter entries");
-  check_eq(sub_filter.bytes(), "Text files|*.txt|All|*.*", "SHOWOPEN keeps a given filter");
-}
-
-void check_show_save(HMODULE dll, const std::string& folder) {
-  const auto show_save = resolve<ShowFn>(dll, "SHOWSAVE");
-  const auto show_save_b = resolve<ShowFn>(dll, "SHOWSAVEB");
-  Var filter;
-  Var title("Save check");
-  Var initial;
-
-  // Choosing an existing file: SHOWSAVE asks before overwriting, SHOWSAVEB does not.
-  DialogScript existing = typing("b.txt");
-  const std::string chosen = drive(
-      existing, [&] { return show_save(0, filter.address(), title.address(), initial.address()); });
-  check_eq(chosen, folder + "\\b.txt", "SHOWSAVE result");
-  check_num(existing.message_boxes.size(), std::size_t{1}, "SHOWSAVE asks before overwriting");
-  check_eq(filter.bytes(), "All Files (*.*)|*.*", "SHOWSAVE fills the empty filter");
-  check_eq(initial.bytes(), folder, "SHOWSAVE fills the empty initial folder");
-  check_eq(existing.title, "Save check", "SHOWSAVE title");
-
-  Var filter_b;
-  Var initial_b;
-  DialogScript existing_b = typing("b.txt");
-  const std::string chosen_b = drive(existing_b, [&] {
-    return show_save_b(0, filter_b.address(), title.address(), initial_b.address());
-  });
-  check_eq(chosen_b, folder + "\\b.txt", "SHOWSAVEB result");
-  check(existing_b.message_boxes.empty(), "SHOWSAVEB does not ask before overwriting");
-  check_eq(filter_b.bytes(), "All Files (*.*)|*.*", "SHOWSAVEB fills the empty filter");
-  check_eq(initial_b.bytes(), folder, "SHOWSAVEB fills the empty initial folder");
-
-  DialogScript cancel = cancelling();
-  const std::string none = drive(cancel, [&] {
-    return show_save_b(0, filter_b.address(), title.address(), initial_b.address());
-  });
-  check(cancel.found, "SHOWSAVEB dialog shown");
-  check_eq(none, "", "SHOWSAVEB cancelled");
-}
-
-void check_show_save_a(HMODULE dll, const std::string& folder) {
-  const auto show_save_a = resolve<ShowSaveAFn>(dll, "SHOWSAVEA");
-  Var filter;
-  Var title("SaveA check");
-  Var initial;
-
-  Var name("report.txt");
-  DialogScript cancel = cancelling();
-  const std::string none = drive(cancel, [&] {
-    return show_save_a(0, filter.address(), name.address(), title.address(), initial.address());
-  });
-  check(cancel.found, "SHOWSAVEA dialog shown");
-  check_eq(none, "", "SHOWSAVEA cancelled");
-  check_eq(cancel.initial_name, "report.txt", "SHOWSAVEA shows the initial name");
-  check_eq(name.bytes(), "report.txt", "SHOWSAVEA keeps the name on cancel");
-  check_eq(filter.bytes(), "All Files (*.*)|*.*", "SHOWSAVEA fills the empty filter");
-  check_eq(initial.bytes(), folder, "SHOWSAVEA fills the empty initial folder");
-
-  const std::string long_name = std::string(260, 'n') + std::string(40, 't');
-  Var long_var(long_name);
-  DialogScript cancel_long = cancelling();
-  drive(cancel_long, [&] {
-    return show_save_a(0, filter.address(), long_var.address(), title.address(), initial.address());
-  });
-  check_eq(long_var.bytes(), long_name.substr(0, 260), "SHOWSAVEA cuts the name to 260 bytes");
-
-  Var with_nul("ab\0cd"s);
-  DialogScript cancel_nul = cancelling();
-  drive(cancel_nul, [&] {
-    return show_save_a(0, filter.address(), with_nul.address(), title.address(), initial.address());
-  });
-  check_eq(with_nul.bytes(), "ab", "SHOWSAVEA cuts the name at its first NUL");
-
-  Var new_name("x.txt");
-  DialogScript pick = typing("new.txt");
-  const std::string chosen = drive(pick, [&] {
-    return show_save_a(0, filter.address(), new_name.address(), title.address(), initial.address());
-  });
-  check_eq(chosen, folder + "\\new.txt", "SHOWSAVEA result");
-  check_eq(new_name.bytes(), folder + "\\new.txt", "SHOWSAVEA writes the chosen name back");
-}
-
 // A window with a list box 20, as the multiple-file picker's owner.
 struct OwnerWindow {
   HWND frame = nullptr;
@@ -419,6 +181,8 @@ struct OwnerWindow {
                            reinterpret_cast<HMENU>(20), GetModuleHandleA(nullptr), nullptr);
   }
   ~OwnerWindow() { DestroyWindow(frame); }
+  OwnerWindow(const OwnerWindow&) = delete;
+  OwnerWindow& operator=(const OwnerWindow&) = delete;
   void fill() {
     SendMessageA(list, LB_RESETCONTENT, 0, 0);
     for (const char* item : {"one", "two", "three"}) {
@@ -426,108 +190,346 @@ struct OwnerWindow {
     }
   }
   LRESULT items() const { return SendMessageA(list, LB_GETCOUNT, 0, 0); }
+  // Window handles have 32 significant bits on every edition; callers pass the low ones.
   std::uint32_t handle() const {
     return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(frame));
   }
 };
 
-void check_get_multiple_files(HMODULE dll, const std::string& folder) {
-  const auto pick_files = resolve<GetMultipleFilesFn>(dll, "GETMULTIPLEFILES");
-  OwnerWindow owner;
-  owner.fill();
-  Var start(folder);
-  Var selection("old");
-
-  std::int32_t count = 0;
-  DialogScript two = typing("\"a.txt\" \"b.txt\"");
-  {
-    back_to_working_folder();
-    DialogDriver driver(GetCurrentThreadId(), two);
-    count = pick_files(owner.handle(), start.get(), selection.address());
+class Exports : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    folder_ = current_directory();
+    write_file(folder_ + "\\a.txt", 3);
+    write_file(folder_ + "\\b.txt", 4);
+    write_file(folder_ + "\\empty.txt", 0);
+    write_file(folder_ + "\\big.dat", 1234);
+    CreateDirectoryA((folder_ + "\\sub").c_str(), nullptr);
+    write_file(folder_ + "\\sub\\c.txt", 5);
+    dll_ = LoadLibraryA("Sumwright.dll");
   }
-  check_num(count, 2, "GETMULTIPLEFILES two files");
-  check_eq(selection.bytes(), folder + "\\?a.txt?b.txt", "GETMULTIPLEFILES two-file selection");
-  check_eq(two.title, "Add file(s)", "GETMULTIPLEFILES title");
-  check_eq(two.initial_name, "*.*", "GETMULTIPLEFILES initial name");
-  check(two.filter_entries ==
-            std::vector<std::string>{"All Files  (*.*)", "Data files  (*.DAT, *.INI)",
-                                     "System files  (*.EXE, *.DLL)", "Text files  (*.DIZ, *.TXT)"},
-        "GETMULTIPLEFILES offers its four filter entries");
-  check_num(owner.items(), LRESULT{0}, "GETMULTIPLEFILES empties the owner's list box 20");
-
-  owner.fill();
-  DialogScript one = typing("a.txt");
-  {
-    back_to_working_folder();
-    DialogDriver driver(GetCurrentThreadId(), one);
-    count = pick_files(0, nullptr, selection.address());  // null folder: the current one
+  static void TearDownTestSuite() {
+    if (dll_ != nullptr) FreeLibrary(dll_);
   }
-  check_num(count, 1, "GETMULTIPLEFILES one file");
-  check_eq(selection.bytes(), folder + "\\?a.txt", "GETMULTIPLEFILES one-file selection");
-  check_num(owner.items(), LRESULT{3}, "GETMULTIPLEFILES leaves other windows' lists alone");
 
-  DialogScript cancel = cancelling();
-  {
-    back_to_working_folder();
-    DialogDriver driver(GetCurrentThreadId(), cancel);
-    count = pick_files(owner.handle(), start.get(), selection.address());
+  void SetUp() override {
+    ASSERT_NE(dll_, nullptr) << "LoadLibraryA(\"Sumwright.dll\") failed: " << GetLastError();
+    // The dialogs move the process's current directory to the folder the user picked from.
+    SetCurrentDirectoryA(folder_.c_str());
   }
-  check(cancel.found, "GETMULTIPLEFILES dialog shown");
-  check_num(count, 0, "GETMULTIPLEFILES cancelled");
-  check_eq(selection.bytes(), folder + "\\?a.txt", "GETMULTIPLEFILES cancel keeps the selection");
-  check_num(owner.items(), LRESULT{3}, "GETMULTIPLEFILES cancel keeps the owner's list");
+
+  template <class Fn>
+  static Fn resolve(const char* name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll_, name)));
+  }
+
+  // Runs one dialog routine call with a driver playing the user.
+  template <class Call>
+  static std::string drive(DialogScript& script, Call call) {
+    SetCurrentDirectoryA(folder_.c_str());
+    DialogDriver driver(GetCurrentThreadId(), script);
+    return take(call());
+  }
+
+  static inline std::string folder_;  // the working folder the program started in
+  static inline HMODULE dll_ = nullptr;
+};
+
+TEST_F(Exports, TableHasEveryRoutineByNameAndOrdinalAndNothingElse) {
+  for (const ExportEntry& e : kExports) {
+    const FARPROC by_name = GetProcAddress(dll_, e.name);
+    EXPECT_NE(by_name, nullptr) << e.name;
+    EXPECT_EQ(by_name, GetProcAddress(dll_, MAKEINTRESOURCEA(e.ordinal)))
+        << "ordinal " << e.ordinal << " is " << e.name;
+    const std::string decorated = std::string(e.name) + "@" + std::to_string(e.argument_bytes);
+    EXPECT_EQ(GetProcAddress(dll_, decorated.c_str()), nullptr) << decorated;
+    EXPECT_EQ(GetProcAddress(dll_, ("_" + decorated).c_str()), nullptr) << "_" << decorated;
+  }
+  const auto count = static_cast<WORD>(std::size(kExports));
+  EXPECT_EQ(GetProcAddress(dll_, MAKEINTRESOURCEA(count + 1)), nullptr);
 }
 
-void check_null_variables(HMODULE dll) {
-  // None of these may open a dialog; a driver stands by to cancel one if it did.
+TEST_F(Exports, EveryRoutineRemovesItsOwnArguments) {
+#if defined(__i386__)
+  // Null and zero arguments: every routine answers them at once, without a dialog or a box.
+  const std::uint32_t zeros[8] = {};
+  for (const ExportEntry& e : kExports) {
+    std::uint32_t result = 0;
+    const auto routine = reinterpret_cast<const void*>(GetProcAddress(dll_, e.name));
+    ASSERT_NE(routine, nullptr) << e.name;
+    const auto words = static_cast<std::uint32_t>(e.argument_bytes / 4);
+    ASSERT_LE(words, std::size(zeros));
+    EXPECT_EQ(sw_bytes_removed_by(routine, zeros, words, &result), e.argument_bytes) << e.name;
+  }
+#else
+  GTEST_SKIP() << "standard-call stack clean-up exists only in 32-bit code; this is the "
+                  "64-bit edition, which has one calling convention";
+#endif
+}
+
+TEST_F(Exports, PadOutPadsCutsAndWritesBack) {
+  const auto padout = resolve<PadOutFn>(MAKEINTRESOURCEA(5));
+  struct Case {
+    std::string text;
+    std::int32_t width;
+    std::string want;
+  };
+  for (const Case& c : {Case{"  ab  ", 5, "ab   "}, Case{"\0a\0b\0 "s, 7, "\0a\0b\0  "s},
+                        Case{"abcde", 5, "abcde "}, Case{"abcdef", 5, "abcde"}}) {
+    Var text(c.text);
+    EXPECT_EQ(printable(take(padout(text.address(), &c.width))), printable(c.want)) << c.text;
+    EXPECT_EQ(printable(text.bytes()), printable(c.want)) << "written back: " << c.text;
+  }
+
+  Var null_string;  // a null BSTR is the empty string
+  const std::int32_t three = 3;
+  EXPECT_EQ(take(padout(null_string.address(), &three)), "   ");
+  EXPECT_EQ(null_string.bytes(), "   ");
+
+  EXPECT_EQ(take(padout(nullptr, &three)), "");
+  Var untouched("keep");
+  EXPECT_EQ(take(padout(untouched.address(), nullptr)), "");
+  EXPECT_EQ(untouched.bytes(), "keep");
+}
+
+TEST_F(Exports, FileLenGivesSizesAndMinusOne) {
+  const auto filelen = resolve<FileLenFn>("FILELEN");
+  EXPECT_EQ(filelen((folder_ + "\\big.dat").c_str()), 1234);
+  EXPECT_EQ(filelen((folder_ + "\\empty.txt").c_str()), 0);
+  EXPECT_EQ(filelen((folder_ + "\\missing.txt").c_str()), -1);
+  EXPECT_EQ(filelen(nullptr), -1);
+}
+
+TEST_F(Exports, ColourHelpers) {
+  const auto hls = resolve<HlsToRgbFn>("HLSTORGB");
+  EXPECT_EQ(hls(0, 120, 240), 0x0000FFu) << "red";
+  EXPECT_EQ(hls(80, 120, 240), 0x00FF00u) << "green";
+  EXPECT_EQ(hls(160, 120, 240), 0xFF0000u) << "blue";
+  EXPECT_EQ(hls(0, 120, 0), 0x808080u) << "grey rounds half to even";
+  EXPECT_EQ(hls(30, 240, 0), 0xFFFFFFu) << "white";
+
+  const auto step = resolve<ChooseStepFn>("CHOOSESTEP");
+  struct Case {
+    float a, b, want;
+  };
+  for (const Case c : {Case{0, 100, 10}, Case{5, 0, 0.5f}, Case{0, 600, 50}, Case{0, 360, 40},
+                       Case{3, 3, 0.01f}, Case{0, 1e11f, 0}}) {
+    EXPECT_EQ(step(&c.a, &c.b), c.want) << "CHOOSESTEP(" << c.a << ", " << c.b << ")";
+  }
+  const float one = 1;
+  EXPECT_EQ(step(nullptr, &one), 0.0f);
+}
+
+TEST_F(Exports, NullVariablesOpenNoDialog) {
+  // A driver stands by to cancel a dialog, should one open.
   DialogScript watch = cancelling(1500);
   {
-    back_to_working_folder();
     DialogDriver driver(GetCurrentThreadId(), watch);
     Var a;
     Var b;
-    const auto show_open = resolve<ShowFn>(dll, "SHOWOPEN");
-    const auto show_save_a = resolve<ShowSaveAFn>(dll, "SHOWSAVEA");
-    const auto pick_files = resolve<GetMultipleFilesFn>(dll, "GETMULTIPLEFILES");
-    check_eq(take(show_open(0, nullptr, a.address(), b.address())), "", "SHOWOPEN null filter");
-    check_eq(take(show_save_a(0, a.address(), nullptr, a.address(), b.address())), "",
-             "SHOWSAVEA null name");
-    check_num(pick_files(0, nullptr, nullptr), 0, "GETMULTIPLEFILES null selection");
+    EXPECT_EQ(take(resolve<ShowFn>("SHOWOPEN")(0, nullptr, a.address(), b.address())), "");
+    EXPECT_EQ(
+        take(resolve<ShowSaveAFn>("SHOWSAVEA")(0, a.address(), nullptr, a.address(), b.address())),
+        "");
+    EXPECT_EQ(resolve<GetMultipleFilesFn>("GETMULTIPLEFILES")(0, nullptr, nullptr), 0);
   }
-  check(!watch.found, "no dialog for null variables");
+  EXPECT_FALSE(watch.found);
+}
+
+TEST_F(Exports, ShowOpen) {
+  const auto show_open = resolve<ShowFn>("SHOWOPEN");
+  Var filter;
+  Var title("Open check");
+  Var initial;
+  DialogScript pick = typing("a.txt");
+  const std::string chosen = drive(
+      pick, [&] { return show_open(0, filter.address(), title.address(), initial.address()); });
+  EXPECT_TRUE(pick.found && pick.closed) << "dialog shown and confirmed";
+  EXPECT_EQ(chosen, folder_ + "\\a.txt");
+  EXPECT_EQ(filter.bytes(), "All Files (*.*)|*.*") << "the empty filter is filled";
+  EXPECT_EQ(initial.bytes(), folder_) << "the empty initial folder is filled";
+  EXPECT_EQ(pick.title, "Open check");
+  EXPECT_EQ(pick.filter_entries, std::vector<std::string>{"All Files (*.*)"});
+  EXPECT_EQ(pick.initial_name, "");
+
+  Var blank_filter("  ");
+  Var blank_folder("   ");
+  Var no_title;
+  DialogScript cancel = cancelling();
+  const std::string none = drive(cancel, [&] {
+    return show_open(0, blank_filter.address(), no_title.address(), blank_folder.address());
+  });
+  EXPECT_TRUE(cancel.found && cancel.closed) << "dialog shown and cancelled";
+  EXPECT_EQ(none, "");
+  EXPECT_EQ(blank_filter.bytes(), "  All Files (*.*)|*.*") << "a blank filter keeps its blanks";
+  EXPECT_EQ(blank_folder.bytes(), folder_) << "a blank folder is replaced";
+  EXPECT_FALSE(cancel.title.empty() || cancel.title == "Open check")
+      << "without a title the platform's is used: \"" << cancel.title << "\"";
+
+  Var sub_filter("Text files|*.txt|All|*.*");
+  Var sub_folder(folder_ + "\\sub");
+  DialogScript in_sub = typing("c.txt");
+  const std::string sub_chosen = drive(in_sub, [&] {
+    return show_open(0, sub_filter.address(), title.address(), sub_folder.address());
+  });
+  EXPECT_EQ(sub_chosen, folder_ + "\\sub\\c.txt") << "starts in the given folder";
+  EXPECT_EQ(in_sub.filter_entries, (std::vector<std::string>{"Text files", "All"}));
+  EXPECT_EQ(sub_filter.bytes(), "Text files|*.txt|All|*.*") << "a given filter is kept";
+}
+
+TEST_F(Exports, ShowSaveAsksBeforeOverwritingAndShowSaveBDoesNot) {
+  const auto show_save = resolve<ShowFn>("SHOWSAVE");
+  const auto show_save_b = resolve<ShowFn>("SHOWSAVEB");
+  Var title("Save check");
+
+  Var filter;
+  Var initial;
+  DialogScript existing = typing("b.txt");
+  const std::string chosen = drive(
+      existing, [&] { return show_save(0, filter.address(), title.address(), initial.address()); });
+  EXPECT_EQ(chosen, folder_ + "\\b.txt");
+  EXPECT_EQ(existing.message_boxes.size(), 1u) << "SHOWSAVE asks before overwriting";
+  EXPECT_EQ(filter.bytes(), "All Files (*.*)|*.*");
+  EXPECT_EQ(initial.bytes(), folder_);
+  EXPECT_EQ(existing.title, "Save check");
+
+  Var filter_b;
+  Var initial_b;
+  DialogScript existing_b = typing("b.txt");
+  const std::string chosen_b = drive(existing_b, [&] {
+    return show_save_b(0, filter_b.address(), title.address(), initial_b.address());
+  });
+  EXPECT_EQ(chosen_b, folder_ + "\\b.txt");
+  EXPECT_TRUE(existing_b.message_boxes.empty()) << "SHOWSAVEB does not ask";
+  EXPECT_EQ(filter_b.bytes(), "All Files (*.*)|*.*");
+  EXPECT_EQ(initial_b.bytes(), folder_);
+
+  DialogScript cancel = cancelling();
+  const std::string none = drive(cancel, [&] {
+    return show_save_b(0, filter_b.address(), title.address(), initial_b.address());
+  });
+  EXPECT_TRUE(cancel.found);
+  EXPECT_EQ(none, "");
+}
+
+TEST_F(Exports, ShowSaveAKeepsCutsAndWritesBackTheName) {
+  const auto show_save_a = resolve<ShowSaveAFn>("SHOWSAVEA");
+  Var filter;
+  Var title("SaveA check");
+  Var initial;
+  const auto call = [&](Var& name) {
+    return show_save_a(0, filter.address(), name.address(), title.address(), initial.address());
+  };
+
+  Var name("report.txt");
+  DialogScript cancel = cancelling();
+  EXPECT_EQ(drive(cancel, [&] { return call(name); }), "");
+  EXPECT_TRUE(cancel.found);
+  EXPECT_EQ(cancel.initial_name, "report.txt") << "the initial name is shown";
+  EXPECT_EQ(name.bytes(), "report.txt") << "the name is kept on cancel";
+  EXPECT_EQ(filter.bytes(), "All Files (*.*)|*.*");
+  EXPECT_EQ(initial.bytes(), folder_);
+
+  const std::string long_name = std::string(260, 'n') + std::string(40, 't');
+  Var long_var(long_name);
+  DialogScript cancel_long = cancelling();
+  drive(cancel_long, [&] { return call(long_var); });
+  EXPECT_EQ(long_var.bytes(), long_name.substr(0, 260)) << "cut to 260 bytes";
+
+  Var with_nul("ab\0cd"s);
+  DialogScript cancel_nul = cancelling();
+  drive(cancel_nul, [&] { return call(with_nul); });
+  EXPECT_EQ(printable(with_nul.bytes()), "ab") << "cut at its first NUL";
+
+  Var new_name("x.txt");
+  DialogScript pick = typing("new.txt");
+  EXPECT_EQ(drive(pick, [&] { return call(new_name); }), folder_ + "\\new.txt");
+  EXPECT_EQ(new_name.bytes(), folder_ + "\\new.txt") << "the chosen name is written back";
+}
+
+TEST_F(Exports, GetMultipleFiles) {
+  const auto pick_files = resolve<GetMultipleFilesFn>("GETMULTIPLEFILES");
+  OwnerWindow owner;
+  owner.fill();
+  Var start(folder_);
+  Var selection("old");
+  const auto run = [&](DialogScript& script, std::uint32_t owner_handle, BSTR initial_folder) {
+    SetCurrentDirectoryA(folder_.c_str());
+    DialogDriver driver(GetCurrentThreadId(), script);
+    return pick_files(owner_handle, initial_folder, selection.address());
+  };
+
+  DialogScript two = typing("\"a.txt\" \"b.txt\"");
+  EXPECT_EQ(run(two, owner.handle(), start.get()), 2);
+  EXPECT_EQ(selection.bytes(), folder_ + "\\?a.txt?b.txt");
+  EXPECT_EQ(two.title, "Add file(s)");
+  EXPECT_EQ(two.initial_name, "*.*");
+  EXPECT_EQ(two.filter_entries, (std::vector<std::string>{
+                                    "All Files  (*.*)", "Data files  (*.DAT, *.INI)",
+                                    "System files  (*.EXE, *.DLL)", "Text files  (*.DIZ, *.TXT)"}));
+  EXPECT_EQ(owner.items(), 0) << "the owner's list box 20 is emptied";
+
+  owner.fill();
+  DialogScript one = typing("a.txt");
+  EXPECT_EQ(run(one, 0, nullptr), 1) << "a null folder is the current one";
+  EXPECT_EQ(selection.bytes(), folder_ + "\\?a.txt");
+  EXPECT_EQ(owner.items(), 3) << "other windows' lists are left alone";
+
+  DialogScript cancel = cancelling();
+  EXPECT_EQ(run(cancel, owner.handle(), start.get()), 0);
+  EXPECT_TRUE(cancel.found);
+  EXPECT_EQ(selection.bytes(), folder_ + "\\?a.txt") << "cancel keeps the selection";
+  EXPECT_EQ(owner.items(), 3) << "cancel keeps the owner's list";
+}
+
+TEST_F(Exports, ShellToNotepadStartsOneNotepadPerCall) {
+  const auto notepad = resolve<ShellToNotepadFn>("SHELLTONOTEPAD");
+  close_notepads();
+  Var path(folder_ + "\\a.txt");
+  EXPECT_EQ(notepad(path.address()), 0);
+  EXPECT_EQ(notepad(path.address()), 0);
+  std::size_t windows = 0;
+  for (int waited = 0; waited < 30000 && windows < 2; waited += 100) {
+    Sleep(100);
+    windows = notepad_windows().size();
+  }
+  EXPECT_EQ(windows, 2u);
+  if (windows > 0) {
+    const std::string caption = sw::test::window_text(notepad_windows().front());
+    EXPECT_TRUE(caption.find("a.txt") != std::string::npos ||
+                caption.find("a.TXT") != std::string::npos)
+        << "Notepad shows the file: caption \"" << caption << "\"";
+  }
+  close_notepads();
+  EXPECT_EQ(notepad(nullptr), 0);
+}
+
+struct NotepadBoxWatch {
+  DWORD thread;
+  std::string text;
+};
+
+DWORD WINAPI watch_notepad_box(void* param) {
+  auto* watch = static_cast<NotepadBoxWatch*>(param);
+  watch->text = sw::test::answer_message_box(watch->thread, "Notepad not found", 20000);
+  return 0;
+}
+
+TEST_F(Exports, ShellToNotepadSaysSoWhenNotepadIsMissing) {
+  char windows_dir[MAX_PATH] = {};
+  GetWindowsDirectoryA(windows_dir, MAX_PATH);
+  const std::string exe = std::string(windows_dir) + "\\notepad.exe";
+  const std::string moved = exe + ".away";
+  ASSERT_TRUE(MoveFileA(exe.c_str(), moved.c_str())) << "could not move " << exe << " away";
+  NotepadBoxWatch watch{GetCurrentThreadId(), {}};
+  HANDLE watcher = CreateThread(nullptr, 0, &watch_notepad_box, &watch, 0, nullptr);
+  Var path("whatever.txt");
+  EXPECT_EQ(resolve<ShellToNotepadFn>("SHELLTONOTEPAD")(path.address()), 0);
+  WaitForSingleObject(watcher, 25000);
+  CloseHandle(watcher);
+  EXPECT_EQ(watch.text, "Cannot Start Notepad");
+  MoveFileA(moved.c_str(), exe.c_str());
+  close_notepads();
 }
 
 }  // namespace
-
-int main() {
-  g_folder = current_directory();
-  const std::string& folder = g_folder;
-  write_file(folder + "\\a.txt", 3);
-  write_file(folder + "\\b.txt", 4);
-  write_file(folder + "\\empty.txt", 0);
-  write_file(folder + "\\big.dat", 1234);
-  CreateDirectoryA((folder + "\\sub").c_str(), nullptr);
-  write_file(folder + "\\sub\\c.txt", 5);
-
-  HMODULE dll = LoadLibraryA("Sumwright.dll");
-  check(dll != nullptr, "LoadLibraryA(\"Sumwright.dll\")");
-  if (dll == nullptr) {
-    std::printf("%d passed, %d failed\n", g_passed, g_failed);
-    return 1;
-  }
-  check_export_table(dll);
-  check_padout(dll);
-  check_filelen(dll, folder);
-  check_colours(dll);
-  check_null_variables(dll);
-  check_show_open(dll, folder);
-  check_show_save(dll, folder);
-  check_show_save_a(dll, folder);
-  check_get_multiple_files(dll, folder);
-  check_notepad(dll, folder);
-  check_notepad_missing(dll);
-  FreeLibrary(dll);
-
-  std::printf("%d passed, %d failed\n", g_passed, g_failed);
-  return g_failed == 0 ? 0 : 1;
-}
