@@ -11,8 +11,7 @@
 #include <random>
 #include <string>
 
-#include "crc32.h"
-#include "crc32_kernels.h"
+#include "core/crc32.h"
 
 namespace {
 

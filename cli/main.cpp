@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "crc32_kernels.h"
-#include "options.h"
-#include "summary.h"
-#include "terminal_front_end.h"
+#include "cli/options.h"
+#include "cli/summary.h"
+#include "cli/terminal_front_end.h"
+#include "core/crc32.h"
 
 #ifndef SUMWRIGHT_VERSION
 #define SUMWRIGHT_VERSION "unknown"

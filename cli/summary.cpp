@@ -1,8 +1,8 @@
-#include "summary.h"
+#include "cli/summary.h"
 
 #include <cstdio>
 
-#include "progress.h"
+#include "cli/progress.h"
 
 namespace sw::cli {
 

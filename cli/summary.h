@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "run.h"
+#include "core/run.h"
 
 namespace sw::cli {
 

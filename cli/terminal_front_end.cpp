@@ -1,8 +1,8 @@
-#include "terminal_front_end.h"
+#include "cli/terminal_front_end.h"
 
 #include <iostream>
 
-#include "viewer.h"
+#include "cli/viewer.h"
 
 namespace sw::cli {
 

@@ -6,9 +6,9 @@
 #include <optional>
 #include <string>
 
-#include "options.h"
-#include "progress.h"
-#include "run.h"
+#include "cli/options.h"
+#include "cli/progress.h"
+#include "core/run.h"
 
 namespace sw::cli {
 

@@ -1,4 +1,4 @@
-#include "viewer.h"
+#include "cli/viewer.h"
 
 #include <fcntl.h>
 #include <spawn.h>

@@ -6,7 +6,7 @@
 #                             such decoration, so there the same file loses the "@bytes".
 #   export_table.inc          {"NAME", ordinal, argument bytes}, one per routine, for the
 #                             tests that call the routines through the real binary interface
-#                             (include directory: SUMWRIGHT_GENERATED_DIR).
+#                             (#include "generated/export_table.inc", from the build folder).
 # scripts/check-modules.sh reads the .def itself.
 
 set(SUMWRIGHT_EXPORT_DEF_SOURCE ${PROJECT_SOURCE_DIR}/exports/sumwright.def)

@@ -1,4 +1,4 @@
-#include "checksum_pass.h"
+#include "core/checksum_pass.h"
 
 #include <chrono>
 #include <system_error>
@@ -39,10 +39,21 @@ class ChecksumPass::Forwarder final : public ByteProgress {
   ByteProgress* to_;
 };
 
-ChecksumPass::ChecksumPass(const std::string& folder_path, std::vector<const fs::DirEntry*> files,
+namespace {
+
+std::vector<const fs::DirEntry*> entries_to_read(const std::vector<fs::DirEntry>& entries) {
+  std::vector<const fs::DirEntry*> files;
+  for (const fs::DirEntry& e : entries)
+    if (gets_entry(e)) files.push_back(&e);
+  return files;
+}
+
+}  // namespace
+
+ChecksumPass::ChecksumPass(const std::string& folder_path, const std::vector<fs::DirEntry>& entries,
                            bool use_helper)
     : folder_path_(folder_path),
-      files_(std::move(files)),
+      files_(entries_to_read(entries)),
       slots_(files_.size()),
       path_(folder_path) {
   if (!use_helper || files_.size() < 2) return;
@@ -61,10 +72,10 @@ ChecksumPass::~ChecksumPass() {
   if (helper_.joinable()) helper_.join();
 }
 
-FileChecksum ChecksumPass::read(std::size_t index, ReadBuffer& buffer, std::string& path,
+FileChecksum ChecksumPass::read(const fs::DirEntry& entry, ReadBuffer& buffer, std::string& path,
                                 ByteProgress* progress) const {
   path.assign(folder_path_);
-  path += files_[index]->name;  // exactly as enumerated
+  path += entry.name;  // exactly as enumerated
   return checksum_file(path, buffer, progress);
 }
 
@@ -73,7 +84,7 @@ void ChecksumPass::read_next_into_slot(std::unique_lock<std::mutex>& lock, ReadB
   const std::size_t index = next_++;
   slots_[index].state = State::kTaken;
   lock.unlock();  // the slot is ours: nobody else touches it until it is marked done
-  FileChecksum sum = read(index, buffer, path, progress);
+  FileChecksum sum = read(*files_[index], buffer, path, progress);
   lock.lock();
   slots_[index].sum = std::move(sum);
   slots_[index].state = State::kDone;
@@ -105,7 +116,13 @@ void ChecksumPass::help() {
   }
 }
 
-FileChecksum ChecksumPass::take(std::size_t index, ByteProgress* progress) {
+FileChecksum ChecksumPass::take(const fs::DirEntry& entry, ByteProgress* progress) {
+  if (taken_ < files_.size() && files_[taken_] == &entry) return take_at(taken_++, progress);
+  Forwarder forward(*this, progress);
+  return read(entry, buffer_, path_, &forward);
+}
+
+FileChecksum ChecksumPass::take_at(std::size_t index, ByteProgress* progress) {
   Forwarder forward(*this, progress);
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
@@ -122,7 +139,7 @@ FileChecksum ChecksumPass::take(std::size_t index, ByteProgress* progress) {
       if (slot.state == State::kFree) next_ = index + 1;
       slot.state = State::kTaken;
       lock.unlock();
-      return read(index, buffer_, path_, &forward);
+      return read(*files_[index], buffer_, path_, &forward);
     }
     // The helper is reading it. Read a later file meanwhile, so that both threads stay busy.
     if (next_ < files_.size()) {

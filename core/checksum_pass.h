@@ -12,25 +12,28 @@
 #include <thread>
 #include <vector>
 
-#include "file_crc.h"
-#include "fs.h"
+#include "core/file_crc.h"
+#include "core/fs.h"
+#include "core/listing.h"
 
 namespace sw {
 
 class ChecksumPass {
  public:
-  // `files` are entries of the folder `folder_path` (which ends in the separator); they must
-  // outlive the pass. Without `use_helper` everything is read on the calling thread.
-  ChecksumPass(const std::string& folder_path, std::vector<const fs::DirEntry*> files,
+  // Reads the entries of the folder `folder_path` (which ends in the separator) that get a line
+  // in the listing (gets_entry); they must outlive the pass. Without `use_helper` everything is
+  // read on the calling thread.
+  ChecksumPass(const std::string& folder_path, const std::vector<fs::DirEntry>& entries,
                bool use_helper);
   ~ChecksumPass();
   ChecksumPass(const ChecksumPass&) = delete;
   ChecksumPass& operator=(const ChecksumPass&) = delete;
 
-  // The checksum of files[index], taken once each, in increasing order, on the thread that
-  // made the pass. While it waits or reads, `progress` hears of every piece read by either
-  // thread, from this thread only; its counts run ahead of the file being taken.
-  FileChecksum take(std::size_t index, ByteProgress* progress);
+  // The checksum of `entry`, one of the entries the pass reads, each taken once and in order, on
+  // the thread that made the pass. While it waits or reads, `progress` hears of every piece read
+  // by either thread, from this thread only; its counts run ahead of the file being taken. An
+  // entry out of that order is read here and then, never mixed up with another file's result.
+  FileChecksum take(const fs::DirEntry& entry, ByteProgress* progress);
 
   // Whether a helper thread is running (it is not for one file, or when none could start).
   bool has_helper() const { return helper_.joinable(); }
@@ -43,7 +46,8 @@ class ChecksumPass {
   };
   class Forwarder;
 
-  FileChecksum read(std::size_t index, ReadBuffer& buffer, std::string& path,
+  FileChecksum take_at(std::size_t index, ByteProgress* progress);
+  FileChecksum read(const fs::DirEntry& entry, ReadBuffer& buffer, std::string& path,
                     ByteProgress* progress) const;
   void help();
   // Claims the first unclaimed file, reads it with the lock released and stores its result.
@@ -56,6 +60,7 @@ class ChecksumPass {
   const std::vector<const fs::DirEntry*> files_;
   std::vector<Slot> slots_;  // guarded by mutex_, except the sum of a slot its reader holds
   std::size_t next_ = 0;     // the first file nobody has claimed; guarded by mutex_
+  std::size_t taken_ = 0;    // the next file take() hands out; the calling thread's
   bool stop_ = false;        // guarded by mutex_
   std::mutex mutex_;
   std::condition_variable done_;

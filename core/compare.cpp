@@ -1,12 +1,12 @@
-#include "compare.h"
+#include "core/compare.h"
 
 #include <algorithm>
 #include <functional>
 #include <unordered_set>
 
-#include "line_reader.h"
-#include "listing.h"
-#include "text.h"
+#include "core/line_reader.h"
+#include "core/listing.h"
+#include "core/text.h"
 
 namespace sw {
 namespace {
@@ -146,15 +146,12 @@ Comparison COMPARECRCLIST(const std::string& folder_path, std::string_view new_l
   const fs::Ops& os = fs::ops();
   const std::string earlier = folder_path + std::string(kListingFileName);
   if (!os.is_plain_file(earlier)) return result;
-  fs::Handle h = fs::kNoHandle;
-  if (!os.open_read(earlier, &h, &result.read_error)) return result;
+  fs::File file;
+  if (!os.open_read(earlier, file.receive(), &result.read_error)) return result;
 
-  FileSource source(h);
+  FileSource source(file.get());
   LineReader reader(source);
-  if (trim_blanks(reader.read_line()) != kListingHeader) {
-    os.close(h);
-    return result;
-  }
+  if (trim_blanks(reader.read_line()) != kListingHeader) return result;
   reader.read_line();  // the earlier folder path and the rule are not examined
   reader.read_line();
 
@@ -187,7 +184,7 @@ Comparison COMPARECRCLIST(const std::string& folder_path, std::string_view new_l
   }
   result.read_failed = source.failed();
   if (result.read_failed) result.read_error = source.error();
-  os.close(h);
+  file.close();
 
   for (const EntryIndex::Entry& e : now.entries())
     if (!e.in_earlier && !is_own_output(e.name)) result.new_names.emplace_back(e.name);

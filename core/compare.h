@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "fs.h"
+#include "core/fs.h"
 
 namespace sw {
 

@@ -39,4 +39,36 @@ inline std::uint32_t crc32_of(const void* data, std::size_t length) {
   return CRCUPDATE(data, length, kCrcInitial) ^ kCrcFinalXor;
 }
 
+// The kernels behind CRCUPDATE. One is chosen per process: the fastest tier this CPU and OS can
+// run. Tests and benchmarks may reach each tier; --version names the one in use.
+namespace crc {
+
+// Every kernel has CRCUPDATE's contract: running value in, running value out.
+using Kernel = std::uint32_t (*)(const std::uint8_t* data, std::size_t length, std::uint32_t crc);
+
+// Fastest last.
+enum class Tier : int {
+  kByteTable = 0,   // one table lookup per byte: the reference
+  kSlicing = 1,     // portable slicing-by-16
+  kClmul128 = 2,    // x86 PCLMULQDQ folding, 128 bits
+  kVpclmul256 = 3,  // x86 VPCLMULQDQ folding, 256 bits (AVX2 state)
+  kVpclmul512 = 4,  // x86 VPCLMULQDQ folding, 512 bits (AVX-512 state)
+};
+inline constexpr int kTierCount = 5;
+
+const char* tier_name(Tier tier);
+
+// The kernel of a tier when it is built in and this CPU can run it, otherwise null.
+Kernel kernel_for(Tier tier);
+
+// The tier CRCUPDATE uses. Chosen on first use and cached.
+Tier active_tier();
+
+// Makes CRCUPDATE use `tier`. Returns false, changing nothing, when the tier is not available.
+bool force_tier(Tier tier);
+
+// Goes back to the automatic choice: the highest tier this CPU and OS can run. Returns it.
+Tier use_best_tier();
+
+}  // namespace crc
 }  // namespace sw

@@ -4,7 +4,7 @@
 
 #include <cpuid.h>
 
-#include "crc32_kernels.h"
+#include "core/crc32_kernels.h"
 
 namespace sw::crc {
 namespace {

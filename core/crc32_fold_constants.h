@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "crc32.h"
+#include "core/crc32.h"
 
 namespace sw::crc::fold {
 

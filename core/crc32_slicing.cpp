@@ -3,8 +3,8 @@
 #include <array>
 #include <cstring>
 
-#include "crc32.h"
-#include "crc32_kernels.h"
+#include "core/crc32.h"
+#include "core/crc32_kernels.h"
 
 namespace sw::crc {
 namespace {

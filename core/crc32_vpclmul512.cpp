@@ -2,48 +2,44 @@
 // registers run side by side over 256 bytes per step.
 #if defined(__x86_64__) || defined(__i386__)
 
-#include "crc32_x86_fold.h"
+#include "core/crc32_kernels.h"
+#include "core/crc32_x86_fold.h"
 
-#define SW_TARGET_VPCLMUL512 \
-  __attribute__((target("avx512f,avx512bw,avx512vl,vpclmulqdq,pclmul,sse4.1")))
+#pragma GCC push_options
+#pragma GCC target("avx512f,avx512bw,avx512vl,vpclmulqdq,pclmul,sse4.1")
+#include "core/crc32_fold_loop.h"
 
 namespace sw::crc {
 namespace {
 
-using namespace x86;
-
 // From this length on, aligning the loads pays for the few extra instructions.
 constexpr std::size_t kAlignMinLength = 512;
 
-// (The zero-masked forms of broadcast and extract below avoid GCC 12's uninitialized-value
-// warnings from the unmasked intrinsics; they compile to the same instructions.)
-template <unsigned Distance>
-SW_TARGET_VPCLMUL512 inline __m512i lane_constant512() {
-  return _mm512_maskz_broadcast_i32x4(0xFFFF, lane_constant128<Distance>());
-}
-
-SW_TARGET_VPCLMUL512 inline __m512i fold512(__m512i acc, __m512i k, __m512i next) {
-  return _mm512_ternarylogic_epi64(_mm512_clmulepi64_epi128(acc, k, 0x00),
-                                   _mm512_clmulepi64_epi128(acc, k, 0x11), next, 0x96);
-}
-
-SW_TARGET_VPCLMUL512 inline __m512i moved512(__m512i acc, __m512i k) {
-  return _mm512_xor_si512(_mm512_clmulepi64_epi128(acc, k, 0x00),
-                          _mm512_clmulepi64_epi128(acc, k, 0x11));
-}
-
-SW_TARGET_VPCLMUL512 inline __m512i load512(const std::uint8_t* p) {
-  return _mm512_loadu_si512(p);
-}
-
-SW_TARGET_VPCLMUL512 inline __m512i first_block512(const std::uint8_t* p, std::uint32_t crc) {
-  return _mm512_xor_si512(load512(p),
-                          _mm512_zextsi128_si512(_mm_cvtsi32_si128(static_cast<int>(crc))));
-}
+struct Lanes512 {
+  using Reg = __m512i;
+  static constexpr std::size_t kBytes = 64;
+  static Reg load(const std::uint8_t* p) { return _mm512_loadu_si512(p); }
+  // (The zero-masked forms of broadcast and extract avoid GCC 12's uninitialized-value warnings
+  // from the unmasked intrinsics; they compile to the same instructions.)
+  template <unsigned Distance>
+  static Reg lanes() {
+    return _mm512_maskz_broadcast_i32x4(0xFFFF, x86::lane_constant128<Distance>());
+  }
+  static Reg fold(Reg acc, Reg k, Reg next) {
+    return _mm512_ternarylogic_epi64(_mm512_clmulepi64_epi128(acc, k, 0x00),
+                                     _mm512_clmulepi64_epi128(acc, k, 0x11), next, 0x96);
+  }
+  static Reg moved(Reg acc, Reg k) {
+    return _mm512_xor_si512(_mm512_clmulepi64_epi128(acc, k, 0x00),
+                            _mm512_clmulepi64_epi128(acc, k, 0x11));
+  }
+  static Reg join(Reg a, Reg b, Reg c) { return _mm512_ternarylogic_epi64(a, b, c, 0x96); }
+  static __m128i narrow(Reg acc);
+};
 
 // Lanes 0..2 moved forward over the lanes after them (384, 256, 128 bits) in one multiply
 // with a different multiplier pair per lane; lane 3 gets zero multipliers and joins as is.
-SW_TARGET_VPCLMUL512 inline __m128i narrow512(__m512i acc) {
+__m128i Lanes512::narrow(__m512i acc) {
   constexpr fold::LaneMultipliers m0 = fold::lane_multipliers(384);
   constexpr fold::LaneMultipliers m1 = fold::lane_multipliers(256);
   constexpr fold::LaneMultipliers m2 = fold::lane_multipliers(128);
@@ -63,8 +59,7 @@ SW_TARGET_VPCLMUL512 inline __m128i narrow512(__m512i acc) {
 // load from the line start, so the bytes before the piece read as zeros without being touched,
 // and the running value laid over the piece's first four bytes. Leading zeros do not change
 // the polynomial, so this block stands for exactly the piece's first 64 - offset bytes.
-SW_TARGET_VPCLMUL512 inline __m512i first_partial_block512(const std::uint8_t* p, unsigned offset,
-                                                           std::uint32_t crc) {
+__m512i first_partial_block512(const std::uint8_t* p, unsigned offset, std::uint32_t crc) {
   const auto line = reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(p) - offset);
   const __m512i bytes = _mm512_maskz_loadu_epi8(~__mmask64{0} << offset, line);
   const std::uint64_t placed = std::uint64_t{crc} << (8 * (offset % 4));
@@ -75,12 +70,15 @@ SW_TARGET_VPCLMUL512 inline __m512i first_partial_block512(const std::uint8_t* p
   return _mm512_xor_si512(bytes, value);
 }
 
+__m512i first_block512(const std::uint8_t* p, std::uint32_t crc) {
+  return _mm512_xor_si512(Lanes512::load(p),
+                          _mm512_zextsi128_si512(_mm_cvtsi32_si128(static_cast<int>(crc))));
+}
+
 }  // namespace
 
-SW_TARGET_VPCLMUL512 std::uint32_t update_vpclmul512(const std::uint8_t* p, std::size_t length,
-                                                     std::uint32_t crc) {
+std::uint32_t update_vpclmul512(const std::uint8_t* p, std::size_t length, std::uint32_t crc) {
   if (length < 64) return update_clmul128(p, length, crc);
-  const __m512i k1 = lane_constant512<512>();
   // Long pieces start on a 64-byte line so that no load of the main loop splits a line.
   const unsigned offset = static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(p) % 64);
   if (length >= kAlignMinLength && offset > 60) {
@@ -98,28 +96,11 @@ SW_TARGET_VPCLMUL512 std::uint32_t update_vpclmul512(const std::uint8_t* p, std:
     p += 64;
     length -= 64;
   }
-  if (length >= 3 * 64) {
-    __m512i b = load512(p);
-    __m512i c = load512(p + 64);
-    __m512i d = load512(p + 128);
-    p += 192;
-    length -= 192;
-    const __m512i k4 = lane_constant512<4 * 512>();
-    for (; length >= 256; p += 256, length -= 256) {
-      a = fold512(a, k4, load512(p));
-      b = fold512(b, k4, load512(p + 64));
-      c = fold512(c, k4, load512(p + 128));
-      d = fold512(d, k4, load512(p + 192));
-    }
-    // Each register moved over the ones after it, all three at once.
-    a = _mm512_ternarylogic_epi64(moved512(a, lane_constant512<3 * 512>()),
-                                  moved512(b, lane_constant512<2 * 512>()), fold512(c, k1, d),
-                                  0x96);
-  }
-  for (; length >= 64; p += 64, length -= 64) a = fold512(a, k1, load512(p));
-  return finish128(narrow512(a), p, length);
+  return x86::fold_rest<Lanes512>(a, p, length);
 }
 
 }  // namespace sw::crc
+
+#pragma GCC pop_options
 
 #endif

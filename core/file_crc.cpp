@@ -1,9 +1,9 @@
-#include "file_crc.h"
+#include "core/file_crc.h"
 
 #include <new>
 
-#include "crc32.h"
-#include "text.h"
+#include "core/crc32.h"
+#include "core/text.h"
 
 namespace sw {
 namespace {
@@ -20,15 +20,15 @@ void ReadBuffer::AlignedDelete::operator()(std::uint8_t* p) const {
 FileChecksum checksum_file(const std::string& path, ReadBuffer& buffer, ByteProgress* progress) {
   FileChecksum result;
   const fs::Ops& os = fs::ops();
-  fs::Handle h = fs::kNoHandle;
-  if (!os.open_read(path, &h, &result.error)) {
+  fs::File file;
+  if (!os.open_read(path, file.receive(), &result.error)) {
     result.readable = false;
     return result;
   }
   std::uint32_t crc = kCrcInitial;
   for (;;) {
     std::size_t got = 0;
-    if (!os.read(h, buffer.data(), buffer.size(), &got, &result.error)) {
+    if (!os.read(file.get(), buffer.data(), buffer.size(), &got, &result.error)) {
       result.readable = false;
       break;
     }
@@ -37,7 +37,7 @@ FileChecksum checksum_file(const std::string& path, ReadBuffer& buffer, ByteProg
     result.bytes += got;
     if (progress != nullptr) progress->on_bytes(got);
   }
-  os.close(h);
+  file.close();
   // A partial checksum would look like a real one in the listing: an unreadable file is 0.
   result.crc = result.readable ? crc ^ kCrcFinalXor : 0;
   return result;

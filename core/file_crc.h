@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "fs.h"
+#include "core/fs.h"
 
 namespace sw {
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace sw::fs {
@@ -90,6 +91,37 @@ struct Ops {
 Ops& ops();
 // The platform's own table, for restoring.
 const Ops& platform_ops();
+
+// An open file, closed through the table in use when its owner lets go of it. Move-only; closing
+// it twice, or closing one that holds nothing, does nothing.
+class File {
+ public:
+  File() = default;
+  ~File() { close(); }
+  File(File&& other) noexcept : handle_(std::exchange(other.handle_, kNoHandle)) {}
+  File& operator=(File&& other) noexcept {
+    if (this != &other) {
+      close();
+      handle_ = std::exchange(other.handle_, kNoHandle);
+    }
+    return *this;
+  }
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  Handle get() const { return handle_; }
+  // Where an open call of the table puts the handle it opens; anything held before is closed.
+  Handle* receive() {
+    close();
+    return &handle_;
+  }
+  void close() {
+    if (handle_ != kNoHandle) ops().close(std::exchange(handle_, kNoHandle));
+  }
+
+ private:
+  Handle handle_ = kNoHandle;
+};
 
 // "\" on Windows, "/" elsewhere.
 char separator();

@@ -11,7 +11,7 @@
 #include <system_error>
 #include <thread>
 
-#include "fs.h"
+#include "core/fs.h"
 
 namespace sw::fs {
 namespace {
@@ -232,21 +232,21 @@ bool posix_remove(const std::string& path) {
 }
 
 constexpr Ops kPosixOps = {
-    &posix_current_directory,
-    &posix_list_folder,
-    &posix_is_plain_file,
-    &posix_find_first_size,
-    &posix_open_read,
-    &posix_read,
-    &posix_close,
-    &posix_open_update,
-    &posix_write_at,
-    &posix_folder_is_read_only,
-    &posix_create_temp_beside,
-    &posix_write,
-    &posix_flush,
-    &posix_replace,
-    &posix_remove,
+    .current_directory = &posix_current_directory,
+    .list_folder = &posix_list_folder,
+    .is_plain_file = &posix_is_plain_file,
+    .find_first_size = &posix_find_first_size,
+    .open_read = &posix_open_read,
+    .read = &posix_read,
+    .close = &posix_close,
+    .open_update = &posix_open_update,
+    .write_at = &posix_write_at,
+    .folder_is_read_only = &posix_folder_is_read_only,
+    .create_temp_beside = &posix_create_temp_beside,
+    .write = &posix_write,
+    .flush = &posix_flush,
+    .replace = &posix_replace,
+    .remove = &posix_remove,
 };
 
 constinit Ops g_ops = kPosixOps;

@@ -1,44 +1,20 @@
 // The file-system seam on Windows: ANSI calls, bytes passed through untouched.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "core/fs_win32.h"
 
 #include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
-#include "fs.h"
-#include "text.h"
+#include "core/fs.h"
+#include "core/text.h"
 
 namespace sw::fs {
 namespace {
 
-// A drive without a medium must make a call fail quietly instead of asking the user to insert
-// a disk; the previous mode is put back so the rest of the process keeps its own. The mode
-// belongs to the process and two threads read files at once, so the first call in sets it and
-// the last one out restores it.
 SRWLOCK g_mode_lock = SRWLOCK_INIT;  // a constant: no constructor runs in a loaded DLL
 constinit int g_quiet_depth = 0;
 constinit UINT g_mode_before = 0;
-
-class QuietErrors {
- public:
-  QuietErrors() {
-    ::AcquireSRWLockExclusive(&g_mode_lock);
-    if (g_quiet_depth++ == 0)
-      g_mode_before = ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    ::ReleaseSRWLockExclusive(&g_mode_lock);
-  }
-  ~QuietErrors() {
-    ::AcquireSRWLockExclusive(&g_mode_lock);
-    if (--g_quiet_depth == 0) ::SetErrorMode(g_mode_before);
-    ::ReleaseSRWLockExclusive(&g_mode_lock);
-  }
-  QuietErrors(const QuietErrors&) = delete;
-  QuietErrors& operator=(const QuietErrors&) = delete;
-};
 
 std::string system_message(DWORD code) {
   char* text = nullptr;
@@ -279,26 +255,39 @@ bool win_remove(const std::string& path) {
 }
 
 constexpr Ops kWin32Ops = {
-    &win_current_directory,
-    &win_list_folder,
-    &win_is_plain_file,
-    &win_find_first_size,
-    &win_open_read,
-    &win_read,
-    &win_close,
-    &win_open_update,
-    &win_write_at,
-    &win_folder_is_read_only,
-    &win_create_temp_beside,
-    &win_write,
-    &win_flush,
-    &win_replace,
-    &win_remove,
+    .current_directory = &win_current_directory,
+    .list_folder = &win_list_folder,
+    .is_plain_file = &win_is_plain_file,
+    .find_first_size = &win_find_first_size,
+    .open_read = &win_open_read,
+    .read = &win_read,
+    .close = &win_close,
+    .open_update = &win_open_update,
+    .write_at = &win_write_at,
+    .folder_is_read_only = &win_folder_is_read_only,
+    .create_temp_beside = &win_create_temp_beside,
+    .write = &win_write,
+    .flush = &win_flush,
+    .replace = &win_replace,
+    .remove = &win_remove,
 };
 
 constinit Ops g_ops = kWin32Ops;
 
 }  // namespace
+
+QuietErrors::QuietErrors() {
+  ::AcquireSRWLockExclusive(&g_mode_lock);
+  if (g_quiet_depth++ == 0)
+    g_mode_before = ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  ::ReleaseSRWLockExclusive(&g_mode_lock);
+}
+
+QuietErrors::~QuietErrors() {
+  ::AcquireSRWLockExclusive(&g_mode_lock);
+  if (--g_quiet_depth == 0) ::SetErrorMode(g_mode_before);
+  ::ReleaseSRWLockExclusive(&g_mode_lock);
+}
 
 Ops& ops() {
   return g_ops;

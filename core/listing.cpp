@@ -1,10 +1,10 @@
-#include "listing.h"
+#include "core/listing.h"
 
 #include <thread>
 #include <utility>
 
-#include "checksum_pass.h"
-#include "text.h"
+#include "core/checksum_pass.h"
+#include "core/text.h"
 
 namespace sw {
 
@@ -40,21 +40,15 @@ Listing BUILDCRCLIST(const std::string& folder_path, ListingObserver* observer) 
   notify.on_start(files, bytes);
   listing.text.reserve(listing.text.size() + files * (kNameColumnWidth + 11));
 
-  std::vector<const fs::DirEntry*> to_read;
-  to_read.reserve(files);
-  for (const fs::DirEntry& e : entries)
-    if (e.kind == fs::EntryKind::kFile && e.size > 0) to_read.push_back(&e);
   // Files may be read ahead on a second core; the observer still hears everything from this
   // thread, in enumeration order.
-  ChecksumPass pass(folder_path, std::move(to_read), std::thread::hardware_concurrency() != 1);
-
-  std::size_t next = 0;
+  ChecksumPass pass(folder_path, entries, std::thread::hardware_concurrency() != 1);
   for (const fs::DirEntry& e : entries) {
     if (e.kind != fs::EntryKind::kFile) continue;
     notify.on_name(trim_blanks(e.name));
     // The enumeration's own 64-bit size decides: empty files get no entry.
-    if (e.size > 0) {
-      const FileChecksum sum = pass.take(next++, &notify);
+    if (gets_entry(e)) {
+      const FileChecksum sum = pass.take(e, &notify);
       if (!sum.readable) {
         std::string path = folder_path + e.name;  // exactly as enumerated, blanks included
         notify.on_unreadable(path, sum.error);

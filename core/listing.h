@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "file_crc.h"
-#include "fs.h"
+#include "core/file_crc.h"
+#include "core/fs.h"
 
 namespace sw {
 
@@ -45,6 +45,12 @@ struct Listing {
   bool enumerated = true;  // false when the folder could not be enumerated
   fs::SysError enumerate_error;
 };
+
+// Whether an enumerated entry gets a line in the listing: a file with content. Empty files,
+// folders and everything else get none.
+inline bool gets_entry(const fs::DirEntry& e) {
+  return e.kind == fs::EntryKind::kFile && e.size > 0;
+}
 
 // One entry line: the name column, the checksum text, CR LF.
 void append_entry(std::string& text, std::string_view name, std::string_view checksum);

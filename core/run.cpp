@@ -1,6 +1,6 @@
-#include "run.h"
+#include "core/run.h"
 
-#include "save_text.h"
+#include "core/save_text.h"
 
 namespace sw {
 

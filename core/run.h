@@ -5,10 +5,10 @@
 #include <string>
 #include <string_view>
 
-#include "compare.h"
-#include "fs.h"
-#include "listing.h"
-#include "settings.h"
+#include "core/compare.h"
+#include "core/fs.h"
+#include "core/listing.h"
+#include "core/settings.h"
 
 namespace sw {
 

@@ -1,6 +1,6 @@
-#include "save_text.h"
+#include "core/save_text.h"
 
-#include "text.h"
+#include "core/text.h"
 
 namespace sw {
 
@@ -8,12 +8,13 @@ bool SAVETEXTFILE(const std::string& path, std::string_view text, fs::SysError* 
   const fs::Ops& os = fs::ops();
   fs::SysError local;
   fs::SysError& err = error != nullptr ? *error : local;
-  fs::Handle h = fs::kNoHandle;
+  fs::File file;
   std::string temp;
-  if (!os.create_temp_beside(path, &h, &temp, &err)) return false;
-  const bool written = os.write(h, text.data(), text.size(), &err) &&
-                       os.write(h, kCrLf.data(), kCrLf.size(), &err) && os.flush(h, &err);
-  os.close(h);
+  if (!os.create_temp_beside(path, file.receive(), &temp, &err)) return false;
+  const bool written = os.write(file.get(), text.data(), text.size(), &err) &&
+                       os.write(file.get(), kCrLf.data(), kCrLf.size(), &err) &&
+                       os.flush(file.get(), &err);
+  file.close();  // before the rename: Windows cannot rename a file that is open
   if (written && os.replace(temp, path, &err)) return true;
   os.remove(temp);
   return false;

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "fs.h"
+#include "core/fs.h"
 
 namespace sw {
 

@@ -1,10 +1,10 @@
-#include "settings.h"
+#include "core/settings.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "fs.h"
-#include "text.h"
+#include "core/fs.h"
+#include "core/text.h"
 
 namespace sw {
 
@@ -27,18 +27,18 @@ void Settings::load() {
   const fs::Ops& os = fs::ops();
   const std::string path = file_path();
   if (!os.is_plain_file(path)) return;
-  fs::Handle h = fs::kNoHandle;
+  fs::File file;
   bool writable = false;
   fs::SysError err;
-  if (!os.open_update(path, &h, &writable, &err)) return;
+  if (!os.open_update(path, file.receive(), &writable, &err)) return;
   std::size_t filled = 0;
   while (filled < record_.size()) {
     std::size_t got = 0;
-    if (!os.read(h, record_.data() + filled, record_.size() - filled, &got, &err) || got == 0)
+    if (!os.read(file.get(), record_.data() + filled, record_.size() - filled, &got, &err) ||
+        got == 0)
       break;
     filled += got;
   }
-  os.close(h);
 }
 
 std::string Settings::remembered_folder() const {
@@ -56,13 +56,11 @@ void Settings::store_folder(std::string_view folder) {
 bool Settings::save() const {
   const fs::Ops& os = fs::ops();
   if (os.folder_is_read_only(start_folder_)) return false;
-  fs::Handle h = fs::kNoHandle;
+  fs::File file;
   bool writable = false;
   fs::SysError err;
-  if (!os.open_update(file_path(), &h, &writable, &err)) return false;
-  const bool written = writable && os.write_at(h, 0, record_.data(), record_.size(), &err);
-  os.close(h);
-  return written;
+  if (!os.open_update(file_path(), file.receive(), &writable, &err)) return false;
+  return writable && os.write_at(file.get(), 0, record_.data(), record_.size(), &err);
 }
 
 }  // namespace sw

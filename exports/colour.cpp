@@ -1,4 +1,4 @@
-#include "colour.h"
+#include "exports/colour.h"
 
 #include <array>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "dialogs_win32.h"
+#include "exports/dialogs_win32.h"
 
 #include <windows.h>
 // after windows.h, which it needs

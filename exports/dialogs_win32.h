@@ -1,7 +1,7 @@
 // The Windows common file dialogs behind the dialog routines.
 #pragma once
 
-#include "file_dialog.h"
+#include "exports/file_dialog.h"
 
 namespace sw {
 

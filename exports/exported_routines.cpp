@@ -11,24 +11,24 @@
 #include <cstdint>
 #include <string>
 
-#include "bstr.h"
-#include "colour.h"
-#include "dialogs_win32.h"
-#include "file_crc.h"
-#include "file_dialog.h"
-#include "multi_file_dialog.h"
-#include "notepad.h"
-#include "text.h"
+#include "core/file_crc.h"
+#include "core/text.h"
+#include "exports/colour.h"
+#include "exports/dialogs_win32.h"
+#include "exports/file_dialog.h"
+#include "exports/multi_file_dialog.h"
+#include "win32/bstr.h"
+#include "win32/notepad.h"
 
 namespace {
 
 BSTR empty_result() {
-  return sw::new_bstr({});
+  return sw::win32::new_bstr({});
 }
 
 // Writes the value back only when it changed, so untouched variables keep their own string.
 void write_back(BSTR* variable, const std::string& before, const std::string& after) {
-  if (after != before) sw::store_bstr(variable, after);
+  if (after != before) sw::win32::store_bstr(variable, after);
 }
 
 // SHOWOPEN, SHOWSAVE and SHOWSAVEB share their arguments and differ only inside.
@@ -39,15 +39,15 @@ BSTR call_show_routine(ShowRoutine routine, std::uint32_t owner, BSTR* filter, B
                        BSTR* initial_folder) {
   if (filter == nullptr || title == nullptr || initial_folder == nullptr) return empty_result();
   try {
-    const std::string filter_before = sw::bstr_bytes(*filter);
-    const std::string folder_before = sw::bstr_bytes(*initial_folder);
+    const std::string filter_before = sw::win32::bstr_bytes(*filter);
+    const std::string folder_before = sw::win32::bstr_bytes(*initial_folder);
     std::string filter_text = filter_before;
     std::string folder = folder_before;
-    const std::string chosen =
-        routine(sw::win32_file_dialogs(), owner, filter_text, sw::bstr_bytes(*title), folder);
+    const std::string chosen = routine(sw::win32_file_dialogs(), owner, filter_text,
+                                       sw::win32::bstr_bytes(*title), folder);
     write_back(filter, filter_before, filter_text);
     write_back(initial_folder, folder_before, folder);
-    return sw::new_bstr(chosen);
+    return sw::win32::new_bstr(chosen);
   } catch (...) {
     return empty_result();
   }
@@ -73,10 +73,10 @@ std::int32_t __stdcall FILELEN(const char* path) {
 std::int32_t __stdcall GETMULTIPLEFILES(std::uint32_t owner, BSTR initial_folder, BSTR* selection) {
   if (selection == nullptr) return 0;
   try {
-    std::string chosen = sw::bstr_bytes(*selection);
+    std::string chosen = sw::win32::bstr_bytes(*selection);
     const std::int32_t count = sw::GETMULTIPLEFILES(sw::win32_file_dialogs(), owner,
-                                                    sw::bstr_bytes(initial_folder), chosen);
-    if (count != 0) sw::store_bstr(selection, chosen);
+                                                    sw::win32::bstr_bytes(initial_folder), chosen);
+    if (count != 0) sw::win32::store_bstr(selection, chosen);
     return count;
   } catch (...) {
     return 0;
@@ -90,10 +90,10 @@ std::uint32_t __stdcall HLSTORGB(float hue, float lightness, float saturation) {
 BSTR __stdcall PADOUT(BSTR* text, const std::int32_t* width) {
   if (text == nullptr || width == nullptr) return empty_result();
   try {
-    std::string value = sw::bstr_bytes(*text);
+    std::string value = sw::win32::bstr_bytes(*text);
     const std::string result = sw::PADOUT(value, *width);
-    sw::store_bstr(text, result);
-    return sw::new_bstr(result);
+    sw::win32::store_bstr(text, result);
+    return sw::win32::new_bstr(result);
   } catch (...) {
     return empty_result();
   }
@@ -102,7 +102,7 @@ BSTR __stdcall PADOUT(BSTR* text, const std::int32_t* width) {
 std::int32_t __stdcall SHELLTONOTEPAD(BSTR* path) {
   if (path == nullptr) return 0;
   try {
-    return sw::ui::shell_to_notepad(sw::bstr_bytes(*path));
+    return sw::win32::shell_to_notepad(sw::win32::bstr_bytes(*path));
   } catch (...) {
     return 0;
   }
@@ -122,18 +122,18 @@ BSTR __stdcall SHOWSAVEA(std::uint32_t owner, BSTR* filter, BSTR* file_name, BST
     return empty_result();
   }
   try {
-    const std::string filter_before = sw::bstr_bytes(*filter);
-    const std::string folder_before = sw::bstr_bytes(*initial_folder);
-    const std::string name_before = sw::bstr_bytes(*file_name);
+    const std::string filter_before = sw::win32::bstr_bytes(*filter);
+    const std::string folder_before = sw::win32::bstr_bytes(*initial_folder);
+    const std::string name_before = sw::win32::bstr_bytes(*file_name);
     std::string filter_text = filter_before;
     std::string folder = folder_before;
     std::string name = name_before;
     const std::string chosen = sw::SHOWSAVEA(sw::win32_file_dialogs(), owner, filter_text, name,
-                                             sw::bstr_bytes(*title), folder);
+                                             sw::win32::bstr_bytes(*title), folder);
     write_back(filter, filter_before, filter_text);
     write_back(initial_folder, folder_before, folder);
     write_back(file_name, name_before, name);
-    return sw::new_bstr(chosen);
+    return sw::win32::new_bstr(chosen);
   } catch (...) {
     return empty_result();
   }

@@ -1,4 +1,4 @@
-#include "fft.h"
+#include "exports/fft.h"
 
 #include <algorithm>
 #include <cmath>

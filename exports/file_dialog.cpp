@@ -1,8 +1,8 @@
-#include "file_dialog.h"
+#include "exports/file_dialog.h"
 
 #include <algorithm>
 
-#include "text.h"
+#include "core/text.h"
 
 namespace sw {
 namespace {

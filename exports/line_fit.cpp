@@ -1,4 +1,4 @@
-#include "line_fit.h"
+#include "exports/line_fit.h"
 
 namespace sw {
 

@@ -1,4 +1,4 @@
-#include "multi_file_dialog.h"
+#include "exports/multi_file_dialog.h"
 
 #include <algorithm>
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "file_dialog.h"
+#include "exports/file_dialog.h"
 
 namespace sw {
 

@@ -1,6 +1,6 @@
-#include "path_parts.h"
+#include "exports/path_parts.h"
 
-#include "text.h"
+#include "core/text.h"
 
 namespace sw {
 

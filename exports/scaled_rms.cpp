@@ -1,4 +1,4 @@
-#include "scaled_rms.h"
+#include "exports/scaled_rms.h"
 
 #include <cmath>
 

@@ -188,11 +188,11 @@ Y2='Do you want to see newly generated CRCs?'
 note "--- cancel, Esc, odd notifications, then the close box during a run"
 new_case cancel
 printf 'hello' >"$data/a.txt"
-if drive_app label=1003\|File label=1004\|CRC label=1005 label=1006 \
-  click=1001 browser=cancel label=1005 label=1006 enabled=1001\|1 \
-  key-escape command=2\|0 command=1001\|5 no-browser=1500 command=1002\|2 sleep=500 alive \
-  click=1001 wait-browser enabled=1001\|0 enabled=1002\|0 \
-  click=1001 command=1002\|0 sleep=1000 browsers=1 alive \
+if drive_app label=file-caption\|File label=crc-caption\|CRC label=file-label label=crc-label \
+  click=select browser=cancel label=file-label label=crc-label enabled=select\|1 \
+  key-escape command=cancel\|0 command=select\|5 no-browser=1500 command=exit\|2 sleep=500 alive \
+  click=select wait-browser enabled=select\|0 enabled=exit\|0 \
+  click=select command=exit\|0 sleep=1000 browsers=1 alive \
   close-box sleep=800 alive browser=cancel gone=10000; then
   check "nothing written" test ! -e "$data/File CRCs.TXT"
   check "Checksum.def unchanged by cancel and close box" same_file "$start/Checksum.def" "$run/cancel.def-before"
@@ -200,7 +200,7 @@ fi
 
 note "--- Exit without a run rewrites Checksum.def as 256 bytes"
 new_case exit
-if drive_app click=1002 gone=10000; then
+if drive_app click=exit gone=10000; then
   check "Checksum.def is the folder and 248 NULs" settings_is "$start/Checksum.def" 'T:\exit' nul
 fi
 
@@ -214,9 +214,9 @@ printf 'x' >"$data/.hidden"  # Wine shows dot files as hidden: listed all the sa
 mkdir "$data/sub"
 expected_listing "$data" 'T:\first\' >"$run/first.expected"
 start_app
-if steps click=1001 wait-browser enabled=1001\|0 enabled=1002\|0 browser=ok\|first \
-  notepad=File\ CRCs.TXT no-box=Tallywick\|500 label=1005\|Done label=1006\|Done \
-  enabled=1001\|1 enabled=1002\|1 client-size sleep=500 rect; then
+if steps click=select wait-browser enabled=select\|0 enabled=exit\|0 browser=ok\|first \
+  notepad=File\ CRCs.TXT no-box=Tallywick\|500 label=file-label\|Done label=crc-label\|Done \
+  enabled=select\|1 enabled=exit\|1 client-size sleep=500 rect; then
   geometry=$(sed -n 's/^rect \([-0-9]*\) \([-0-9]*\) \([0-9]*\) \([0-9]*\).*/\3x\4+\1+\2/p' "$run/first.log")
   shot=$build/sumwright-main-window.png
   import -window root -crop "$geometry" +repage "$shot" && note "  screenshot $shot ($geometry)"
@@ -262,9 +262,9 @@ earlier_case() {
 
 note "--- earlier listing, Yes then Yes"
 earlier_case yes-yes
-if drive_app click=1001 browser=ok\|yes-yes box=Tallywick\|"$Y"\|yes \
+if drive_app click=select browser=ok\|yes-yes box=Tallywick\|"$Y"\|yes \
   notepad=CRC\ Comparison.TXT box=Tallywick\|"$Y2"\|yes notepad=File\ CRCs.TXT \
-  label=1005\|Done click=1002 gone=10000; then
+  label=file-label\|Done click=exit gone=10000; then
   check "comparison written" same_file "$data/CRC Comparison.TXT" "$run/yes-yes.comparison"
   check "listing replaced" listing_ok
   check "Exit saved Checksum.def" settings_is "$start/Checksum.def" 'T:\yes-yes' blank
@@ -272,8 +272,8 @@ fi
 
 note "--- earlier listing, Yes then No"
 earlier_case yes-no
-if drive_app click=1001 browser=ok\|yes-no box=Tallywick\|"$Y"\|yes \
-  notepad=CRC\ Comparison.TXT box=Tallywick\|"$Y2"\|no no-notepad=2000 click=1002 gone=10000; then
+if drive_app click=select browser=ok\|yes-no box=Tallywick\|"$Y"\|yes \
+  notepad=CRC\ Comparison.TXT box=Tallywick\|"$Y2"\|no no-notepad=2000 click=exit gone=10000; then
   check "comparison written" same_file "$data/CRC Comparison.TXT" "$run/yes-no.comparison"
   check "listing replaced" listing_ok
 fi
@@ -282,8 +282,8 @@ note "--- earlier listing, No"
 earlier_case no
 printf 'older comparison' >"$data/CRC Comparison.TXT"
 expected_listing "$data" 'T:\no\' >"$run/no.expected"
-if drive_app click=1001 browser=ok\|no box=Tallywick\|"$Y"\|no notepad=File\ CRCs.TXT \
-  no-box=Tallywick\|1000 click=1002 gone=10000; then
+if drive_app click=select browser=ok\|no box=Tallywick\|"$Y"\|no notepad=File\ CRCs.TXT \
+  no-box=Tallywick\|1000 click=exit gone=10000; then
   check "older comparison kept" same_text "$data/CRC Comparison.TXT" 'older comparison'
   check "listing replaced" listing_ok
 fi
@@ -293,8 +293,8 @@ new_case other
 printf 'hello' >"$data/a.txt"
 printf 'Not a listing\r\n' >"$data/File CRCs.TXT"
 expected_listing "$data" 'T:\other\' >"$run/other.expected"
-if drive_app click=1001 browser=ok\|other notepad=File\ CRCs.TXT no-box=Tallywick\|1000 \
-  click=1002 gone=10000; then
+if drive_app click=select browser=ok\|other notepad=File\ CRCs.TXT no-box=Tallywick\|1000 \
+  click=exit gone=10000; then
   check "replaced by the new listing" listing_ok
 fi
 
@@ -303,9 +303,9 @@ new_case readonly-listing
 printf 'hello' >"$data/a.txt"
 printf 'Kept as it is' >"$data/File CRCs.TXT"
 chmod 444 "$data/File CRCs.TXT"  # Wine shows it with the read-only attribute
-if drive_app click=1001 browser=ok\|readonly-listing \
+if drive_app click=select browser=ok\|readonly-listing \
   box=Tallywick\|"~T:\\readonly-listing\\File CRCs.TXT"\|ok no-notepad=2000 \
-  label=1005\|Done enabled=1001\|1 click=1002 gone=10000; then
+  label=file-label\|Done enabled=select\|1 click=exit gone=10000; then
   check "earlier file unchanged" same_text "$data/File CRCs.TXT" 'Kept as it is'
 fi
 chmod 644 "$data/File CRCs.TXT"
@@ -314,9 +314,9 @@ note "--- comparison cannot be written: box, listing still written and shown"
 earlier_case readonly-comparison
 printf 'older comparison' >"$data/CRC Comparison.TXT"
 chmod 444 "$data/CRC Comparison.TXT"
-if drive_app click=1001 browser=ok\|readonly-comparison box=Tallywick\|"$Y"\|yes \
+if drive_app click=select browser=ok\|readonly-comparison box=Tallywick\|"$Y"\|yes \
   box=Tallywick\|"~CRC Comparison.TXT"\|ok notepad=File\ CRCs.TXT no-box=Tallywick\|1000 \
-  click=1002 gone=10000; then
+  click=exit gone=10000; then
   check "older comparison unchanged" same_text "$data/CRC Comparison.TXT" 'older comparison'
   check "listing written" grep -q '^a.txt ' "$data/File CRCs.TXT"
 fi
@@ -325,8 +325,8 @@ chmod 644 "$data/CRC Comparison.TXT"
 note "--- 20,000 files: the window keeps answering and shows changing names"
 new_case many
 for ((i = 0; i < 20000; i++)); do printf '%d' "$i" >"$data/file$i.txt"; done
-if drive_app click=1001 browser=ok\|many names-change=30000\|5 notepad=File\ CRCs.TXT\|120000 \
-  label=1005\|Done click=1002 gone=10000; then
+if drive_app click=select browser=ok\|many names-change=30000\|5 notepad=File\ CRCs.TXT\|120000 \
+  label=file-label\|Done click=exit gone=10000; then
   check "20,000 entries" test "$(grep -c '^file' "$data/File CRCs.TXT")" -eq 20000
   check "an entry is right" grep -q "^file12345.txt  *$(crc_of "$data/file12345.txt")"$'\r'"\$" "$data/File CRCs.TXT"
 fi

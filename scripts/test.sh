@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Runs every test, installing what they need first:
+#   0. the include arrows between core/, cli/, ui/, exports/ and win32/ (scripts/check-arrows.sh);
 #   1. native build: all unit and command-line tests (CTest);
 #   2. the unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer;
 #   3. the benchmarks are built (not run: they are measurements, not tests);
@@ -21,6 +22,9 @@ choose_windows_edition "$out"
 # shellcheck disable=SC2046  # a list of package names
 need_packages "${NATIVE_PACKAGES[@]}" "${BENCH_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" \
   $(windows_packages "$SW_EDITION")
+
+step "include arrows"
+"$root/scripts/check-arrows.sh"
 
 step "native build and tests"
 cmake -S "$root" -B "$out/native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

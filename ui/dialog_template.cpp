@@ -1,4 +1,4 @@
-#include "dialog_template.h"
+#include "ui/dialog_template.h"
 
 namespace sw::ui {
 namespace {

@@ -1,9 +1,6 @@
 // The main window's layout, in dialog units, and the in-memory template it is created from.
 #pragma once
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 
 #include <array>

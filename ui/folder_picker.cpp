@@ -1,8 +1,8 @@
-#include "folder_picker.h"
+#include "ui/folder_picker.h"
 
 #include <shlobj.h>
 
-#include "selection_rules.h"
+#include "core/fs_win32.h"
 
 namespace sw::ui {
 namespace {
@@ -14,13 +14,21 @@ static_assert(kBrowseFlags == 0x405B);
 
 // Selecting an empty floppy or CD drive must not bring up the system's "insert a disk" box.
 DWORD quiet_attributes(const char* path) {
-  const UINT previous = ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-  const DWORD attributes = ::GetFileAttributesA(path);
-  ::SetErrorMode(previous);
-  return attributes;
+  const fs::QuietErrors quiet;
+  return ::GetFileAttributesA(path);
 }
 
 }  // namespace
+
+bool selection_rejected(bool has_item, std::string_view path, DWORD attributes) {
+  if (!has_item || path.empty()) return true;
+  // INVALID_FILE_ATTRIBUTES has every bit set, so the directory test alone would pass it.
+  if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return true;
+  if (path.size() < 2 || path[1] != ':') return true;
+  const bool drive_root = path.size() >= 2 && path.substr(path.size() - 2) == ":\\";
+  return (attributes & FILE_ATTRIBUTE_SYSTEM) != 0 && !drive_root;
+}
 
 int CALLBACK BROWSEFOLDERCALLBACK(HWND browser, UINT message, LPARAM param, LPARAM data) {
   switch (message) {

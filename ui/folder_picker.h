@@ -1,12 +1,10 @@
 // The folder choice: the shell's folder browser, pre-selected and guarded.
 #pragma once
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 
 namespace sw::ui {
 
@@ -18,5 +16,10 @@ std::string BROWSEFOLDER(HWND owner, const std::string& title, const std::string
 // The browser's callback: pre-selects the folder whose text `data` points to, and disables OK
 // with a beep for every selection that may not be chosen. Always 0.
 int CALLBACK BROWSEFOLDERCALLBACK(HWND browser, UINT message, LPARAM param, LPARAM data);
+
+// True when the selection must not be confirmed: no item, no file-system path, not a folder
+// (or attributes unreadable), not on a drive letter, or a system folder other than a drive
+// root.
+bool selection_rejected(bool has_item, std::string_view path, DWORD attributes);
 
 }  // namespace sw::ui

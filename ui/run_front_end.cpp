@@ -1,8 +1,8 @@
-#include "run_front_end.h"
+#include "ui/run_front_end.h"
 
-#include "dialog_template.h"
-#include "folder_picker.h"
-#include "notepad.h"
+#include "ui/dialog_template.h"
+#include "ui/folder_picker.h"
+#include "win32/notepad.h"
 
 namespace sw::ui {
 
@@ -12,6 +12,27 @@ std::string write_failure_text(const std::string& path, const fs::SysError& erro
   text += error.message.empty() ? std::string("unknown error") : error.message;
   text += ".\r\nAn earlier file of that name is unchanged.";
   return text;
+}
+
+void WindowRunFrontEnd::pump_if_due() {
+  if (::GetTickCount() - last_pump_ >= kPumpIntervalMs) pump();
+}
+
+void WindowRunFrontEnd::pump() {
+  // The buttons are disabled and the window ignores commands during a run, so whatever arrives
+  // here cannot start a second run or end the window under this one.
+  MSG msg;
+  while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      ::PostQuitMessage(static_cast<int>(msg.wParam));  // for the modal loop, after the run
+      break;
+    }
+    if (dialog_ == nullptr || !::IsDialogMessageA(dialog_, &msg)) {
+      ::TranslateMessage(&msg);
+      ::DispatchMessageA(&msg);
+    }
+  }
+  last_pump_ = ::GetTickCount();
 }
 
 std::string WindowRunFrontEnd::choose_folder(const std::string& initial) {
@@ -24,22 +45,22 @@ void WindowRunFrontEnd::set_label(int id, std::string_view text) {
 
 void WindowRunFrontEnd::on_name(std::string_view name) {
   set_label(kFileLabel, name);
-  pump_.pump_if_due();
+  pump_if_due();
 }
 
 void WindowRunFrontEnd::on_checksum(std::string_view text) {
   set_label(kCrcLabel, text);
-  pump_.pump_if_due();
+  pump_if_due();
 }
 
 void WindowRunFrontEnd::on_bytes(std::uint64_t /*count*/) {
-  pump_.pump_if_due();
+  pump_if_due();
 }
 
 void WindowRunFrontEnd::on_listing_done() {
   set_label(kFileLabel, kDoneText);
   set_label(kCrcLabel, kDoneText);
-  pump_.pump();
+  pump();
 }
 
 bool WindowRunFrontEnd::ask(Question /*question*/, std::string_view text) {
@@ -48,7 +69,7 @@ bool WindowRunFrontEnd::ask(Question /*question*/, std::string_view text) {
 }
 
 void WindowRunFrontEnd::show_file(const std::string& path) {
-  shell_to_notepad(path);
+  win32::shell_to_notepad(path);
 }
 
 void WindowRunFrontEnd::report_write_failure(const std::string& path, const fs::SysError& error) {

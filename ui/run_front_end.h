@@ -1,16 +1,12 @@
 // The run's face on Windows: the folder browser, the two labels, the prompts and Notepad.
 #pragma once
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 
 #include <string>
 #include <string_view>
 
-#include "progress_pump.h"
-#include "run.h"
+#include "core/run.h"
 
 namespace sw::ui {
 
@@ -22,7 +18,7 @@ std::string write_failure_text(const std::string& path, const fs::SysError& erro
 
 class WindowRunFrontEnd final : public RunFrontEnd {
  public:
-  explicit WindowRunFrontEnd(HWND dialog) : dialog_(dialog), pump_(dialog) {}
+  explicit WindowRunFrontEnd(HWND dialog) : dialog_(dialog), last_pump_(::GetTickCount()) {}
 
   std::string choose_folder(const std::string& initial) override;
   void on_name(std::string_view name) override;
@@ -34,10 +30,16 @@ class WindowRunFrontEnd final : public RunFrontEnd {
   void report_write_failure(const std::string& path, const fs::SysError& error) override;
 
  private:
+  // The run checksums on the window's thread; the window is kept painted and movable by
+  // handling the waiting messages every kPumpIntervalMs, not once per file, so a folder of
+  // many small files is not slowed down.
+  static constexpr DWORD kPumpIntervalMs = 40;
+  void pump_if_due();
+  void pump();
   void set_label(int id, std::string_view text);
 
   HWND dialog_;
-  ProgressPump pump_;
+  DWORD last_pump_;
 };
 
 }  // namespace sw::ui

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "options.h"
-#include "progress.h"
-#include "temp_folder.h"
+#include "cli/options.h"
+#include "cli/progress.h"
+#include "tests/support/temp_folder.h"
 
 namespace sw {
 namespace {

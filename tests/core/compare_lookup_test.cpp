@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "compare.h"
-#include "listing.h"
-#include "temp_folder.h"
-#include "text.h"
+#include "core/compare.h"
+#include "core/listing.h"
+#include "core/text.h"
+#include "tests/support/temp_folder.h"
 
 namespace sw {
 namespace {

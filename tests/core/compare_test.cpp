@@ -1,13 +1,13 @@
-#include "compare.h"
+#include "core/compare.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "fs_fault.h"
-#include "listing.h"
-#include "temp_folder.h"
+#include "core/listing.h"
+#include "tests/support/fs_fault.h"
+#include "tests/support/temp_folder.h"
 
 namespace sw {
 namespace {

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "crc32.h"
-#include "crc_forge.h"
-#include "text.h"
+#include "core/crc32.h"
+#include "core/text.h"
+#include "tests/support/crc_forge.h"
 
 #ifdef SW_HAVE_ZLIB
 #include <zlib.h>

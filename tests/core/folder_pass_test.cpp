@@ -12,13 +12,13 @@
 #include <thread>
 #include <vector>
 
-#include "checksum_pass.h"
-#include "crc32.h"
-#include "fs_fault.h"
-#include "line_reader.h"
-#include "listing.h"
-#include "temp_folder.h"
-#include "text.h"
+#include "core/checksum_pass.h"
+#include "core/crc32.h"
+#include "core/line_reader.h"
+#include "core/listing.h"
+#include "core/text.h"
+#include "tests/support/fs_fault.h"
+#include "tests/support/temp_folder.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -249,12 +249,6 @@ std::vector<fs::DirEntry> make_files(TempFolder& dir, int count, std::size_t siz
   return enumerate(dir.folder_path());
 }
 
-std::vector<const fs::DirEntry*> pointers(const std::vector<fs::DirEntry>& entries) {
-  std::vector<const fs::DirEntry*> out;
-  for (const fs::DirEntry& e : entries) out.push_back(&e);
-  return out;
-}
-
 std::uint32_t expected_crc(const fs::DirEntry& e, std::size_t size) {
   const std::string content = content_for(std::stoi(e.name.substr(1)), size);
   return crc32_of(content.data(), content.size());
@@ -264,19 +258,24 @@ TEST_F(FolderPass, SameResultsWithOrWithoutTheHelper) {
   const std::vector<fs::DirEntry> entries = make_files(dir, 40, 5000);
   for (const bool use_helper : {false, true}) {
     EventLog log;
-    ChecksumPass pass(folder(), pointers(entries), use_helper);
+    ChecksumPass pass(folder(), entries, use_helper);
     EXPECT_EQ(pass.has_helper(), use_helper);
     for (std::size_t i = 0; i < entries.size(); ++i) {
-      const FileChecksum sum = pass.take(i, &log);
+      const FileChecksum sum = pass.take(entries[i], &log);
       EXPECT_TRUE(sum.readable);
       EXPECT_EQ(sum.bytes, 5000u);
       EXPECT_EQ(sum.crc, expected_crc(entries[i], 5000)) << entries[i].name;
     }
     EXPECT_EQ(log.bytes, 40u * 5000u);
   }
+  // An entry asked for out of its turn gets its own checksum, never the one whose turn it was,
+  // and the order goes on undisturbed.
+  ChecksumPass pass(folder(), entries, true);
+  for (const std::size_t i : {3u, 0u, 1u, 2u, 3u, 4u})
+    EXPECT_EQ(pass.take(entries[i], nullptr).crc, expected_crc(entries[i], 5000)) << i;
   // One file is read where it is asked for.
   const std::vector<fs::DirEntry> one(entries.begin(), entries.begin() + 1);
-  EXPECT_FALSE(ChecksumPass(folder(), pointers(one), true).has_helper());
+  EXPECT_FALSE(ChecksumPass(folder(), one, true).has_helper());
 }
 
 bool throwing_off_caller(const std::string& path, fs::Handle* out, fs::SysError* err) {
@@ -287,10 +286,10 @@ bool throwing_off_caller(const std::string& path, fs::Handle* out, fs::SysError*
 TEST_F(FolderPass, AHelperThatFailsHandsItsFileBack) {
   const std::vector<fs::DirEntry> entries = make_files(dir, 20, 100);
   fault.ops().open_read = throwing_off_caller;
-  ChecksumPass pass(folder(), pointers(entries), true);
+  ChecksumPass pass(folder(), entries, true);
   ASSERT_TRUE(pass.has_helper());
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    const FileChecksum sum = pass.take(i, nullptr);
+    const FileChecksum sum = pass.take(entries[i], nullptr);
     EXPECT_TRUE(sum.readable) << sum.error.message;
     EXPECT_EQ(sum.crc, expected_crc(entries[i], 100)) << entries[i].name;
   }
@@ -311,9 +310,9 @@ TEST_F(FolderPass, WaitingForTheHelperStillReportsProgress) {
   injected.helper_delay = std::chrono::milliseconds(400);
   fault.ops().open_read = slow_open;
   EventLog log;
-  ChecksumPass pass(folder(), pointers(entries), true);
+  ChecksumPass pass(folder(), entries, true);
   for (std::size_t i = 0; i < entries.size(); ++i)
-    EXPECT_EQ(pass.take(i, &log).crc, expected_crc(entries[i], 3000));
+    EXPECT_EQ(pass.take(entries[i], &log).crc, expected_crc(entries[i], 3000));
   EXPECT_GE(log.empty_progress, 2);
   EXPECT_EQ(log.bytes, 6000u);
   EXPECT_FALSE(log.seen_on_other_thread);

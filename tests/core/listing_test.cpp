@@ -1,4 +1,4 @@
-#include "listing.h"
+#include "core/listing.h"
 
 #include <gtest/gtest.h>
 
@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "crc_forge.h"
-#include "file_crc.h"
-#include "fs_fault.h"
-#include "line_reader.h"
-#include "temp_folder.h"
-#include "text.h"
+#include "core/file_crc.h"
+#include "core/line_reader.h"
+#include "core/text.h"
+#include "tests/support/crc_forge.h"
+#include "tests/support/fs_fault.h"
+#include "tests/support/temp_folder.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "run.h"
+#include "core/run.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "fs_fault.h"
-#include "temp_folder.h"
+#include "tests/support/fs_fault.h"
+#include "tests/support/temp_folder.h"
 
 namespace sw {
 namespace {

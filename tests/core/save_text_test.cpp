@@ -1,12 +1,12 @@
-#include "save_text.h"
+#include "core/save_text.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 
-#include "fs_fault.h"
-#include "temp_folder.h"
+#include "tests/support/fs_fault.h"
+#include "tests/support/temp_folder.h"
 
 namespace sw {
 namespace {

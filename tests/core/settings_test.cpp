@@ -1,11 +1,11 @@
-#include "settings.h"
+#include "core/settings.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "fs_fault.h"
-#include "temp_folder.h"
+#include "tests/support/fs_fault.h"
+#include "tests/support/temp_folder.h"
 
 namespace sw {
 namespace {

@@ -1,10 +1,10 @@
-#include "text.h"
+#include "core/text.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "line_reader.h"
+#include "core/line_reader.h"
 
 namespace sw {
 namespace {

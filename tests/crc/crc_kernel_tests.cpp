@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "crc32.h"
-#include "crc32_kernels.h"
-#include "guarded_buffer.h"
+#include "core/crc32.h"
+#include "core/crc32_kernels.h"
+#include "tests/crc/guarded_buffer.h"
 
-#ifdef SW_TEST_WITH_ZLIB
+#ifdef SW_HAVE_ZLIB
 #include <zlib.h>
 #endif
 
@@ -26,7 +26,7 @@ std::uint32_t reference(const std::uint8_t* p, std::size_t n, std::uint32_t crc)
   return crc;
 }
 
-#ifdef SW_TEST_WITH_ZLIB
+#ifdef SW_HAVE_ZLIB
 // zlib applies the initial value and final XOR itself; undo them to get the running value.
 std::uint32_t zlib_running(const std::uint8_t* p, std::size_t n, std::uint32_t crc) {
   return ~static_cast<std::uint32_t>(::crc32(~crc & 0xFFFFFFFFu, p, static_cast<uInt>(n)));
@@ -88,7 +88,7 @@ TEST_P(CrcTierTest, EveryLengthUpTo1024AtEveryMisalignment) {
       if (n > 0) expected = reference(p + n - 1, 1, expected);
       const std::uint32_t got = kernel_(p, n, seed_crc);
       ASSERT_EQ(got, expected) << "offset " << offset << " length " << n;
-#ifdef SW_TEST_WITH_ZLIB
+#ifdef SW_HAVE_ZLIB
       ASSERT_EQ(got, zlib_running(p, n, seed_crc)) << "offset " << offset << " length " << n;
 #endif
     }

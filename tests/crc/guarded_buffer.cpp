@@ -1,4 +1,4 @@
-#include "guarded_buffer.h"
+#include "tests/crc/guarded_buffer.h"
 
 #ifdef _WIN32
 #include <windows.h>

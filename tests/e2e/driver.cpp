@@ -1,10 +1,12 @@
 // Drives a running Sumwright.exe from inside the same Wine session, the way a user would, and
 // checks what it shows. Each argument is one step, "verb" or "verb=arg|arg"; the steps run in
 // order and the first failing one ends the driver with exit code 1. Every wait is bounded.
+// CONTROL names a control of the main window: select, exit, file-caption, crc-caption,
+// file-label or crc-label (the ids of ui/dialog_template.h), or cancel for the Esc key's id.
 //
 //   wait-main                   the main window "Sumwright" appears
-//   click=ID                    a click on control ID (WM_COMMAND, BN_CLICKED posted)
-//   command=ID|CODE             WM_COMMAND with notification CODE posted to the main window
+//   click=CONTROL               a click on the control (WM_COMMAND, BN_CLICKED posted)
+//   command=CONTROL|CODE        WM_COMMAND with notification CODE posted to the main window
 //   key-escape                  the Esc key pressed on the focused control
 //   close-box                   WM_SYSCOMMAND SC_CLOSE posted to the main window
 //   browser=ok|cancel[|NAME]    the folder browser appears and, once it has NAME selected,
@@ -19,24 +21,24 @@
 //   notepad=NAME[|MS]           Notepad appears with NAME in its title (within MS ms); it
 //                               is closed
 //   no-notepad=MS               no Notepad appears within MS milliseconds
-//   label=ID|TEXT               control ID shows TEXT
-//   enabled=ID|0-or-1           control ID is disabled (0) or enabled (1)
+//   label=CONTROL|TEXT          the control shows TEXT
+//   enabled=CONTROL|0-or-1      the control is disabled (0) or enabled (1)
 //   alive                       the main window still exists
 //   gone=MS                     the main window is destroyed within MS milliseconds
 //   client-size                 the client area is 165 x 102 dialog units of the template font
 //   rect                        prints "rect X Y W H" of the main window (for a screenshot)
-//   names-change=MS|N           within MS ms, label 1005 shows at least N different names
+//   names-change=MS|N           within MS ms, the file label shows at least N different names
 //   sleep=MS
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "ui/dialog_template.h"
 
 namespace {
 
@@ -189,8 +191,8 @@ void step_client_size(const std::string& step) {
   ::GetClientRect(g_main, &client);
   // MapDialogRect works only inside the dialog's own process: the units are measured here.
   const SIZE units = template_units();
-  const LONG want_cx = ::MulDiv(165, units.cx, 4);
-  const LONG want_cy = ::MulDiv(102, units.cy, 8);
+  const LONG want_cx = ::MulDiv(sw::ui::kMainDialog.cx, units.cx, 4);
+  const LONG want_cy = ::MulDiv(sw::ui::kMainDialog.cy, units.cy, 8);
   std::printf("client %ldx%ld, font units %ldx%ld -> %ldx%ld\n", client.right, client.bottom,
               units.cx, units.cy, want_cx, want_cy);
   if (client.right != want_cx || client.bottom != want_cy)
@@ -200,7 +202,7 @@ void step_client_size(const std::string& step) {
 void step_names_change(const std::string& step, DWORD ms, std::size_t want) {
   need_main(step);
   std::set<std::string> seen;
-  const HWND label = ::GetDlgItem(g_main, 1005);
+  const HWND label = ::GetDlgItem(g_main, sw::ui::kFileLabel);
   const DWORD start = ::GetTickCount();
   while (::GetTickCount() - start < ms && seen.size() < want) {
     const std::string t = text_of(label);
@@ -211,169 +213,240 @@ void step_names_change(const std::string& step, DWORD ms, std::size_t want) {
   if (seen.size() < want) fail(step, "the file label did not change while the run went on");
 }
 
-void run_step(const std::string& step) {
-  const std::size_t eq = step.find('=');
-  const std::string verb = step.substr(0, eq);
-  const std::vector<std::string> args =
-      eq == std::string::npos ? std::vector<std::string>() : split(step.substr(eq + 1), '|');
-  auto arg = [&](std::size_t i) -> const std::string& {
-    if (i >= args.size()) fail(step, "missing argument");
-    return args[i];
-  };
-  auto num = [&](std::size_t i) { return std::strtol(arg(i).c_str(), nullptr, 10); };
+// One step of the command line: its text, its verb and its arguments.
+struct Step {
+  std::string text;
+  std::vector<std::string> args;
 
-  if (verb == "wait-main") {
-    g_main = wait_for([] { return ::FindWindowA("#32770", "Sumwright"); }, kDefaultWaitMs);
-    if (g_main == nullptr) fail(step, "no main window");
-    // Visible and past its first paint before anything is pressed.
-    if (!wait_for([] { return ::IsWindowVisible(g_main) ? g_main : nullptr; }, kDefaultWaitMs))
-      fail(step, "main window never shown");
-    ::Sleep(300);
-  } else if (verb == "click") {
-    need_main(step);
-    post_command(g_main, static_cast<int>(num(0)), BN_CLICKED);
-  } else if (verb == "command") {
-    need_main(step);
-    post_command(g_main, static_cast<int>(num(0)), static_cast<int>(num(1)));
-  } else if (verb == "key-escape") {
-    need_main(step);
-    HWND target = ::GetDlgItem(g_main, 1001);
-    ::PostMessageA(target, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
-    ::PostMessageA(target, WM_KEYUP, VK_ESCAPE, static_cast<LPARAM>(0xC0010001u));
-  } else if (verb == "close-box") {
-    need_main(step);
-    ::PostMessageA(g_main, WM_SYSCOMMAND, SC_CLOSE, 0);
-  } else if (verb == "browser") {
-    const HWND b = wait_for(
-        [] {
-          const auto all = browsers();
-          return all.empty() ? nullptr : all.front();
+  const std::string& arg(std::size_t i) const {
+    if (i >= args.size()) fail(text, "missing argument");
+    return args[i];
+  }
+  long num(std::size_t i) const { return std::strtol(arg(i).c_str(), nullptr, 10); }
+  DWORD ms(std::size_t i) const { return static_cast<DWORD>(num(i)); }
+  // A control of the main window by name (select, exit, file-caption, crc-caption,
+  // file-label, crc-label), or the Esc key's command id (cancel).
+  int control(std::size_t i) const {
+    static const std::pair<const char*, int> kNames[] = {{"select", sw::ui::kSelectButton},
+                                                         {"exit", sw::ui::kExitButton},
+                                                         {"file-caption", sw::ui::kFileCaption},
+                                                         {"crc-caption", sw::ui::kCrcCaption},
+                                                         {"file-label", sw::ui::kFileLabel},
+                                                         {"crc-label", sw::ui::kCrcLabel},
+                                                         {"cancel", IDCANCEL}};
+    for (const auto& [name, id] : kNames)
+      if (arg(i) == name) return id;
+    fail(text, "no control named \"" + arg(i) + "\"");
+  }
+};
+
+HWND first_browser() {
+  const auto all = browsers();
+  return all.empty() ? nullptr : all.front();
+}
+
+HWND gone(HWND w) {
+  return ::IsWindow(w) ? nullptr : HWND(1);
+}
+
+void step_wait_main(const Step& s) {
+  g_main = wait_for([] { return ::FindWindowA("#32770", "Sumwright"); }, kDefaultWaitMs);
+  if (g_main == nullptr) fail(s.text, "no main window");
+  // Visible and past its first paint before anything is pressed.
+  if (!wait_for([] { return ::IsWindowVisible(g_main) ? g_main : nullptr; }, kDefaultWaitMs))
+    fail(s.text, "main window never shown");
+  ::Sleep(300);
+}
+
+void step_click(const Step& s) {
+  need_main(s.text);
+  post_command(g_main, s.control(0), BN_CLICKED);
+}
+
+void step_command(const Step& s) {
+  need_main(s.text);
+  post_command(g_main, s.control(0), static_cast<int>(s.num(1)));
+}
+
+void step_key_escape(const Step& s) {
+  need_main(s.text);
+  const HWND target = ::GetDlgItem(g_main, sw::ui::kSelectButton);
+  ::PostMessageA(target, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+  ::PostMessageA(target, WM_KEYUP, VK_ESCAPE, static_cast<LPARAM>(0xC0010001u));
+}
+
+void step_close_box(const Step& s) {
+  need_main(s.text);
+  ::PostMessageA(g_main, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+void step_browser(const Step& s) {
+  const HWND b = wait_for(first_browser, kDefaultWaitMs);
+  if (b == nullptr) fail(s.text, "no folder browser");
+  const std::string& how = s.arg(0);
+  if (how != "ok" && how != "cancel") fail(s.text, "ok or cancel");
+  int id = how == "ok" ? IDOK : IDCANCEL;
+  // The browser expands its tree down to the pre-selected folder at its own pace; its edit
+  // box names the selection once it is there. OK is pressed only on the expected folder.
+  const std::string want = s.args.size() > 1 ? s.args[1] : std::string();
+  std::string selected;
+  if (!want.empty()) {
+    wait_for(
+        [&] {
+          selected = browser_selection(b);
+          return selected == want ? b : nullptr;
         },
         kDefaultWaitMs);
-    if (b == nullptr) fail(step, "no folder browser");
-    const std::string& how = arg(0);
-    if (how != "ok" && how != "cancel") fail(step, "ok or cancel");
-    int id = how == "ok" ? IDOK : IDCANCEL;
-    // The browser expands its tree down to the pre-selected folder at its own pace; its edit
-    // box names the selection once it is there. OK is pressed only on the expected folder.
-    const std::string want = args.size() > 1 ? args[1] : std::string();
-    std::string selected;
-    if (!want.empty()) {
-      wait_for(
-          [&] {
-            selected = browser_selection(b);
-            return selected == want ? b : nullptr;
-          },
-          kDefaultWaitMs);
-    } else {
-      ::Sleep(700);
-    }
-    const bool wrong = !want.empty() && selected != want;
-    if (wrong) id = IDCANCEL;
-    ::PostMessageA(b, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                   reinterpret_cast<LPARAM>(::GetDlgItem(b, id)));
-    if (!wait_for([b] { return ::IsWindow(b) ? nullptr : HWND(1); }, kDefaultWaitMs))
-      fail(step, "folder browser did not close");
-    if (wrong) fail(step, "the browser selected \"" + selected + "\"");
-  } else if (verb == "wait-browser") {
-    if (!wait_for(
-            [] {
-              const auto all = browsers();
-              return all.empty() ? nullptr : all.front();
-            },
-            kDefaultWaitMs))
-      fail(step, "no folder browser");
-  } else if (verb == "no-browser") {
-    if (wait_for(
-            [] {
-              const auto all = browsers();
-              return all.empty() ? nullptr : all.front();
-            },
-            static_cast<DWORD>(num(0))))
-      fail(step, "a folder browser appeared");
-  } else if (verb == "browsers") {
-    const auto all = browsers();
-    if (all.size() != static_cast<std::size_t>(num(0)))
-      fail(step, std::to_string(all.size()) + " folder browsers open");
-  } else if (verb == "box") {
-    const std::string& title = arg(0);
-    const std::string& want = arg(1);
-    const std::string& button = arg(2);
-    const HWND box = wait_for([&] { return find_box(title); }, kDefaultWaitMs);
-    if (box == nullptr) fail(step, "no message box");
-    ::Sleep(200);
-    const std::string text = box_text(box);
-    std::printf("box text: %s\n", text.c_str());
-    const bool matches = want.size() > 1 && want[0] == '~'
-                             ? text.find(want.substr(1)) != std::string::npos
-                             : text == want;
-    int id = 0;
-    if (button == "yes")
-      id = IDYES;
-    else if (button == "no")
-      id = IDNO;
-    else if (button == "ok")
-      id = IDOK;
-    else
-      fail(step, "button must be yes, no or ok");
-    if (::GetDlgItem(box, id) == nullptr) fail(step, "the box has no such button");
-    // Yes/No boxes have no OK; ok-only boxes answer to OK. Press before failing on the text,
-    // so a failing step does not leave a box that blocks the program.
-    ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                   reinterpret_cast<LPARAM>(::GetDlgItem(box, id)));
-    if (!matches) fail(step, "box text is \"" + text + "\"");
-    if (!wait_for([box] { return ::IsWindow(box) ? nullptr : HWND(1); }, kDefaultWaitMs))
-      fail(step, "box did not close");
-  } else if (verb == "no-box") {
-    const std::string& title = arg(0);
-    if (wait_for([&] { return find_box(title); }, static_cast<DWORD>(num(1))))
-      fail(step, "a box appeared");
-  } else if (verb == "notepad") {
-    const std::string& name = arg(0);
-    const DWORD ms = args.size() > 1 ? static_cast<DWORD>(num(1)) : kDefaultWaitMs;
-    const HWND pad = wait_for([&] { return find_notepad(name); }, ms);
-    if (pad == nullptr) fail(step, "no Notepad with that file");
-    std::printf("notepad: %s\n", text_of(pad).c_str());
-    ::PostMessageA(pad, WM_CLOSE, 0, 0);
-    if (!wait_for([pad] { return ::IsWindow(pad) ? nullptr : HWND(1); }, kDefaultWaitMs))
-      fail(step, "Notepad did not close");
-  } else if (verb == "no-notepad") {
-    if (const HWND pad = wait_for(find_any_notepad, static_cast<DWORD>(num(0)))) {
-      const std::string title = text_of(pad);
-      ::PostMessageA(pad, WM_CLOSE, 0, 0);
-      fail(step, "Notepad appeared: " + title);
-    }
-  } else if (verb == "label") {
-    need_main(step);
-    const std::string text = text_of(::GetDlgItem(g_main, static_cast<int>(num(0))));
-    const std::string want = args.size() > 1 ? args[1] : std::string();
-    if (text != want) fail(step, "label shows \"" + text + "\"");
-  } else if (verb == "enabled") {
-    need_main(step);
-    const bool enabled = ::IsWindowEnabled(::GetDlgItem(g_main, static_cast<int>(num(0)))) != 0;
-    if (enabled != (num(1) != 0)) fail(step, enabled ? "enabled" : "disabled");
-  } else if (verb == "alive") {
-    need_main(step);
-  } else if (verb == "gone") {
-    if (!wait_for([] { return ::IsWindow(g_main) ? nullptr : HWND(1); },
-                  static_cast<DWORD>(num(0))))
-      fail(step, "main window still there");
-  } else if (verb == "client-size") {
-    step_client_size(step);
-  } else if (verb == "rect") {
-    need_main(step);
-    RECT r;
-    ::GetWindowRect(g_main, &r);
-    std::printf("rect %ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
-  } else if (verb == "names-change") {
-    step_names_change(step, static_cast<DWORD>(num(0)), static_cast<std::size_t>(num(1)));
-  } else if (verb == "sleep") {
-    ::Sleep(static_cast<DWORD>(num(0)));
   } else {
-    fail(step, "unknown step");
+    ::Sleep(700);
   }
-  std::printf("ok %s\n", step.c_str());
-  std::fflush(stdout);
+  const bool wrong = !want.empty() && selected != want;
+  if (wrong) id = IDCANCEL;
+  ::PostMessageA(b, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(::GetDlgItem(b, id)));
+  if (!wait_for([b] { return gone(b); }, kDefaultWaitMs))
+    fail(s.text, "folder browser did not close");
+  if (wrong) fail(s.text, "the browser selected \"" + selected + "\"");
+}
+
+void step_wait_browser(const Step& s) {
+  if (!wait_for(first_browser, kDefaultWaitMs)) fail(s.text, "no folder browser");
+}
+
+void step_no_browser(const Step& s) {
+  if (wait_for(first_browser, s.ms(0))) fail(s.text, "a folder browser appeared");
+}
+
+void step_browsers(const Step& s) {
+  const auto all = browsers();
+  if (all.size() != static_cast<std::size_t>(s.num(0)))
+    fail(s.text, std::to_string(all.size()) + " folder browsers open");
+}
+
+void step_box(const Step& s) {
+  const std::string& title = s.arg(0);
+  const std::string& want = s.arg(1);
+  const std::string& button = s.arg(2);
+  int id = 0;
+  if (button == "yes")
+    id = IDYES;
+  else if (button == "no")
+    id = IDNO;
+  else if (button == "ok")
+    id = IDOK;
+  else
+    fail(s.text, "button must be yes, no or ok");
+  const HWND box = wait_for([&] { return find_box(title); }, kDefaultWaitMs);
+  if (box == nullptr) fail(s.text, "no message box");
+  ::Sleep(200);
+  const std::string text = box_text(box);
+  std::printf("box text: %s\n", text.c_str());
+  const bool matches = want.size() > 1 && want[0] == '~'
+                           ? text.find(want.substr(1)) != std::string::npos
+                           : text == want;
+  if (::GetDlgItem(box, id) == nullptr) fail(s.text, "the box has no such button");
+  // Yes/No boxes have no OK; ok-only boxes answer to OK. Press before failing on the text,
+  // so a failing step does not leave a box that blocks the program.
+  ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(::GetDlgItem(box, id)));
+  if (!matches) fail(s.text, "box text is \"" + text + "\"");
+  if (!wait_for([box] { return gone(box); }, kDefaultWaitMs)) fail(s.text, "box did not close");
+}
+
+void step_no_box(const Step& s) {
+  const std::string& title = s.arg(0);
+  if (wait_for([&] { return find_box(title); }, s.ms(1))) fail(s.text, "a box appeared");
+}
+
+void step_notepad(const Step& s) {
+  const std::string& name = s.arg(0);
+  const DWORD ms = s.args.size() > 1 ? s.ms(1) : kDefaultWaitMs;
+  const HWND pad = wait_for([&] { return find_notepad(name); }, ms);
+  if (pad == nullptr) fail(s.text, "no Notepad with that file");
+  std::printf("notepad: %s\n", text_of(pad).c_str());
+  ::PostMessageA(pad, WM_CLOSE, 0, 0);
+  if (!wait_for([pad] { return gone(pad); }, kDefaultWaitMs)) fail(s.text, "Notepad did not close");
+}
+
+void step_no_notepad(const Step& s) {
+  if (const HWND pad = wait_for(find_any_notepad, s.ms(0))) {
+    const std::string title = text_of(pad);
+    ::PostMessageA(pad, WM_CLOSE, 0, 0);
+    fail(s.text, "Notepad appeared: " + title);
+  }
+}
+
+void step_label(const Step& s) {
+  need_main(s.text);
+  const std::string text = text_of(::GetDlgItem(g_main, s.control(0)));
+  const std::string want = s.args.size() > 1 ? s.args[1] : std::string();
+  if (text != want) fail(s.text, "label shows \"" + text + "\"");
+}
+
+void step_enabled(const Step& s) {
+  need_main(s.text);
+  const bool enabled = ::IsWindowEnabled(::GetDlgItem(g_main, s.control(0))) != 0;
+  if (enabled != (s.num(1) != 0)) fail(s.text, enabled ? "enabled" : "disabled");
+}
+
+void step_alive(const Step& s) {
+  need_main(s.text);
+}
+
+void step_gone(const Step& s) {
+  if (!wait_for([] { return gone(g_main); }, s.ms(0))) fail(s.text, "main window still there");
+}
+
+void step_rect(const Step& s) {
+  need_main(s.text);
+  RECT r;
+  ::GetWindowRect(g_main, &r);
+  std::printf("rect %ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+
+void step_sleep(const Step& s) {
+  ::Sleep(s.ms(0));
+}
+
+// The verbs of the usage list at the top of this file.
+constexpr std::pair<const char*, void (*)(const Step&)> kSteps[] = {
+    {"wait-main", step_wait_main},
+    {"click", step_click},
+    {"command", step_command},
+    {"key-escape", step_key_escape},
+    {"close-box", step_close_box},
+    {"browser", step_browser},
+    {"wait-browser", step_wait_browser},
+    {"no-browser", step_no_browser},
+    {"browsers", step_browsers},
+    {"box", step_box},
+    {"no-box", step_no_box},
+    {"notepad", step_notepad},
+    {"no-notepad", step_no_notepad},
+    {"label", step_label},
+    {"enabled", step_enabled},
+    {"alive", step_alive},
+    {"gone", step_gone},
+    {"client-size", [](const Step& s) { step_client_size(s.text); }},
+    {"rect", step_rect},
+    {"names-change",
+     [](const Step& s) { step_names_change(s.text, s.ms(0), static_cast<std::size_t>(s.num(1))); }},
+    {"sleep", step_sleep},
+};
+
+void run_step(const std::string& text) {
+  const std::size_t eq = text.find('=');
+  const std::string verb = text.substr(0, eq);
+  Step step{text,
+            eq == std::string::npos ? std::vector<std::string>() : split(text.substr(eq + 1), '|')};
+  for (const auto& [name, run] : kSteps) {
+    if (verb != name) continue;
+    run(step);
+    std::printf("ok %s\n", text.c_str());
+    std::fflush(stdout);
+    return;
+  }
+  fail(text, "unknown step");
 }
 
 }  // namespace

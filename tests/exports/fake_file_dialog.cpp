@@ -1,4 +1,4 @@
-#include "fake_file_dialog.h"
+#include "tests/exports/fake_file_dialog.h"
 
 #include <algorithm>
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "file_dialog.h"
+#include "exports/file_dialog.h"
 
 namespace sw::test {
 

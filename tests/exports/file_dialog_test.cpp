@@ -1,10 +1,10 @@
-#include "file_dialog.h"
+#include "exports/file_dialog.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "fake_file_dialog.h"
+#include "tests/exports/fake_file_dialog.h"
 
 namespace sw {
 namespace {

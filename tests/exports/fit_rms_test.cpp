@@ -3,8 +3,8 @@
 #include <cmath>
 #include <vector>
 
-#include "line_fit.h"
-#include "scaled_rms.h"
+#include "exports/line_fit.h"
+#include "exports/scaled_rms.h"
 
 namespace sw {
 namespace {

@@ -1,11 +1,11 @@
-#include "multi_file_dialog.h"
+#include "exports/multi_file_dialog.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "fake_file_dialog.h"
-#include "path_parts.h"
+#include "exports/path_parts.h"
+#include "tests/exports/fake_file_dialog.h"
 
 namespace sw {
 namespace {

@@ -1,4 +1,4 @@
-#include "wine_dialog_driver.h"
+#include "tests/exports/wine_dialog_driver.h"
 
 #include <dlgs.h>
 

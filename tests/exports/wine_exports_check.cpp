@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "wine_dialog_driver.h"
+#include "tests/exports/wine_dialog_driver.h"
 
 namespace {
 
@@ -37,7 +37,7 @@ struct ExportEntry {
   int argument_bytes;  // in 32-bit code, what the routine takes off the stack
 };
 constexpr ExportEntry kExports[] = {
-#include "export_table.inc"
+#include "generated/export_table.inc"
 };
 
 // What the text of a BSTR or a string shows, NULs made visible.

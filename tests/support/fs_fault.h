@@ -1,7 +1,7 @@
 // Swaps single entries of the file-system table for the length of a test.
 #pragma once
 
-#include "fs.h"
+#include "core/fs.h"
 
 namespace sw::test {
 

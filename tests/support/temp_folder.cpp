@@ -1,4 +1,4 @@
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 #include <atomic>
 #include <chrono>
@@ -6,7 +6,7 @@
 #include <iterator>
 #include <stdexcept>
 
-#include "fs.h"
+#include "core/fs.h"
 
 namespace sw::test {
 

@@ -1,21 +1,18 @@
 // The Win32 file-system layer against the real system (run under Wine in CI): attributes,
 // share modes, sizes beyond 32 bits, drive roots and the error mode.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
 #include <string>
 
-#include "compare.h"
-#include "file_crc.h"
-#include "fs.h"
-#include "listing.h"
-#include "save_text.h"
-#include "settings.h"
-#include "temp_folder.h"
+#include "core/compare.h"
+#include "core/file_crc.h"
+#include "core/fs.h"
+#include "core/listing.h"
+#include "core/save_text.h"
+#include "core/settings.h"
+#include "tests/support/temp_folder.h"
 
 namespace sw {
 namespace {

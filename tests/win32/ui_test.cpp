@@ -1,17 +1,17 @@
 // The parts of the Windows front end that can be checked without a user: the folder browser's
-// rules, the dialog template, and the text of the write-failure box.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
+// rules, the dialog template, the boxes' texts, and a run that fails part-way.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstring>
+#include <new>
 #include <string>
 
-#include "dialog_template.h"
-#include "run_front_end.h"
-#include "selection_rules.h"
+#include "tests/exports/wine_dialog_driver.h"
+#include "ui/dialog_template.h"
+#include "ui/folder_picker.h"
+#include "ui/main_window.h"
+#include "ui/run_front_end.h"
 
 namespace sw::ui {
 namespace {
@@ -120,6 +120,47 @@ TEST(WriteFailureBox, NamesTheFileAndTheSystemsReason) {
       write_failure_text("D:\\Work\\File CRCs.TXT", fs::SysError{5, "Access denied"});
   EXPECT_EQ(text.find("D:\\Work\\File CRCs.TXT"), 0u);
   EXPECT_NE(text.find("Access denied"), std::string::npos);
+}
+
+// A front end whose folder choice fails the way an allocation does when memory runs out.
+class OutOfMemoryFrontEnd final : public RunFrontEnd {
+ public:
+  std::string choose_folder(const std::string& /*initial*/) override { throw std::bad_alloc(); }
+  bool ask(Question /*question*/, std::string_view /*text*/) override { return false; }
+  void show_file(const std::string& /*path*/) override {}
+  void report_write_failure(const std::string& /*path*/, const fs::SysError& /*error*/) override {}
+};
+
+struct BoxWatch {
+  DWORD thread;
+  std::string text;
+};
+
+DWORD WINAPI answer_prompt_box(void* param) {
+  auto* watch = static_cast<BoxWatch*>(param);
+  watch->text = test::answer_message_box(watch->thread, kPromptTitle, 15000);
+  return 0;
+}
+
+TEST(MainWindow, AFailedRunGivesTheButtonsBackAndSaysWhatFailed) {
+  MainWindow window;
+  const HWND dialog = create_main_window(nullptr, window);
+  if (dialog == nullptr && ::GetLastError() == 1400) GTEST_SKIP() << "no display for windows here";
+  ASSERT_NE(dialog, nullptr) << ::GetLastError();
+  EXPECT_EQ(window.dialog, dialog);
+
+  BoxWatch watch{::GetCurrentThreadId(), {}};
+  const HANDLE watcher = ::CreateThread(nullptr, 0, &answer_prompt_box, &watch, 0, nullptr);
+  OutOfMemoryFrontEnd front_end;
+  run_from_click(window, front_end);
+  ::WaitForSingleObject(watcher, 20000);
+  ::CloseHandle(watcher);
+
+  EXPECT_FALSE(window.running);
+  EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(dialog, kSelectButton)));
+  EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(dialog, kExitButton)));
+  EXPECT_EQ(watch.text, run_failure_text("there was not enough memory"));
+  ::DestroyWindow(dialog);
 }
 
 }  // namespace

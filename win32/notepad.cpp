@@ -1,10 +1,10 @@
-#include "notepad.h"
+#include "win32/notepad.h"
 
 #include <windows.h>
 
 #include <string>
 
-namespace sw::ui {
+namespace sw::win32 {
 namespace {
 
 constexpr UINT kWindowsDirectoryBufferSize = 250;
@@ -48,4 +48,4 @@ std::int32_t shell_to_notepad(std::string_view path) {
   return 0;
 }
 
-}  // namespace sw::ui
+}  // namespace sw::win32

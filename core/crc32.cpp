@@ -1,11 +1,19 @@
-// CRCUPDATE: picks the fastest kernel once per process and keeps it in one pointer.
+// CRCUPDATE and its kernel selector: the fastest kernel this CPU can run is picked once per
+// process and kept in one pointer.
+#include "core/crc32.h"
+
 #include <atomic>
 
-#include "crc32.h"
-#include "crc32_kernels.h"
+#include "core/crc32_kernels.h"
 
 namespace sw {
 namespace crc {
+
+std::uint32_t update_bytewise(const std::uint8_t* data, std::size_t length, std::uint32_t crc) {
+  for (std::size_t i = 0; i < length; ++i) crc = (crc >> 8) ^ kCrcTable[(crc ^ data[i]) & 0xFFu];
+  return crc;
+}
+
 namespace {
 
 // Zero-initialised, so no static constructor runs: the module may be loaded as a library.
@@ -18,11 +26,15 @@ Tier best_tier() {
   return Tier::kByteTable;
 }
 
+void use(Tier tier, Kernel kernel) {
+  g_tier.store(static_cast<int>(tier), std::memory_order_relaxed);
+  g_kernel.store(kernel, std::memory_order_release);
+}
+
 Kernel select_kernel() {
   const Tier tier = best_tier();
   const Kernel kernel = kernel_for(tier);
-  g_tier.store(static_cast<int>(tier), std::memory_order_relaxed);
-  g_kernel.store(kernel, std::memory_order_release);
+  use(tier, kernel);
   return kernel;
 }
 
@@ -44,6 +56,25 @@ const char* tier_name(Tier tier) {
   return "unknown";
 }
 
+Kernel kernel_for(Tier tier) {
+  switch (tier) {
+    case Tier::kByteTable:
+      return &update_bytewise;
+    case Tier::kSlicing:
+      return &update_slicing;
+#if defined(__x86_64__) || defined(__i386__)
+    case Tier::kClmul128:
+      return detect_cpu_support().clmul128 ? &update_clmul128 : nullptr;
+    case Tier::kVpclmul256:
+      return detect_cpu_support().vpclmul256 ? &update_vpclmul256 : nullptr;
+    case Tier::kVpclmul512:
+      return detect_cpu_support().vpclmul512 ? &update_vpclmul512 : nullptr;
+#endif
+    default:
+      return nullptr;
+  }
+}
+
 Tier active_tier() {
   if (g_kernel.load(std::memory_order_acquire) == nullptr) select_kernel();
   return static_cast<Tier>(g_tier.load(std::memory_order_relaxed));
@@ -57,8 +88,7 @@ Tier use_best_tier() {
 bool force_tier(Tier tier) {
   const Kernel kernel = kernel_for(tier);
   if (kernel == nullptr) return false;
-  g_tier.store(static_cast<int>(tier), std::memory_order_relaxed);
-  g_kernel.store(kernel, std::memory_order_release);
+  use(tier, kernel);
   return true;
 }
 

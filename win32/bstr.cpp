@@ -1,6 +1,6 @@
-#include "bstr.h"
+#include "win32/bstr.h"
 
-namespace sw {
+namespace sw::win32 {
 
 std::string bstr_bytes(BSTR text) {
   if (text == nullptr) return {};
@@ -18,4 +18,4 @@ void store_bstr(BSTR* variable, std::string_view bytes) {
   *variable = fresh;
 }
 
-}  // namespace sw
+}  // namespace sw::win32

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace sw {
+namespace sw::win32 {
 
 // The bytes of a BSTR; a null BSTR is the empty string.
 std::string bstr_bytes(BSTR text);
@@ -22,4 +22,4 @@ BSTR new_bstr(std::string_view bytes);
 // cannot be allocated, the variable keeps its old value.
 void store_bstr(BSTR* variable, std::string_view bytes);
 
-}  // namespace sw
+}  // namespace sw::win32

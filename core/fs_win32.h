@@ -1,0 +1,20 @@
+// The part of the Windows file-system layer that the Windows front ends use as well.
+#pragma once
+
+#include <windows.h>
+
+namespace sw::fs {
+
+// While one lives, a drive without a medium makes file-system calls fail quietly instead of
+// asking the user to insert a disk. The error mode belongs to the process and several threads
+// read files at once, so the first one in sets the quiet mode and the last one out puts the
+// previous mode back.
+class QuietErrors {
+ public:
+  QuietErrors();
+  ~QuietErrors();
+  QuietErrors(const QuietErrors&) = delete;
+  QuietErrors& operator=(const QuietErrors&) = delete;
+};
+
+}  // namespace sw::fs

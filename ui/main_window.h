@@ -1,0 +1,48 @@
+// The one main window: the state it keeps, its dialog procedure and its entry function.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+#include "core/run.h"
+#include "core/settings.h"
+
+namespace sw::ui {
+
+// Everything the main window keeps while it lives. The window reaches it through its DWLP_USER
+// slot, so none of it is a process global.
+struct MainWindow {
+  Settings settings;           // start folder and the record of "Checksum.def"
+  HWND dialog = nullptr;       // set once the dialog and its controls exist
+  HWND saved_focus = nullptr;  // the control that had the focus when the window turned inactive
+  bool running = false;        // a run is between its click and its last step
+  bool close_pending = false;  // a close arrived during a run; carried out when the run ends
+  INT_PTR end_result = 0;      // the value of the modal run
+};
+
+// Builds the dialog and its six controls for `window` and runs it modally on this thread until it
+// ends; returns the end result, or -1 when the dialog cannot be created. The window is destroyed
+// before this returns.
+INT_PTR SHOWMAINDIALOG(HWND parent, MainWindow& window);
+
+// The first half of SHOWMAINDIALOG: the dialog and its controls, still hidden, with `window`
+// attached and the labels set. Null when the system cannot create it.
+HWND create_main_window(HWND parent, MainWindow& window);
+
+// The main window's dialog procedure. Messages that arrive before the state is attached (while
+// the dialog is being built) get the dialog manager's defaults.
+INT_PTR CALLBACK MAINDLGPROC(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
+
+// "Exit": saves the settings record when `dialog` is the main window, then ends it with 0.
+void SAVEANDEXIT(HWND dialog);
+
+// One run from a click on "Select Directory". Both buttons stay disabled until it ends and are
+// given back however it ends; a run that fails part-way is reported in a box saying what failed.
+void run_from_click(MainWindow& window, RunFrontEnd& front_end);
+
+// The text of that box.
+std::string run_failure_text(std::string_view what_failed);
+
+}  // namespace sw::ui
