@@ -15,20 +15,31 @@ std::string summary_text(const RunReport& r, double seconds) {
                 seconds);
   out += line;
   if (!r.listing.enumerated)
-    out += "Could not read the folder: " + r.listing.enumerate_error.message + "\n";
+    out += "The folder could not be read to its end: " + r.listing.enumerate_error.message +
+           "\nThe listing was not written and nothing was compared: it would have left out every "
+           "file after the failure.\n";
   if (!r.listing.unreadable.empty()) {
     out += "Could not be read (listed with checksum 0):\n";
     for (const UnreadableFile& u : r.listing.unreadable)
       out += "  " + u.path + ": " + u.error.message + "\n";
   }
+  if (!r.listing.shared_columns.empty()) {
+    out += "Listed under one name each, so no comparison can tell them apart:\n";
+    for (const std::vector<std::string>& group : r.listing.shared_columns) {
+      out += " ";
+      for (const std::string& name : group) out += " \"" + name + "\"";
+      out += "\n";
+    }
+  }
   const Comparison& c = r.comparison;
   if (!r.comparison_accepted) return out;
   std::snprintf(line, sizeof line,
                 "Compared with the earlier listing: %llu OK, %llu CRC Missmatch, %llu Not Found "
-                "in This Folder, %llu Skipped.\n",
+                "in This Folder, %llu Could Not Be Read, %llu Skipped.\n",
                 static_cast<unsigned long long>(c.count(Status::kOk)),
                 static_cast<unsigned long long>(c.count(Status::kMismatch)),
                 static_cast<unsigned long long>(c.count(Status::kNotFound)),
+                static_cast<unsigned long long>(c.count(Status::kUnreadable)),
                 static_cast<unsigned long long>(c.count(Status::kSkipped)));
   out += line;
   if (c.read_failed)
@@ -43,9 +54,11 @@ std::string summary_text(const RunReport& r, double seconds) {
 }
 
 ExitStatus exit_status(const RunReport& r) {
-  if (!r.listing_saved || (r.comparison_accepted && !r.comparison_saved)) return kExitTrouble;
+  if (!r.listing.enumerated || !r.listing_saved || (r.comparison_accepted && !r.comparison_saved))
+    return kExitTrouble;
   const Comparison& c = r.comparison;
-  if (r.comparison_accepted && (c.count(Status::kMismatch) > 0 || c.count(Status::kNotFound) > 0))
+  if (r.comparison_accepted && (c.count(Status::kMismatch) > 0 || c.count(Status::kNotFound) > 0 ||
+                                c.count(Status::kUnreadable) > 0))
     return kExitDifferences;
   return kExitDone;
 }

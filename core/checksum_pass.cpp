@@ -75,8 +75,8 @@ ChecksumPass::~ChecksumPass() {
 FileChecksum ChecksumPass::read(const fs::DirEntry& entry, ReadBuffer& buffer, std::string& path,
                                 ByteProgress* progress) const {
   path.assign(folder_path_);
-  path += entry.name;  // exactly as enumerated
-  return checksum_file(path, buffer, progress);
+  path += entry.native();  // exactly as enumerated
+  return checksum_file(path, buffer, progress, entry.size);
 }
 
 void ChecksumPass::read_next_into_slot(std::unique_lock<std::mutex>& lock, ReadBuffer& buffer,

@@ -35,10 +35,6 @@ class FileSource final : public ByteSource {
   fs::SysError error_;
 };
 
-std::string_view name_column(std::string_view line) {
-  return trim_blanks(line.substr(0, std::min<std::size_t>(line.size(), kNameColumnWidth)));
-}
-
 bool is_own_output(std::string_view name) {
   return name == kListingFileName || name == kComparisonFileName;
 }
@@ -54,6 +50,7 @@ class EntryIndex {
     std::string_view line;  // the first line with this name column
     bool shared = false;    // more lines have this name column
     bool in_earlier = false;
+    bool unreadable = false;  // this run could not read a file of this name column
   };
 
   explicit EntryIndex(std::string_view listing) {
@@ -133,14 +130,24 @@ std::string_view status_text(Status status) {
       return "CRC Missmatch";
     case Status::kNotFound:
       return "Not Found in This Folder";
+    case Status::kUnreadable:
+      return "Could Not Be Read";
   }
   return {};
 }
 
-Comparison COMPARECRCLIST(const std::string& folder_path, std::string_view new_listing) {
+Comparison COMPARECRCLIST(const std::string& folder_path, const Listing& listing) {
+  std::vector<std::string_view> unreadable;
+  unreadable.reserve(listing.unreadable.size());
+  for (const UnreadableFile& u : listing.unreadable) unreadable.push_back(u.name_column);
+  return COMPARECRCLIST(folder_path, listing.text, unreadable);
+}
+
+Comparison COMPARECRCLIST(const std::string& folder_path, std::string_view new_listing,
+                          const std::vector<std::string_view>& unreadable_columns) {
   Comparison result;
   result.text.append(kComparisonHeader).append(kCrLf);
-  result.text.append(folder_path).append(kCrLf);
+  result.text.append(listing_safe(fs::best_listing_form(folder_path))).append(kCrLf);
   result.text.append(kHeaderRule).append(kCrLf);
 
   const fs::Ops& os = fs::ops();
@@ -162,6 +169,8 @@ Comparison COMPARECRCLIST(const std::string& folder_path, std::string_view new_l
     result.text.reserve(result.text.size() +
                         static_cast<std::size_t>(std::min(earlier_size, kReserveLimit) * 2));
   EntryIndex now(new_listing);
+  for (const std::string_view column : unreadable_columns)
+    if (EntryIndex::Entry* e = now.find(column)) e->unreadable = true;
   while (reader.has_more()) {
     const std::string raw = reader.read_line();
     const std::string_view old_line = trim_blanks(raw);
@@ -172,6 +181,9 @@ Comparison COMPARECRCLIST(const std::string& folder_path, std::string_view new_l
     Status status = Status::kNotFound;
     if (is_own_output(old_name)) {
       status = Status::kSkipped;
+    } else if (found != nullptr && found->unreadable) {
+      // Never "OK" for a file that was not read, whatever its line says.
+      status = Status::kUnreadable;
     } else if (found != nullptr) {
       status = now.has_line(*found, old_line) ? Status::kOk : Status::kMismatch;
     }
@@ -179,7 +191,7 @@ Comparison COMPARECRCLIST(const std::string& folder_path, std::string_view new_l
     result.text += status_text(status);
     result.text += kCrLf;
     ++result.counts[static_cast<int>(status)];
-    if (status == Status::kMismatch || status == Status::kNotFound)
+    if (status != Status::kOk && status != Status::kSkipped)
       result.problems.push_back({std::string(old_line), status});
   }
   result.read_failed = source.failed();

@@ -17,7 +17,8 @@ void ReadBuffer::AlignedDelete::operator()(std::uint8_t* p) const {
   ::operator delete[](p, kPageAlign);
 }
 
-FileChecksum checksum_file(const std::string& path, ReadBuffer& buffer, ByteProgress* progress) {
+FileChecksum checksum_file(const std::string& path, ReadBuffer& buffer, ByteProgress* progress,
+                           std::optional<std::uint64_t> expected_size) {
   FileChecksum result;
   const fs::Ops& os = fs::ops();
   fs::File file;
@@ -38,6 +39,10 @@ FileChecksum checksum_file(const std::string& path, ReadBuffer& buffer, ByteProg
     if (progress != nullptr) progress->on_bytes(got);
   }
   file.close();
+  if (result.readable && expected_size && result.bytes != *expected_size) {
+    result.readable = false;
+    result.error = {0, kChangedWhileRead};
+  }
   // A partial checksum would look like a real one in the listing: an unreadable file is 0.
   result.crc = result.readable ? crc ^ kCrcFinalXor : 0;
   return result;

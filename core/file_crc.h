@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/fs.h"
@@ -44,9 +45,15 @@ class ByteProgress {
 };
 
 // The CRC-32 of the file's whole content. A file that cannot be opened, or fails to read
-// part-way, gives crc 0 and readable false; nothing is ever created or written.
+// part-way, gives crc 0 and readable false; nothing is ever created or written. With
+// `expected_size`, a file that gives another number of bytes changed while it was read, and
+// counts as unreadable too.
 FileChecksum checksum_file(const std::string& path, ReadBuffer& buffer,
-                           ByteProgress* progress = nullptr);
+                           ByteProgress* progress = nullptr,
+                           std::optional<std::uint64_t> expected_size = std::nullopt);
+
+// The reason given for a file whose size changed while it was read.
+inline constexpr const char* kChangedWhileRead = "the file changed while it was read";
 
 // Checksum text of the file's content; "0" when it cannot be read.
 std::string FILECRC(const std::string& path);

@@ -23,15 +23,24 @@ struct SysError {
 };
 
 enum class EntryKind : std::uint8_t {
-  kFile,       // something to checksum: a regular file (POSIX follows symbolic links)
-  kDirectory,  // passed over
-  kOther,      // FIFOs, sockets, devices, dangling links: passed over, never opened
+  kFile,         // something to checksum: a regular file (POSIX follows symbolic links)
+  kDirectory,    // passed over
+  kOther,        // FIFOs, sockets, devices: passed over, never opened
+  kUnreachable,  // a symbolic link or junction whose target cannot be reached
 };
 
+// Paths come in two forms. The native form is what the table's calls take: on POSIX the bytes
+// themselves; on Windows UTF-8, which the layer turns into the wide characters the system names
+// files by, so that every file can be opened whatever its name. The listing form is what this
+// program's files and messages hold: on POSIX the bytes themselves; on Windows the bytes the
+// system's ANSI conversion gives, exactly as FindFirstFileA returns a name.
 struct DirEntry {
-  std::string name;  // exactly as the system returned it
+  std::string name;         // the listing form, as the system's enumeration gives it
+  std::string native_name;  // the native form when it differs from `name`, else empty
   EntryKind kind = EntryKind::kOther;
   std::uint64_t size = 0;  // full 64-bit size from the enumeration itself
+
+  const std::string& native() const { return native_name.empty() ? name : native_name; }
 };
 
 struct Ops {
@@ -39,7 +48,8 @@ struct Ops {
   bool (*current_directory)(std::string* out, SysError* err);
 
   // All entries of `folder` (which ends in the separator) except "." and "..", in the
-  // system's order. Fails when the folder cannot be enumerated.
+  // system's order. Fails when the folder cannot be enumerated to its end; the entries found
+  // before the failure are in `out` all the same.
   bool (*list_folder)(const std::string& folder, std::vector<DirEntry>* out, SysError* err);
 
   // True when `path` names a plain file: not a directory, and on Windows neither hidden nor
@@ -122,6 +132,17 @@ class File {
  private:
   Handle handle_ = kNoHandle;
 };
+
+// The listing form of a path or a name (see DirEntry).
+std::string listing_form(std::string_view native_path);
+
+// The listing form of an existing file or folder that still names it where it can: on Windows,
+// when the ANSI code page cannot hold the path, its short (8.3) path, if the system keeps one
+// that the code page can hold; otherwise listing_form.
+std::string best_listing_form(std::string_view native_path);
+
+// The native form of a path held in the listing form (a remembered folder, a caller's path).
+std::string native_form(std::string_view listing_path);
 
 // "\" on Windows, "/" elsewhere.
 char separator();

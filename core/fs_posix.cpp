@@ -45,13 +45,19 @@ EntryKind kind_of(const struct stat& st) {
   return EntryKind::kOther;
 }
 
-// Looks up the kind and size of out[i] for every i in `which`.
+// Looks up the kind and size of out[i] for every i in `which`, following symbolic links.
 void look_up(int dfd, std::vector<DirEntry>& out, const std::vector<std::size_t>& which,
              std::size_t from, std::size_t to) {
   for (std::size_t k = from; k < to; ++k) {
     DirEntry& entry = out[which[k]];
     struct stat st {};
-    if (::fstatat(dfd, entry.name.c_str(), &st, 0) != 0) continue;  // gone: stays kOther
+    if (::fstatat(dfd, entry.name.c_str(), &st, 0) != 0) {
+      // A link whose target is missing, in a loop or out of reach is a file we cannot read;
+      // an entry that is gone altogether stays kOther.
+      if (::fstatat(dfd, entry.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
+        entry.kind = EntryKind::kUnreachable;
+      continue;
+    }
     entry.kind = kind_of(st);
     if (entry.kind == EntryKind::kFile) entry.size = static_cast<std::uint64_t>(st.st_size);
   }
@@ -258,6 +264,16 @@ Ops& ops() {
 }
 const Ops& platform_ops() {
   return kPosixOps;
+}
+
+std::string listing_form(std::string_view native_path) {
+  return std::string(native_path);
+}
+std::string best_listing_form(std::string_view native_path) {
+  return std::string(native_path);
+}
+std::string native_form(std::string_view listing_path) {
+  return std::string(listing_path);
 }
 
 char separator() {

@@ -1,10 +1,14 @@
-// The file-system seam on Windows: ANSI calls, bytes passed through untouched.
+// The file-system seam on Windows. Paths come in as UTF-8 and go to the system as wide
+// characters (the long-path form past MAX_PATH), so every file can be named; names go back to the
+// core both ways: the bytes of the system's ANSI conversion for the listing, UTF-8 for opening.
 #include "core/fs_win32.h"
 
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <string>
+#include <string_view>
 
 #include "core/fs.h"
 #include "core/text.h"
@@ -43,6 +47,55 @@ bool fail_last(SysError* err) {
   return fail(err, ::GetLastError());
 }
 
+std::wstring widen(std::string_view text, UINT code_page) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int n = ::MultiByteToWideChar(code_page, 0, text.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  ::MultiByteToWideChar(code_page, 0, text.data(), size, wide.data(), n);
+  return wide;
+}
+
+// With flags 0 the conversion maps what the code page lacks as the system's ANSI calls do
+// (best fit, else '?'), so a name comes out exactly as FindFirstFileA would give it.
+std::string narrow(std::wstring_view text, UINT code_page) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int n =
+      ::WideCharToMultiByte(code_page, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<std::size_t>(n), '\0');
+  ::WideCharToMultiByte(code_page, 0, text.data(), size, bytes.data(), n, nullptr, nullptr);
+  return bytes;
+}
+
+// The code page of the ANSI file calls: the ANSI one unless a program switched them to OEM.
+UINT file_code_page() {
+  return ::AreFileApisANSI() ? CP_ACP : CP_OEMCP;
+}
+
+constexpr std::wstring_view kLongPrefix = L"\\\\?\\";
+constexpr std::wstring_view kLongUncPrefix = L"\\\\?\\UNC\\";
+
+// The wide path the system is given. From MAX_PATH characters on, the long-path form: it takes
+// a full path with backslashes only, which GetFullPathNameW makes.
+std::wstring wide_path(std::string_view native) {
+  std::wstring wide = widen(native, CP_UTF8);
+  if (wide.size() < MAX_PATH || wide.starts_with(kLongPrefix)) return wide;
+  const DWORD need = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (need == 0) return wide;
+  std::wstring full(need, L'\0');
+  const DWORD n = ::GetFullPathNameW(wide.c_str(), need, full.data(), nullptr);
+  if (n == 0 || n >= need) return wide;
+  full.resize(n);
+  if (full.starts_with(L"\\\\")) return std::wstring(kLongUncPrefix) + full.substr(2);
+  return std::wstring(kLongPrefix) + full;
+}
+
+// Whether the code page holds the text: converted there and back it is the same.
+bool code_page_holds(std::wstring_view wide, const std::string& converted) {
+  return widen(converted, file_code_page()) == wide;
+}
+
 HANDLE as_handle(Handle h) {
   return reinterpret_cast<HANDLE>(h);
 }
@@ -50,23 +103,51 @@ Handle as_handle_value(HANDLE h) {
   return reinterpret_cast<Handle>(h);
 }
 
-std::uint64_t entry_size(const WIN32_FIND_DATAA& data) {
+std::uint64_t entry_size(const WIN32_FIND_DATAW& data) {
   return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-bool is_dot_entry(const char* name) {
-  return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+bool is_dot_entry(const wchar_t* name) {
+  return std::wcscmp(name, L".") == 0 || std::wcscmp(name, L"..") == 0;
+}
+
+// A symbolic link or junction is followed: what it leads to decides its kind and size, and one
+// whose target cannot be opened is a file that cannot be read.
+void follow_link(const std::wstring& path, DirEntry& entry) {
+  const HANDLE h = ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    entry.kind = EntryKind::kUnreachable;
+    return;
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!::GetFileInformationByHandle(h, &info)) {
+    entry.kind = EntryKind::kUnreachable;
+  } else if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    entry.kind = EntryKind::kDirectory;
+  } else {
+    entry.kind = EntryKind::kFile;
+    entry.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  }
+  ::CloseHandle(h);
+}
+
+bool is_link(const WIN32_FIND_DATAW& data) {
+  return (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+         (data.dwReserved0 == IO_REPARSE_TAG_SYMLINK ||
+          data.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT);
 }
 
 bool win_current_directory(std::string* out, SysError* err) {
   QuietErrors quiet;
-  std::string buf(MAX_PATH, '\0');
+  std::wstring buf(MAX_PATH, L'\0');
   for (;;) {
-    const DWORD n = ::GetCurrentDirectoryA(static_cast<DWORD>(buf.size()), buf.data());
+    const DWORD n = ::GetCurrentDirectoryW(static_cast<DWORD>(buf.size()), buf.data());
     if (n == 0) return fail_last(err);
     if (n < buf.size()) {
       buf.resize(n);
-      *out = std::move(buf);
+      *out = native_of(buf);
       return true;
     }
     buf.resize(n);  // n is the size needed, terminator included
@@ -75,47 +156,55 @@ bool win_current_directory(std::string* out, SysError* err) {
 
 bool win_list_folder(const std::string& folder, std::vector<DirEntry>* out, SysError* err) {
   QuietErrors quiet;
-  WIN32_FIND_DATAA data;
-  const HANDLE find = ::FindFirstFileA((folder + "*.*").c_str(), &data);
+  const std::wstring wide_folder = widen(folder, CP_UTF8);
+  WIN32_FIND_DATAW data;
+  const HANDLE find = ::FindFirstFileW(wide_path(folder + "*.*").c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) {
     const DWORD code = ::GetLastError();
     // A drive root has no "." entry, so an empty one finds nothing at all.
     if (code == ERROR_FILE_NOT_FOUND || code == ERROR_NO_MORE_FILES) return true;
     return fail(err, code);
   }
+  const UINT code_page = file_code_page();
   DWORD code = ERROR_NO_MORE_FILES;
   do {
     if (is_dot_entry(data.cFileName)) continue;
     DirEntry entry;
-    entry.name = data.cFileName;
+    entry.name = narrow(data.cFileName, code_page);
+    std::string native = native_of(data.cFileName);
+    if (native != entry.name) entry.native_name = std::move(native);
     // Hidden and system files are checksummed like any other file.
-    entry.kind = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::kDirectory
-                                                                         : EntryKind::kFile;
-    entry.size = entry_size(data);
+    if (is_link(data)) {
+      follow_link(wide_path(folder + entry.native()), entry);
+    } else {
+      entry.kind = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::kDirectory
+                                                                           : EntryKind::kFile;
+      entry.size = entry_size(data);
+    }
     out->push_back(std::move(entry));
-  } while (::FindNextFileA(find, &data) || (code = ::GetLastError()) != ERROR_NO_MORE_FILES);
+  } while (::FindNextFileW(find, &data) || (code = ::GetLastError()) != ERROR_NO_MORE_FILES);
   ::FindClose(find);
   return code == ERROR_NO_MORE_FILES ? true : fail(err, code);
 }
 
-bool find_first(const char* path, WIN32_FIND_DATAA* data) {
+bool find_first(const std::string& path, WIN32_FIND_DATAW* data) {
   QuietErrors quiet;
-  const HANDLE find = ::FindFirstFileA(path, data);
+  const HANDLE find = ::FindFirstFileW(wide_path(path).c_str(), data);
   if (find == INVALID_HANDLE_VALUE) return false;
   ::FindClose(find);
   return true;
 }
 
 bool win_is_plain_file(const std::string& path) {
-  WIN32_FIND_DATAA data;
-  if (!find_first(path.c_str(), &data)) return false;
+  WIN32_FIND_DATAW data;
+  if (!find_first(path, &data)) return false;
   constexpr DWORD kNotPlain =
       FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   return (data.dwFileAttributes & kNotPlain) == 0;
 }
 
 bool win_find_first_size(const char* path, std::uint64_t* size) {
-  WIN32_FIND_DATAA data;
+  WIN32_FIND_DATAW data;
   if (!find_first(path, &data)) return false;
   *size = entry_size(data);
   return true;
@@ -124,11 +213,12 @@ bool win_find_first_size(const char* path, std::uint64_t* size) {
 bool win_open_read(const std::string& path, Handle* out, SysError* err) {
   QuietErrors quiet;
   constexpr DWORD kFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN;
-  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, kFlags, nullptr);
+  const std::wstring wide = wide_path(path);
+  HANDLE h = ::CreateFileW(wide.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, kFlags, nullptr);
   if (h == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_SHARING_VIOLATION) {
     // Someone else has it open: reading alongside other readers still gives the true content,
     // but never alongside a writer.
-    h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, kFlags,
+    h = ::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, kFlags,
                       nullptr);
   }
   if (h == INVALID_HANDLE_VALUE) return fail_last(err);
@@ -155,16 +245,17 @@ bool win_open_update(const std::string& path, Handle* out, bool* writable, SysEr
   QuietErrors quiet;
   // A read-only file is only read, as Windows insists; some file systems would let a
   // privileged user write it anyway.
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  const std::wstring wide = wide_path(path);
+  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
   const bool read_only =
       attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
   HANDLE h = INVALID_HANDLE_VALUE;
   if (!read_only)
-    h = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+    h = ::CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                       FILE_ATTRIBUTE_NORMAL, nullptr);
   *writable = h != INVALID_HANDLE_VALUE;
   if (read_only || (h == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_ACCESS_DENIED))
-    h = ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+    h = ::CreateFileW(wide.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                       nullptr);
   if (h == INVALID_HANDLE_VALUE) return fail_last(err);
   *out = as_handle_value(h);
@@ -199,7 +290,7 @@ bool win_write(Handle h, const void* data, std::size_t size, SysError* err) {
 
 bool win_folder_is_read_only(const std::string& folder) {
   QuietErrors quiet;
-  const DWORD attributes = ::GetFileAttributesA(folder.c_str());
+  const DWORD attributes = ::GetFileAttributesW(wide_path(folder).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
@@ -207,7 +298,7 @@ bool win_create_temp_beside(const std::string& target, Handle* out, std::string*
                             SysError* err) {
   QuietErrors quiet;
   DWORD attributes = FILE_ATTRIBUTE_NORMAL;
-  const DWORD existing = ::GetFileAttributesA(target.c_str());
+  const DWORD existing = ::GetFileAttributesW(wide_path(target).c_str());
   if (existing != INVALID_FILE_ATTRIBUTES) {
     // A file the user marked read-only (or a folder of that name) is not replaced behind
     // their back.
@@ -224,8 +315,8 @@ bool win_create_temp_beside(const std::string& target, Handle* out, std::string*
     std::snprintf(suffix, sizeof suffix, ".tmp-%lx-%x", ::GetCurrentProcessId(),
                   counter.fetch_add(1) + 1);
     std::string name = target + suffix;
-    const HANDLE h =
-        ::CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr);
+    const HANDLE h = ::CreateFileW(wide_path(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   attributes, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
       *out = as_handle_value(h);
       *temp_path = std::move(name);
@@ -242,16 +333,37 @@ bool win_flush(Handle h, SysError* err) {
   return ::FlushFileBuffers(as_handle(h)) ? true : fail_last(err);
 }
 
+// An earlier file is replaced in place by ReplaceFileW, which keeps what belongs to it rather
+// than to its content: its security, attributes, creation time and other streams. Where that
+// call cannot serve (no earlier file, a file system without it), the new file is moved over.
 bool win_replace(const std::string& from, const std::string& to, SysError* err) {
   QuietErrors quiet;
-  return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+  const std::wstring wide_from = wide_path(from);
+  const std::wstring wide_to = wide_path(to);
+  // Nobody may hold the earlier file open against its replacement; asking first gives the plain
+  // reason, and spares the litter a failed ReplaceFileW leaves on some systems (Wine's makes a
+  // temporary file beside it before it finds the file held).
+  const HANDLE earlier =
+      ::CreateFileW(wide_to.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (earlier != INVALID_HANDLE_VALUE) {
+    ::CloseHandle(earlier);
+    if (::ReplaceFileW(wide_to.c_str(), wide_from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                       nullptr, nullptr))
+      return true;
+  } else if (const DWORD code = ::GetLastError();
+             code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND) {
+    return fail(err, code);
+  }
+  return ::MoveFileExW(wide_from.c_str(), wide_to.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
              ? true
              : fail_last(err);
 }
 
 bool win_remove(const std::string& path) {
   QuietErrors quiet;
-  return ::DeleteFileA(path.c_str()) != 0;
+  return ::DeleteFileW(wide_path(path).c_str()) != 0;
 }
 
 constexpr Ops kWin32Ops = {
@@ -276,6 +388,14 @@ constinit Ops g_ops = kWin32Ops;
 
 }  // namespace
 
+std::wstring wide_of(std::string_view native) {
+  return widen(native, CP_UTF8);
+}
+
+std::string native_of(std::wstring_view wide) {
+  return narrow(wide, CP_UTF8);
+}
+
 QuietErrors::QuietErrors() {
   ::AcquireSRWLockExclusive(&g_mode_lock);
   if (g_quiet_depth++ == 0)
@@ -294,6 +414,34 @@ Ops& ops() {
 }
 const Ops& platform_ops() {
   return kWin32Ops;
+}
+
+std::string listing_form(std::string_view native_path) {
+  return narrow(widen(native_path, CP_UTF8), file_code_page());
+}
+
+std::string best_listing_form(std::string_view native_path) {
+  const std::wstring wide = widen(native_path, CP_UTF8);
+  std::string plain = narrow(wide, file_code_page());
+  if (code_page_holds(wide, plain)) return plain;
+  QuietErrors quiet;
+  std::wstring from = wide_path(native_path);
+  const DWORD need = ::GetShortPathNameW(from.c_str(), nullptr, 0);
+  if (need == 0) return plain;
+  std::wstring short_path(need, L'\0');
+  const DWORD n = ::GetShortPathNameW(from.c_str(), short_path.data(), need);
+  if (n == 0 || n >= need) return plain;
+  short_path.resize(n);
+  if (short_path.starts_with(kLongUncPrefix))
+    short_path = L"\\\\" + short_path.substr(kLongUncPrefix.size());
+  else if (short_path.starts_with(kLongPrefix))
+    short_path.erase(0, kLongPrefix.size());
+  std::string short_form = narrow(short_path, file_code_page());
+  return code_page_holds(short_path, short_form) ? short_form : plain;
+}
+
+std::string native_form(std::string_view listing_path) {
+  return native_of(widen(listing_path, file_code_page()));
 }
 
 char separator() {

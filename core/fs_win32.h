@@ -3,7 +3,14 @@
 
 #include <windows.h>
 
+#include <string>
+#include <string_view>
+
 namespace sw::fs {
+
+// The native form of a path (UTF-8) as the wide characters the system takes, and back.
+std::wstring wide_of(std::string_view native);
+std::string native_of(std::wstring_view wide);
 
 // While one lives, a drive without a medium makes file-system calls fail quietly instead of
 // asking the user to insert a disk. The error mode belongs to the process and several threads

@@ -1,5 +1,7 @@
 #include "core/listing.h"
 
+#include <algorithm>
+#include <map>
 #include <thread>
 #include <utility>
 
@@ -7,6 +9,79 @@
 #include "core/text.h"
 
 namespace sw {
+namespace {
+
+// Finds the entries whose lines begin with the same name column, as the entries are listed.
+// The index keeps 4-byte references to the caller's entries, so a folder of a million files
+// costs it 8 MB; the columns are compared as their lines will hold them, marks included.
+class SharedColumns {
+ public:
+  explicit SharedColumns(const std::vector<fs::DirEntry>& entries) : entries_(entries) {
+    std::size_t capacity = 16;
+    while (capacity < entries.size() * 2) capacity *= 2;
+    cells_.assign(capacity, 0);
+    mask_ = capacity - 1;
+  }
+
+  void add(std::size_t index) {
+    const std::string_view column = raw_column(entries_[index].name);
+    for (std::size_t i = hash(column) & mask_;; i = (i + 1) & mask_) {
+      std::uint32_t& cell = cells_[i];
+      if (cell == 0) {
+        cell = static_cast<std::uint32_t>(index + 1);
+        return;
+      }
+      if (same(raw_column(entries_[cell - 1].name), column)) {
+        shared_[cell - 1].push_back(index);
+        return;
+      }
+    }
+  }
+
+  // The groups of names, each in listing order, the groups in the order of their first name.
+  std::vector<std::vector<std::string>> groups() const {
+    std::vector<std::vector<std::string>> out;
+    for (const auto& [first, others] : shared_) {
+      std::vector<std::string>& group = out.emplace_back();
+      group.push_back(listing_safe(entries_[first].name));
+      for (const std::size_t i : others) group.push_back(listing_safe(entries_[i].name));
+    }
+    return out;
+  }
+
+ private:
+  // The name column before the format's bytes are marked; marking changes no blank, so it
+  // trims and cuts the same.
+  static std::string_view raw_column(std::string_view name) {
+    const std::string_view trimmed = trim_blanks(name);
+    return trim_blanks(trimmed.substr(0, std::min<std::size_t>(trimmed.size(), kNameColumnWidth)));
+  }
+  static char marked(char c) {
+    return c == '\r' || c == '\n' || c == '\x1A' || c == '\0' ? kUnwritableMark : c;
+  }
+  static std::size_t hash(std::string_view column) {
+    std::uint64_t h = 0xCBF29CE484222325u;  // FNV-1a
+    for (const char c : column) h = (h ^ static_cast<unsigned char>(marked(c))) * 0x100000001B3u;
+    return static_cast<std::size_t>(h);
+  }
+  static bool same(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+             return marked(x) == marked(y);
+           });
+  }
+
+  const std::vector<fs::DirEntry>& entries_;
+  std::vector<std::uint32_t> cells_;  // 1 + index of the first entry with a column; 0: empty
+  std::size_t mask_ = 0;
+  std::map<std::size_t, std::vector<std::size_t>> shared_;  // first entry -> the others
+};
+
+}  // namespace
+
+std::string_view name_column(std::string_view line) {
+  const std::string_view trimmed = trim_blanks(line);
+  return trim_blanks(trimmed.substr(0, std::min<std::size_t>(trimmed.size(), kNameColumnWidth)));
+}
 
 void append_entry(std::string& text, std::string_view name, std::string_view checksum) {
   text += pad_column(name, kNameColumnWidth);
@@ -19,21 +94,19 @@ Listing BUILDCRCLIST(const std::string& folder_path, ListingObserver* observer) 
   ListingObserver& notify = observer != nullptr ? *observer : quiet;
 
   Listing listing;
+  const std::string folder_line = fs::best_listing_form(folder_path);
   listing.text.reserve(4096);
   listing.text.append(kListingHeader).append(kCrLf);
-  listing.text.append(folder_path).append(kCrLf);
+  listing.text.append(listing_safe(folder_line)).append(kCrLf);
   listing.text.append(kHeaderRule).append(kCrLf);
 
   std::vector<fs::DirEntry> entries;
-  if (!fs::ops().list_folder(folder_path, &entries, &listing.enumerate_error)) {
-    listing.enumerated = false;
-    return listing;
-  }
+  listing.enumerated = fs::ops().list_folder(folder_path, &entries, &listing.enumerate_error);
 
   std::size_t files = 0;
   std::uint64_t bytes = 0;
   for (const fs::DirEntry& e : entries) {
-    if (e.kind != fs::EntryKind::kFile) continue;
+    if (!is_examined(e)) continue;
     ++files;
     bytes += e.size;
   }
@@ -43,25 +116,34 @@ Listing BUILDCRCLIST(const std::string& folder_path, ListingObserver* observer) 
   // Files may be read ahead on a second core; the observer still hears everything from this
   // thread, in enumeration order.
   ChecksumPass pass(folder_path, entries, std::thread::hardware_concurrency() != 1);
-  for (const fs::DirEntry& e : entries) {
-    if (e.kind != fs::EntryKind::kFile) continue;
+  SharedColumns columns(entries);
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const fs::DirEntry& e = entries[i];
+    if (!is_examined(e)) continue;
     notify.on_name(trim_blanks(e.name));
     // The enumeration's own 64-bit size decides: empty files get no entry.
     if (gets_entry(e)) {
-      const FileChecksum sum = pass.take(e, &notify);
+      FileChecksum sum = pass.take(e, &notify);
+      const std::string name = listing_safe(e.name);
       if (!sum.readable) {
-        std::string path = folder_path + e.name;  // exactly as enumerated, blanks included
+        if (e.kind == fs::EntryKind::kUnreachable)
+          sum.error.message = "the link's target cannot be reached (" + sum.error.message + ")";
+        std::string path = folder_line + e.name;  // blanks included, as enumerated
         notify.on_unreadable(path, sum.error);
-        listing.unreadable.push_back({std::move(path), sum.error});
+        listing.unreadable.push_back(
+            {std::move(path), sum.error,
+             std::string(name_column(pad_column(name, kNameColumnWidth)))});
       }
       const std::string text = checksum_text(sum.crc);
-      append_entry(listing.text, e.name, text);
+      append_entry(listing.text, name, text);
+      columns.add(i);
       ++listing.files_listed;
       listing.bytes += sum.bytes;
       notify.on_checksum(text);
     }
     notify.on_file_finished();
   }
+  listing.shared_columns = columns.groups();
   return listing;
 }
 

@@ -33,8 +33,9 @@ class ListingObserver : public ByteProgress {
 };
 
 struct UnreadableFile {
-  std::string path;
+  std::string path;  // the listing form of its path
   fs::SysError error;
+  std::string name_column;  // the name column of its entry line, trimmed
 };
 
 struct Listing {
@@ -42,21 +43,38 @@ struct Listing {
   std::uint64_t files_listed = 0;
   std::uint64_t bytes = 0;
   std::vector<UnreadableFile> unreadable;
-  bool enumerated = true;  // false when the folder could not be enumerated
+  // Names whose entry lines begin with the same name column (longer than 40 bytes with the
+  // same first 40, or the same once the format's bytes and what the code page lacks are
+  // marked), so no comparison can tell them apart; one group per column, in listing order.
+  std::vector<std::vector<std::string>> shared_columns;
+  // False when the folder could not be enumerated to its end: the listing then holds only the
+  // files found before the failure and must not stand for the whole folder.
+  bool enumerated = true;
   fs::SysError enumerate_error;
 };
 
-// Whether an enumerated entry gets a line in the listing: a file with content. Empty files,
-// folders and everything else get none.
+// Whether an enumerated entry gets a line in the listing: a file with content, or a link whose
+// target cannot be reached (listed as unreadable). Empty files, folders and everything else get
+// none.
 inline bool gets_entry(const fs::DirEntry& e) {
-  return e.kind == fs::EntryKind::kFile && e.size > 0;
+  return (e.kind == fs::EntryKind::kFile && e.size > 0) || e.kind == fs::EntryKind::kUnreachable;
 }
+
+// Whether an enumerated entry is looked at as a file (it is named to the observer).
+inline bool is_examined(const fs::DirEntry& e) {
+  return e.kind == fs::EntryKind::kFile || e.kind == fs::EntryKind::kUnreachable;
+}
+
+// The name column of an entry line, trimmed, as the comparison reads it back: the first 40
+// bytes of the trimmed line.
+std::string_view name_column(std::string_view line);
 
 // One entry line: the name column, the checksum text, CR LF.
 void append_entry(std::string& text, std::string_view name, std::string_view checksum);
 
-// The listing of the folder `folder_path` (which ends in the separator). A folder that cannot
-// be enumerated gives the header lines only.
+// The listing of the folder `folder_path` (native form, ending in the separator). Names and the
+// folder line are written in the listing form with the format's own bytes marked
+// (listing_safe). A folder that cannot be enumerated to its end lists what was found before.
 Listing BUILDCRCLIST(const std::string& folder_path, ListingObserver* observer = nullptr);
 
 }  // namespace sw

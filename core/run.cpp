@@ -8,6 +8,7 @@ RunReport run_job(RunFrontEnd& ui, Settings* settings) {
   RunReport report;
   std::string initial = settings != nullptr ? settings->remembered_folder() : std::string();
   if (initial.empty()) initial = kDefaultInitialFolder;
+  initial = fs::native_form(initial);
 
   const std::string chosen = ui.choose_folder(initial);
   if (chosen.empty()) {
@@ -15,7 +16,8 @@ RunReport run_job(RunFrontEnd& ui, Settings* settings) {
     return report;
   }
   if (settings != nullptr) {
-    settings->store_folder(chosen);
+    // Kept in the listing form, by a path that still names the folder where there is one.
+    settings->store_folder(fs::best_listing_form(chosen));
     settings->save();
   }
 
@@ -23,8 +25,12 @@ RunReport run_job(RunFrontEnd& ui, Settings* settings) {
   const std::string& folder = report.folder_path;
   report.listing = BUILDCRCLIST(folder, &ui);
   ui.on_listing_done();
+  const Listing& listing = report.listing;
+  if (!listing.enumerated || !listing.unreadable.empty() || !listing.shared_columns.empty())
+    ui.report_listing_problems(folder, listing);
+  if (!listing.enumerated) return report;
 
-  report.comparison = COMPARECRCLIST(folder, report.listing.text);
+  report.comparison = COMPARECRCLIST(folder, listing);
   bool comparison_shown = false;
   if (report.comparison.comparable && ui.ask(Question::kCompare, kCompareQuestion)) {
     report.comparison_accepted = true;

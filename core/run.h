@@ -26,6 +26,11 @@ class RunFrontEnd : public ListingObserver {
   virtual std::string choose_folder(const std::string& initial) = 0;
   // The listing is complete: both progress fields show "Done".
   virtual void on_listing_done() {}
+  // Right after on_listing_done and before any question: what the user must know of the
+  // listing, when anything (an enumeration that failed part-way, files that could not be read,
+  // names the listing cannot tell apart). Not called when all went well.
+  virtual void report_listing_problems(const std::string& /*folder_path*/,
+                                       const Listing& /*listing*/) {}
   // A yes/no question; true for yes.
   virtual bool ask(Question question, std::string_view text) = 0;
   // Shows a file that was just written.
@@ -48,7 +53,9 @@ struct RunReport {
 
 // Runs the job. With settings, the choice starts at the remembered folder and the chosen
 // folder is remembered before anything is checksummed; without (the command line), nothing
-// is remembered.
+// is remembered. A folder that cannot be enumerated to its end gets no comparison and no new
+// listing: what was found would stand for the whole folder, and every name after the failure
+// would be "Not Found in This Folder".
 RunReport run_job(RunFrontEnd& ui, Settings* settings);
 
 }  // namespace sw

@@ -24,6 +24,13 @@ std::string PADOUT(std::string& text, int width) {
   return text;
 }
 
+std::string listing_safe(std::string_view text) {
+  std::string out(text);
+  for (char& c : out)
+    if (c == '\r' || c == '\n' || c == '\x1A' || c == '\0') c = kUnwritableMark;
+  return out;
+}
+
 std::string checksum_text(std::uint32_t value) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
   char buf[8];

@@ -21,6 +21,14 @@ std::string pad_column(std::string_view text, int width);
 // pad_column that also stores its result back into the caller's variable.
 std::string PADOUT(std::string& text, int width);
 
+// The mark the system's ANSI conversion writes for what it cannot hold.
+inline constexpr char kUnwritableMark = '?';
+
+// The text with every byte that the listing format gives a meaning (CR, LF, 0x1A, NUL) written
+// as kUnwritableMark, so that no name or folder line can end or split a listing file, and the
+// same file gives the same line in every run.
+std::string listing_safe(std::string_view text);
+
 // Upper-case hexadecimal without leading zeros; "0" for zero.
 std::string checksum_text(std::uint32_t value);
 

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "core/file_crc.h"
+#include "core/fs.h"
 #include "core/text.h"
 #include "exports/colour.h"
 #include "exports/dialogs_win32.h"
@@ -64,7 +65,9 @@ float __stdcall CHOOSESTEP(const float* first, const float* second) {
 
 std::int32_t __stdcall FILELEN(const char* path) {
   try {
-    return sw::FILELEN(path);
+    // Callers pass ANSI paths; the file-system layer names files by their wide names.
+    if (path == nullptr) return sw::FILELEN(nullptr);
+    return sw::FILELEN(sw::fs::native_form(path).c_str());
   } catch (...) {
     return -1;
   }

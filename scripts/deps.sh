@@ -25,4 +25,4 @@ NATIVE_PACKAGES=(g++ cmake ninja-build googletest zlib1g-dev)
 BENCH_PACKAGES=(libbenchmark-dev libdeflate-dev libisal-dev rhash p7zip-full)
 # Both Windows editions are always built; the tests run under Wine on a virtual display. The
 # Wine of the edition tested comes from windows_packages (scripts/wine-env.sh).
-WINDOWS_PACKAGES=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 xvfb xauth imagemagick)
+WINDOWS_PACKAGES=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 xvfb xauth imagemagick locales)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Tests the Windows program of a Windows build (either edition) under Wine, on a virtual
 # display; the i686 build needs a machine that runs 32-bit code (scripts/wine-env.sh):
-#   1. the core's, the CRC-32 kernels' and the Win32 layer's unit tests, as Windows programs;
+#   1. the core's, the CRC-32 kernels' and the Win32 layer's unit tests, as Windows programs
+#      (the Win32 layer's once more under the double-byte code page 932);
 #   2. end-to-end runs of the real Sumwright.exe, driven by sumwright_e2e_driver.exe in the
 #      same Wine session (windows found by class and title, buttons pressed with WM_COMMAND,
 #      label texts read with WM_GETTEXT), with the files checked byte for byte afterwards;
@@ -37,6 +38,17 @@ source "$root/scripts/wine-env.sh"
 wine_use "$(build_edition "$build")" || exit 1
 trap wine_stop EXIT
 
+# Wine takes its ANSI code page from the locale: en_US.UTF-8 gives 1252, ja_JP.UTF-8 the
+# double-byte 932. The locales are made here (no system change), and a UTF-8 locale also lets
+# Wine read the Linux file names themselves right.
+export LOCPATH=$build/locales
+mkdir -p "$LOCPATH"
+for locale in en_US ja_JP; do
+  [[ -d $LOCPATH/$locale.UTF-8 ]] || localedef -i "$locale" -f UTF-8 "$LOCPATH/$locale.UTF-8" ||
+    { echo "cannot make the locale $locale.UTF-8 (package locales)" >&2; exit 1; }
+done
+export LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8
+
 app=$build/ui/Sumwright.exe
 driver=$build/tests/e2e/sumwright_e2e_driver.exe
 failures=()
@@ -69,9 +81,13 @@ note "--- core_tests.exe"
 note "--- crc_kernel_tests.exe (every CRC-32 tier this CPU has)"
 (cd "$run" && timeout 240 "$WINE" "$build/tests/crc/crc_kernel_tests.exe" --gtest_brief=1) ||
   failed crc_kernel_tests
-note "--- win32_tests.exe"
+note "--- win32_tests.exe (code page 1252)"
 (cd "$run" && timeout 120 "$WINE" "$build/tests/win32/win32_tests.exe" --gtest_brief=1) ||
   failed win32_tests
+note "--- win32_tests.exe, the file-system layer under code page 932"
+(cd "$run" && LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 timeout 120 "$WINE" \
+  "$build/tests/win32/win32_tests.exe" --gtest_brief=1 --gtest_filter='Win32*') ||
+  failed win32_tests-932
 
 # ---------------------------------------------------------------- end-to-end helpers
 # CRC-32 text of a file (upper-case hex, no leading zeros), from gzip's trailer.
@@ -82,8 +98,8 @@ crc_of() {
   printf '%s' "${hex:-0}"
 }
 
-# The name column: the name and blanks up to 40 bytes (one blank at least).
-entry() { printf '%-39s %s\r\n' "$1" "$2"; }
+# The name column: the name and blanks up to 40 bytes (one blank at least), counted in bytes.
+entry() { LC_ALL=C printf '%-39s %s\r\n' "$1" "$2"; }
 
 # Expected listing of a folder, entry lines sorted (the enumeration order is the system's).
 rule=-----------------------------------------
@@ -329,6 +345,42 @@ if drive_app click=select browser=ok\|many names-change=30000\|5 notepad=File\ C
   label=file-label\|Done click=exit gone=10000; then
   check "20,000 entries" test "$(grep -c '^file' "$data/File CRCs.TXT")" -eq 20000
   check "an entry is right" grep -q "^file12345.txt  *$(crc_of "$data/file12345.txt")"$'\r'"\$" "$data/File CRCs.TXT"
+fi
+
+note "--- names of every kind, a path past 260 characters, a file held by another program"
+# Created by their UTF-8 names; Wine hands them to the program as their Unicode names. In code
+# page 1252 the listing holds what the ANSI conversion gives: "?" for what 1252 lacks.
+new_case names
+long=$(printf 'n%.0s' {1..250}).txt
+for name in plain.txt 'Café.txt' '日本語.txt' '日本国.txt' 'smile 😀.txt' "$long" locked.bin; do
+  printf '123456789' >"$data/$name"
+done
+{
+  printf 'File CRCs For Folder:\r\nT:\\names\\\r\n%s\r\n' "$rule"
+  {
+    entry plain.txt CBF43926
+    entry $'Caf\xe9.txt' CBF43926
+    entry '???.txt' CBF43926
+    entry '???.txt' CBF43926
+    entry 'smile ??.txt' CBF43926
+    printf '%s%s\r\n' "${long:0:40}" CBF43926
+    entry locked.bin 0
+  } | LC_ALL=C sort
+  printf '\r\n'
+} >"$run/names.expected"
+held='T:\names\locked.bin'
+if drive_app hold="$held" click=select browser=ok\|names \
+  box=Tallywick\|"~1 file could not be read~locked.bin: ~\"???.txt\" \"???.txt\""\|ok \
+  notepad=File\ CRCs.TXT label=file-label\|Done click=exit gone=10000; then
+  check "every name read and listed as the ANSI enumeration gives it" listing_ok
+fi
+# Again, the file still held: its earlier "0" is not a checksum, and nothing calls it "OK".
+if drive_app hold="$held" click=select browser=ok\|names box=Tallywick\|"~locked.bin: "\|ok \
+  box=Tallywick\|"$Y"\|yes notepad=CRC\ Comparison.TXT box=Tallywick\|"$Y2"\|no \
+  click=exit gone=10000; then
+  check "the held file could not be read" grep -qa "^locked.bin  *0  *Could Not Be Read"$'\r'"\$" \
+    "$data/CRC Comparison.TXT"
+  check "every other file OK" test "$(grep -ac ' OK'$'\r''$' "$data/CRC Comparison.TXT")" -eq 6
 fi
 
 # ---------------------------------------------------------------- summary

@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include "core/fs.h"
 #include "core/fs_win32.h"
 
 namespace sw::ui {
@@ -13,9 +14,9 @@ constexpr UINT kBrowseFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN | BIF
 static_assert(kBrowseFlags == 0x405B);
 
 // Selecting an empty floppy or CD drive must not bring up the system's "insert a disk" box.
-DWORD quiet_attributes(const char* path) {
+DWORD quiet_attributes(const wchar_t* path) {
   const fs::QuietErrors quiet;
-  return ::GetFileAttributesA(path);
+  return ::GetFileAttributesW(path);
 }
 
 }  // namespace
@@ -33,17 +34,17 @@ bool selection_rejected(bool has_item, std::string_view path, DWORD attributes) 
 int CALLBACK BROWSEFOLDERCALLBACK(HWND browser, UINT message, LPARAM param, LPARAM data) {
   switch (message) {
     case BFFM_INITIALIZED:
-      ::SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, data);
+      ::SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, data);
       // Without an owner the browser may open behind other windows.
       ::SetForegroundWindow(browser);
       ::ShowWindow(browser, SW_RESTORE);
       break;
     case BFFM_SELCHANGED: {
       const auto item = reinterpret_cast<PCIDLIST_ABSOLUTE>(param);
-      char path[MAX_PATH] = {};
-      if (item != nullptr) ::SHGetPathFromIDListA(item, path);
-      const DWORD attributes = path[0] != '\0' ? quiet_attributes(path) : INVALID_FILE_ATTRIBUTES;
-      if (selection_rejected(item != nullptr, path, attributes)) {
+      wchar_t path[MAX_PATH] = {};
+      if (item != nullptr) ::SHGetPathFromIDListW(item, path);
+      const DWORD attributes = path[0] != L'\0' ? quiet_attributes(path) : INVALID_FILE_ATTRIBUTES;
+      if (selection_rejected(item != nullptr, fs::native_of(path), attributes)) {
         ::SendMessageA(browser, BFFM_ENABLEOK, 0, 0);
         ::MessageBeep(0);
       }
@@ -56,22 +57,25 @@ int CALLBACK BROWSEFOLDERCALLBACK(HWND browser, UINT message, LPARAM param, LPAR
 }
 
 std::string BROWSEFOLDER(HWND owner, const std::string& title, const std::string& initial) {
-  // The browser reads the start folder through lParam while it runs; `initial` outlives it.
-  BROWSEINFOA request = {};
+  // The wide browser gives the folder's real path, whatever the code page holds. It reads the
+  // start folder through lParam while it runs; `start` outlives it.
+  const std::wstring wide_title = fs::wide_of(fs::native_form(title));
+  const std::wstring start = fs::wide_of(initial);
+  BROWSEINFOW request = {};
   request.hwndOwner = owner;
   request.pidlRoot = nullptr;
   request.pszDisplayName = nullptr;
-  request.lpszTitle = title.c_str();
+  request.lpszTitle = wide_title.c_str();
   request.ulFlags = kBrowseFlags;
   request.lpfn = &BROWSEFOLDERCALLBACK;
-  request.lParam = reinterpret_cast<LPARAM>(initial.c_str());
+  request.lParam = reinterpret_cast<LPARAM>(start.c_str());
   request.iImage = 0;
 
-  const PIDLIST_ABSOLUTE item = ::SHBrowseForFolderA(&request);
+  const PIDLIST_ABSOLUTE item = ::SHBrowseForFolderW(&request);
   if (item == nullptr) return {};
-  char path[MAX_PATH] = {};
+  wchar_t path[MAX_PATH] = {};
   std::string chosen;
-  if (::SHGetPathFromIDListA(item, path)) chosen = path;
+  if (::SHGetPathFromIDListW(item, path)) chosen = fs::native_of(path);
   ::CoTaskMemFree(item);
   return chosen;
 }

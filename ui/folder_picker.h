@@ -8,13 +8,14 @@
 
 namespace sw::ui {
 
-// Shows the browser (owner may be null) with `title` above the tree and `initial` selected.
-// Returns the chosen folder's path (a trailing "\" only at a drive root), or "" when the user
-// cancels or the choice has no file-system path.
+// Shows the browser (owner may be null) with `title` (listing form) above the tree and
+// `initial` (native form) selected. Returns the chosen folder's path in the native form (a
+// trailing "\" only at a drive root), or "" when the user cancels or the choice has no
+// file-system path.
 std::string BROWSEFOLDER(HWND owner, const std::string& title, const std::string& initial);
 
-// The browser's callback: pre-selects the folder whose text `data` points to, and disables OK
-// with a beep for every selection that may not be chosen. Always 0.
+// The browser's callback: pre-selects the folder whose wide text `data` points to, and disables
+// OK with a beep for every selection that may not be chosen. Always 0.
 int CALLBACK BROWSEFOLDERCALLBACK(HWND browser, UINT message, LPARAM param, LPARAM data);
 
 // True when the selection must not be confirmed: no item, no file-system path, not a folder

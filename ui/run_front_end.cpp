@@ -14,6 +14,44 @@ std::string write_failure_text(const std::string& path, const fs::SysError& erro
   return text;
 }
 
+std::string listing_problems_text(const std::string& folder, const Listing& listing) {
+  std::string text;
+  if (!listing.enumerated) {
+    text += "The folder " + folder +
+            " could not be read to its end: " + listing.enumerate_error.message +
+            ".\r\nThe listing was not written and no comparison was made, since every file "
+            "after the failure would be missing from them.\r\n";
+  }
+  const std::size_t unreadable = listing.unreadable.size();
+  if (unreadable > 0) {
+    if (!text.empty()) text += "\r\n";
+    text += std::to_string(unreadable) +
+            (unreadable == 1 ? " file could not be read; it is"
+                             : " files could not be read; they are") +
+            " listed with the checksum 0:\r\n";
+    for (std::size_t i = 0; i < unreadable && i < kNamedUnreadableLimit; ++i) {
+      const UnreadableFile& u = listing.unreadable[i];
+      std::string_view name = u.path;
+      if (name.starts_with(folder)) name.remove_prefix(folder.size());
+      text += "  ";
+      text += name;
+      text += ": " + u.error.message + "\r\n";
+    }
+    if (unreadable > kNamedUnreadableLimit)
+      text += "  and " + std::to_string(unreadable - kNamedUnreadableLimit) + " more\r\n";
+  }
+  if (!listing.shared_columns.empty()) {
+    if (!text.empty()) text += "\r\n";
+    text += "These files are listed under one name each, so no comparison can tell them apart:\r\n";
+    for (const std::vector<std::string>& group : listing.shared_columns) {
+      text += " ";
+      for (const std::string& name : group) text += " \"" + name + "\"";
+      text += "\r\n";
+    }
+  }
+  return text;
+}
+
 void WindowRunFrontEnd::pump_if_due() {
   if (::GetTickCount() - last_pump_ >= kPumpIntervalMs) pump();
 }
@@ -63,18 +101,25 @@ void WindowRunFrontEnd::on_listing_done() {
   pump();
 }
 
+void WindowRunFrontEnd::report_listing_problems(const std::string& folder_path,
+                                                const Listing& listing) {
+  const std::string text = listing_problems_text(fs::best_listing_form(folder_path), listing);
+  ::MessageBoxA(nullptr, text.c_str(), kPromptTitle, MB_OK | MB_ICONEXCLAMATION);
+}
+
 bool WindowRunFrontEnd::ask(Question /*question*/, std::string_view text) {
   // No owner: the main window stays enabled, as with the folder browser.
   return ::MessageBoxA(nullptr, std::string(text).c_str(), kPromptTitle, MB_YESNO) == IDYES;
 }
 
 void WindowRunFrontEnd::show_file(const std::string& path) {
-  win32::shell_to_notepad(path);
+  // Notepad is started with an ANSI command line: the path that still names the file.
+  win32::shell_to_notepad(fs::best_listing_form(path));
 }
 
 void WindowRunFrontEnd::report_write_failure(const std::string& path, const fs::SysError& error) {
-  ::MessageBoxA(nullptr, write_failure_text(path, error).c_str(), kPromptTitle,
-                MB_OK | MB_ICONEXCLAMATION);
+  ::MessageBoxA(nullptr, write_failure_text(fs::best_listing_form(path), error).c_str(),
+                kPromptTitle, MB_OK | MB_ICONEXCLAMATION);
 }
 
 }  // namespace sw::ui

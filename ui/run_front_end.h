@@ -13,8 +13,17 @@ namespace sw::ui {
 inline constexpr const char* kPromptTitle = "Tallywick";
 inline constexpr const char* kBrowseTitle = "Select Folder";
 
-// The text of the box shown when an output file cannot be written.
+// The text of the box shown when an output file cannot be written (`path` in the listing form).
 std::string write_failure_text(const std::string& path, const fs::SysError& error);
+
+// At most this many unreadable files are named in the report; the rest are counted.
+inline constexpr std::size_t kNamedUnreadableLimit = 10;
+
+// The text of the one box that reports what the user must know of a listing: an enumeration
+// that failed part-way, the files that could not be read (up to ten, each with the system's
+// reason, then "and N more"), and names the listing cannot tell apart. `folder` is the listing
+// form of the folder path.
+std::string listing_problems_text(const std::string& folder, const Listing& listing);
 
 class WindowRunFrontEnd final : public RunFrontEnd {
  public:
@@ -25,6 +34,7 @@ class WindowRunFrontEnd final : public RunFrontEnd {
   void on_checksum(std::string_view text) override;
   void on_bytes(std::uint64_t count) override;
   void on_listing_done() override;
+  void report_listing_problems(const std::string& folder_path, const Listing& listing) override;
   bool ask(Question question, std::string_view text) override;
   void show_file(const std::string& path) override;
   void report_write_failure(const std::string& path, const fs::SysError& error) override;

@@ -92,6 +92,7 @@ TEST(Cli, ComparisonStatusesReachTheExitStatusAndTheSummary) {
   write_bytes(dir.file("keep"), "same");
   write_bytes(dir.file("change"), "before");
   write_bytes(dir.file("remove"), "soon gone");
+  write_bytes(dir.file("break"), "readable at first");
   ASSERT_EQ(run(shell_quote(dir.path().string())).status, 0);
 
   const Outcome unchanged = run(shell_quote(dir.path().string()));  // no terminal: compares
@@ -101,17 +102,29 @@ TEST(Cli, ComparisonStatusesReachTheExitStatusAndTheSummary) {
   write_bytes(dir.file("change"), "after");
   std::filesystem::remove(dir.path() / "remove");
   write_bytes(dir.file("added"), "new");
+  std::filesystem::remove(dir.path() / "break");  // still here, but it cannot be read
+  std::filesystem::create_symlink(dir.file("nowhere"), dir.file("break"));
   const Outcome o = run(shell_quote(dir.path().string()));
   EXPECT_EQ(o.status, 1);
-  EXPECT_TRUE(contains(o.out, "1 OK, 1 CRC Missmatch, 1 Not Found in This Folder, 1 Skipped"))
+  EXPECT_TRUE(contains(o.out,
+                       "1 OK, 1 CRC Missmatch, 1 Not Found in This Folder, 1 Could Not Be Read, "
+                       "1 Skipped"))
       << o.out;
   EXPECT_TRUE(contains(o.out, "  CRC Missmatch: change "));
   EXPECT_TRUE(contains(o.out, "  Not Found in This Folder: remove "));
+  EXPECT_TRUE(contains(o.out, "  Could Not Be Read: break "));
+  // New files stay out of the file itself.
+  EXPECT_FALSE(contains(test::read_bytes(dir.file("CRC Comparison.TXT")), "added"));
+  // Unreadable in both runs: its "0" matches the earlier "0", and still it is not "OK".
+  const Outcome again = run(shell_quote(dir.path().string()));
+  EXPECT_EQ(again.status, 1);
+  EXPECT_TRUE(contains(again.out, "  Could Not Be Read: break "));
+  EXPECT_TRUE(contains(
+      test::read_bytes(dir.file("CRC Comparison.TXT")),
+      "break" + std::string(35, ' ') + "0" + std::string(29, ' ') + "Could Not Be Read\r\n"));
   EXPECT_TRUE(contains(o.out, "New since the earlier listing:\n  added\n"));
-  const std::string comparison = test::read_bytes(dir.file("CRC Comparison.TXT"));
-  EXPECT_FALSE(contains(comparison, "added"));  // new files stay out of the file itself
-  EXPECT_TRUE(contains(o.out, "Wrote " + dir.file("CRC Comparison.TXT") + "\nWrote " +
-                                  dir.file("File CRCs.TXT") + "\n"));
+  EXPECT_TRUE(contains(again.out, "Wrote " + dir.file("CRC Comparison.TXT") + "\nWrote " +
+                                      dir.file("File CRCs.TXT") + "\n"));
 
   // Declined up front: no comparison, and nothing to fail on.
   write_bytes(dir.file("CRC Comparison.TXT"), "kept");

@@ -341,7 +341,7 @@ TEST(FolderEnumeration, KindsAndSizesOfAFolderLargeEnoughToShareTheLookups) {
   EXPECT_EQ(by_name["to_file"].size, 300u);
   EXPECT_EQ(by_name["sub"].kind, fs::EntryKind::kDirectory);
   EXPECT_EQ(by_name["to_dir"].kind, fs::EntryKind::kDirectory);
-  EXPECT_EQ(by_name["dangling"].kind, fs::EntryKind::kOther);
+  EXPECT_EQ(by_name["dangling"].kind, fs::EntryKind::kUnreachable);
   EXPECT_EQ(by_name["pipe"].kind, fs::EntryKind::kOther);
 }
 #endif

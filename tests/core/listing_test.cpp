@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "core/compare.h"
 #include "core/file_crc.h"
 #include "core/line_reader.h"
+#include "core/save_text.h"
 #include "core/text.h"
 #include "tests/support/crc_forge.h"
 #include "tests/support/fs_fault.h"
@@ -175,6 +177,101 @@ TEST(Listing, FolderThatCannotBeEnumeratedGivesTheHeaderOnly) {
   EXPECT_FALSE(listing.enumerate_error.message.empty());
 }
 
+// The platform's enumeration, failing after its first two entries.
+bool enumeration_failing_part_way(const std::string& folder, std::vector<fs::DirEntry>* out,
+                                  fs::SysError* err) {
+  fs::platform_ops().list_folder(folder, out, err);
+  std::sort(out->begin(), out->end(),
+            [](const fs::DirEntry& a, const fs::DirEntry& b) { return a.name < b.name; });
+  out->resize(2);
+  return test::inject(err, "network name no longer available");
+}
+
+TEST(Listing, EnumerationThatFailsPartWayKeepsWhatItFoundAndSaysSo) {
+  TempFolder dir;
+  for (const char* name : {"a", "b", "c", "d"}) write_bytes(dir.file(name), "123456789");
+  test::FsOverride fault;
+  fault.ops().list_folder = enumeration_failing_part_way;
+  const Listing listing = BUILDCRCLIST(dir.folder_path());
+  const std::string pad = std::string(39, ' ');
+  EXPECT_EQ(entry_lines(listing.text),
+            (std::vector<std::string>{"a" + pad + "CBF43926", "b" + pad + "CBF43926"}));
+  EXPECT_FALSE(listing.enumerated);
+  EXPECT_EQ(listing.enumerate_error.message, "network name no longer available");
+}
+
+// The platform's enumeration with sizes that the files no longer have when they are read.
+bool enumeration_with_stale_sizes(const std::string& folder, std::vector<fs::DirEntry>* out,
+                                  fs::SysError* err) {
+  const bool ok = fs::platform_ops().list_folder(folder, out, err);
+  for (fs::DirEntry& e : *out) {
+    if (e.name == "grew") e.size -= 1;
+    if (e.name == "shrank") e.size += 1;
+  }
+  return ok;
+}
+
+TEST(Listing, AFileThatChangesWhileItIsReadIsUnreadable) {
+  TempFolder dir;
+  for (const char* name : {"grew", "shrank", "steady"}) write_bytes(dir.file(name), "123456789");
+  test::FsOverride fault;
+  fault.ops().list_folder = enumeration_with_stale_sizes;
+  const Listing listing = BUILDCRCLIST(dir.folder_path());
+  EXPECT_EQ(entry_lines(listing.text),
+            (std::vector<std::string>{"grew" + std::string(36, ' ') + "0",
+                                      "shrank" + std::string(34, ' ') + "0",
+                                      "steady" + std::string(34, ' ') + "CBF43926"}));
+  ASSERT_EQ(listing.unreadable.size(), 2u);
+  for (const UnreadableFile& u : listing.unreadable)
+    EXPECT_EQ(u.error.message, kChangedWhileRead) << u.path;
+}
+
+TEST(Listing, NamesThatShareTheirLinesNameColumnAreReportedOnce) {
+  TempFolder dir;
+  const std::string stem(40, 'x');
+  std::vector<std::string> names = {stem + "1", stem + "22", "solo", stem};
+#ifndef _WIN32
+  // Marked, a CR, an LF and a question mark give the same line.
+  for (const char* name : {"a\rb", "a\nb", "a?b"}) names.emplace_back(name);
+#endif
+  for (const std::string& name : names) write_bytes(dir.file(name), "123456789");
+  std::vector<std::vector<std::string>> groups = BUILDCRCLIST(dir.folder_path()).shared_columns;
+  for (auto& group : groups) std::sort(group.begin(), group.end());
+  std::sort(groups.begin(), groups.end());
+  std::vector<std::vector<std::string>> want = {{stem, stem + "1", stem + "22"}};
+#ifndef _WIN32
+  want.insert(want.begin(), {"a?b", "a?b", "a?b"});
+#endif
+  EXPECT_EQ(groups, want);
+}
+
+#ifndef _WIN32
+TEST(Listing, BytesTheFormatGivesAMeaningAreMarkedSoNoEntryEndsOrSplitsTheFile) {
+  TempFolder root;
+  const std::string folder = root.folder_path() + "odd\x1A\rfolder/";
+  std::filesystem::create_directory(folder);
+  const std::vector<std::string> names = {"cr\rname", "lf\nname", "eof\x1Aname", "plain"};
+  for (const std::string& name : names) write_bytes(folder + name, "123456789");
+  const Listing first = BUILDCRCLIST(folder);
+  EXPECT_EQ(first.text.substr(0, header(folder).size()),
+            header(root.folder_path() + "odd??folder/"));
+  const std::string pad = std::string(32, ' ');
+  EXPECT_EQ(
+      entry_lines(first.text),
+      (std::vector<std::string>{"cr?name" + pad + " CBF43926", "eof?name" + pad + "CBF43926",
+                                "lf?name" + pad + " CBF43926", "plain" + pad + "   CBF43926"}));
+
+  // Every file changes: each is "CRC Missmatch" in the next run, none lost and none "OK".
+  fs::SysError err;
+  ASSERT_TRUE(SAVETEXTFILE(folder + "File CRCs.TXT", first.text, &err)) << err.message;
+  for (const std::string& name : names) write_bytes(folder + name, "changed");
+  const Comparison c = COMPARECRCLIST(folder, BUILDCRCLIST(folder));
+  EXPECT_EQ(c.count(Status::kMismatch), names.size());
+  EXPECT_EQ(c.count(Status::kOk), 0u);
+  EXPECT_EQ(c.count(Status::kNotFound), 0u);
+}
+#endif
+
 #ifndef _WIN32
 TEST(FolderPath, OneClosingSlashAndTheNameKeptAsGiven) {
   EXPECT_EQ(fs::folder_path("/data"), "/data/");
@@ -185,7 +282,7 @@ TEST(FolderPath, OneClosingSlashAndTheNameKeptAsGiven) {
 #endif
 
 #ifndef _WIN32
-TEST(Listing, OnlyRegularFilesAreListedAndSpecialFilesAreNeverOpened) {
+TEST(Listing, RegularFilesAreListedSpecialFilesNeverOpenedAndBrokenLinksReported) {
   TempFolder dir;
   write_bytes(dir.file("real"), "123456789");
   std::filesystem::create_symlink(dir.file("real"), dir.file("link"));
@@ -193,10 +290,17 @@ TEST(Listing, OnlyRegularFilesAreListedAndSpecialFilesAreNeverOpened) {
   ASSERT_EQ(::mkfifo(dir.file("pipe").c_str(), 0600), 0);  // opening it would block
   RecordingObserver seen;
   const Listing listing = BUILDCRCLIST(dir.folder_path(), &seen);
+  const std::string pad8 = std::string(32, ' ');
   const std::string pad4 = std::string(36, ' ');
   EXPECT_EQ(entry_lines(listing.text),
-            (std::vector<std::string>{"link" + pad4 + "CBF43926", "real" + pad4 + "CBF43926"}));
-  EXPECT_TRUE(seen.unreadable.empty());
+            (std::vector<std::string>{"dangling" + pad8 + "0", "link" + pad4 + "CBF43926",
+                                      "real" + pad4 + "CBF43926"}));
+  // A link that leads nowhere is a file that could not be read, never a silent gap.
+  ASSERT_EQ(listing.unreadable.size(), 1u);
+  EXPECT_EQ(listing.unreadable[0].path, dir.file("dangling"));
+  EXPECT_NE(listing.unreadable[0].error.message.find("target cannot be reached"),
+            std::string::npos);
+  EXPECT_EQ(seen.unreadable.size(), 1u);
 }
 #endif
 

@@ -43,6 +43,10 @@ class ScriptedFrontEnd : public RunFrontEnd {
   void report_write_failure(const std::string& path, const fs::SysError& e) override {
     events.push_back("failed " + path + ": " + e.message);
   }
+  void report_listing_problems(const std::string&, const Listing& listing) override {
+    events.push_back("problems: " + std::to_string(listing.unreadable.size()) + " unreadable" +
+                     (listing.enumerated ? "" : ", " + listing.enumerate_error.message));
+  }
 };
 
 const std::string kCompareAsk = "ask Existing CRC List Found, Do You Want To Compare?";
@@ -147,6 +151,39 @@ TEST_F(RunTest, WriteFailuresAreReportedAndTheFilesAreNotShown) {
   EXPECT_FALSE(r.comparison_saved);
   EXPECT_EQ(test::read_bytes(listing()), before);
   EXPECT_FALSE(test::exists(comparison()));
+}
+
+TEST_F(RunTest, UnreadableFilesAreReportedBeforeAnyQuestion) {
+  first_run();
+  test::FsOverride fault;
+  fault.ops().open_read = [](const std::string& path, fs::Handle* h, fs::SysError* err) {
+    if (path.ends_with("a.txt")) return test::inject(err, "held by another process");
+    return fs::platform_ops().open_read(path, h, err);
+  };
+  ui.answers = {true, false};
+  const RunReport r = run_job(ui, &settings);
+  EXPECT_EQ(ui.events, (std::vector<std::string>{"choose", "problems: 1 unreadable", kCompareAsk,
+                                                 "show " + comparison(), kShowAsk}));
+  // Its "0" now is not its checksum: never "OK", nor a mismatch.
+  EXPECT_EQ(r.comparison.count(Status::kUnreadable), 1u);
+  EXPECT_EQ(r.comparison.count(Status::kOk), 0u);
+}
+
+bool enumeration_failing_at_once(const std::string&, std::vector<fs::DirEntry>*,
+                                 fs::SysError* err) {
+  return test::inject(err, "network name no longer available");
+}
+
+TEST_F(RunTest, AnIncompleteEnumerationIsReportedAndNeitherComparedNorWritten) {
+  first_run();
+  const std::string before = test::read_bytes(listing());
+  test::FsOverride fault;
+  fault.ops().list_folder = enumeration_failing_at_once;
+  const RunReport r = run_job(ui, &settings);
+  EXPECT_EQ(ui.events, (std::vector<std::string>{
+                           "choose", "problems: 0 unreadable, network name no longer available"}));
+  EXPECT_FALSE(r.listing_saved);
+  EXPECT_EQ(test::read_bytes(listing()), before);  // the earlier listing keeps every file
 }
 
 TEST_F(RunTest, WithoutSettingsNothingIsRemembered) {

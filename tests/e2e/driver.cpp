@@ -15,8 +15,8 @@
 //   wait-browser                the folder browser appears
 //   no-browser=MS               no folder browser appears within MS milliseconds
 //   browsers=N                  exactly N folder browsers are open now
-//   box=TITLE|TEXT|BUTTON       a message box TITLE with TEXT (prefix "~" for "contains")
-//                               appears; BUTTON is yes, no or ok
+//   box=TITLE|TEXT|BUTTON       a message box TITLE with TEXT appears ("~A~B": its text
+//                               contains A and B); BUTTON is yes, no or ok
 //   no-box=TITLE|MS             no box TITLE appears within MS milliseconds
 //   notepad=NAME[|MS]           Notepad appears with NAME in its title (within MS ms); it
 //                               is closed
@@ -28,6 +28,8 @@
 //   client-size                 the client area is 165 x 102 dialog units of the template font
 //   rect                        prints "rect X Y W H" of the main window (for a screenshot)
 //   names-change=MS|N           within MS ms, the file label shows at least N different names
+//   hold=PATH                   opens PATH without sharing and keeps it open while the driver
+//                               runs, as another program would
 //   sleep=MS
 #include <windows.h>
 
@@ -341,9 +343,12 @@ void step_box(const Step& s) {
   ::Sleep(200);
   const std::string text = box_text(box);
   std::printf("box text: %s\n", text.c_str());
-  const bool matches = want.size() > 1 && want[0] == '~'
-                           ? text.find(want.substr(1)) != std::string::npos
-                           : text == want;
+  bool matches = text == want;
+  if (want.size() > 1 && want[0] == '~') {
+    matches = true;
+    for (const std::string& part : split(want.substr(1), '~'))
+      matches = matches && text.find(part) != std::string::npos;
+  }
   if (::GetDlgItem(box, id) == nullptr) fail(s.text, "the box has no such button");
   // Yes/No boxes have no OK; ok-only boxes answer to OK. Press before failing on the text,
   // so a failing step does not leave a box that blocks the program.
@@ -408,6 +413,14 @@ void step_sleep(const Step& s) {
   ::Sleep(s.ms(0));
 }
 
+void step_hold(const Step& s) {
+  const HANDLE h = ::CreateFileA(s.arg(0).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE)
+    fail(s.text, "cannot open it: " + std::to_string(::GetLastError()));
+  // Closed by the system when the driver ends.
+}
+
 // The verbs of the usage list at the top of this file.
 constexpr std::pair<const char*, void (*)(const Step&)> kSteps[] = {
     {"wait-main", step_wait_main},
@@ -432,6 +445,7 @@ constexpr std::pair<const char*, void (*)(const Step&)> kSteps[] = {
     {"names-change",
      [](const Step& s) { step_names_change(s.text, s.ms(0), static_cast<std::size_t>(s.num(1))); }},
     {"sleep", step_sleep},
+    {"hold", step_hold},
 };
 
 void run_step(const std::string& text) {

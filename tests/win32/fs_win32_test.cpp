@@ -1,15 +1,21 @@
 // The Win32 file-system layer against the real system (run under Wine in CI): attributes,
-// share modes, sizes beyond 32 bits, drive roots and the error mode.
+// share modes, sizes beyond 32 bits, drive roots, the error mode, and names of every kind
+// (scripts/test-windows.sh runs these under the code pages 1252 and 932).
+#include "core/fs_win32.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "core/compare.h"
 #include "core/file_crc.h"
 #include "core/fs.h"
+#include "core/line_reader.h"
 #include "core/listing.h"
+#include "core/run.h"
 #include "core/save_text.h"
 #include "core/settings.h"
 #include "tests/support/temp_folder.h"
@@ -49,6 +55,66 @@ class Holder {
  private:
   HANDLE h_;
 };
+
+// Another process holding a file open without sharing: this test program started again with
+// --hold, until the holder goes away.
+class OtherProcessHolder {
+ public:
+  explicit OtherProcessHolder(const std::string& path) {
+    wchar_t self[MAX_PATH];
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::wstring held_event = L"sumwright-held-" + std::to_wstring(::GetCurrentProcessId());
+    held_ = ::CreateEventW(nullptr, TRUE, FALSE, held_event.c_str());
+    std::wstring command =
+        L"\"" + std::wstring(self) + L"\" --hold \"" + fs::wide_of(path) + L"\" " + held_event;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                         &startup, &process_)) {
+      ::CloseHandle(process_.hThread);
+      held_ok_ = ::WaitForSingleObject(held_, 20000) == WAIT_OBJECT_0;
+    }
+  }
+  ~OtherProcessHolder() {
+    if (process_.hProcess != nullptr) {
+      ::TerminateProcess(process_.hProcess, 0);
+      ::WaitForSingleObject(process_.hProcess, 5000);
+      ::CloseHandle(process_.hProcess);
+    }
+    if (held_ != nullptr) ::CloseHandle(held_);
+  }
+  OtherProcessHolder(const OtherProcessHolder&) = delete;
+  OtherProcessHolder& operator=(const OtherProcessHolder&) = delete;
+  bool held() const { return held_ok_; }
+
+ private:
+  PROCESS_INFORMATION process_{};
+  HANDLE held_ = nullptr;
+  bool held_ok_ = false;
+};
+
+void write_wide(const std::wstring& path, std::string_view bytes) {
+  const HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE) << fs::native_of(path) << ": " << ::GetLastError();
+  DWORD written = 0;
+  ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  ::CloseHandle(h);
+}
+
+// The entry lines of a listing text, sorted.
+std::vector<std::string> entry_lines(std::string_view rest) {
+  for (int i = 0; i < 3 && lines_left(rest); ++i) next_line(rest);
+  std::vector<std::string> out;
+  while (lines_left(rest)) out.emplace_back(next_line(rest));
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+std::string second_line(std::string_view text) {
+  next_line(text);
+  return std::string(next_line(text));
+}
 
 const fs::DirEntry* find_entry(const std::vector<fs::DirEntry>& entries, std::string_view name) {
   const auto it = std::find_if(entries.begin(), entries.end(),
@@ -164,13 +230,7 @@ TEST(Win32PlainFile, HiddenSettingsFileIsIgnoredButStillWritten) {
   EXPECT_EQ(again.remembered_folder(), "E:\\Data");
 }
 
-TEST(Win32ShareModes, FileHeldWithoutSharingIsUnreadable) {
-  TempFolder dir;
-  const std::string path = dir.file("locked.bin");
-  write_bytes(path, kCheckBytes);
-  Holder other(path, GENERIC_READ, 0);
-  ASSERT_TRUE(other.held());
-
+void expect_unreadable_while_held(const std::string& path) {
   ReadBuffer buffer(4096);
   const FileChecksum sum = checksum_file(path, buffer);
   EXPECT_FALSE(sum.readable);
@@ -178,6 +238,20 @@ TEST(Win32ShareModes, FileHeldWithoutSharingIsUnreadable) {
   EXPECT_EQ(sum.error.code, ERROR_SHARING_VIOLATION);
   EXPECT_FALSE(sum.error.message.empty());
   EXPECT_EQ(FILECRC(path), "0");
+}
+
+TEST(Win32ShareModes, FileHeldWithoutSharingIsUnreadable) {
+  TempFolder dir;
+  const std::string path = dir.file("locked.bin");
+  write_bytes(path, kCheckBytes);
+  {
+    Holder other(path, GENERIC_READ, 0);
+    ASSERT_TRUE(other.held());
+    expect_unreadable_while_held(path);
+  }
+  OtherProcessHolder other_process(path);
+  ASSERT_TRUE(other_process.held());
+  expect_unreadable_while_held(path);
 }
 
 TEST(Win32ShareModes, FileHeldByAnotherReaderIsReadAlongside) {
@@ -413,6 +487,89 @@ TEST(Win32SaveText, HiddenTargetStaysHidden) {
   EXPECT_NE(attributes_of(path) & FILE_ATTRIBUTE_HIDDEN, 0u);
 }
 
+TEST(Win32Names, EveryFileIsReadByItsRealNameAndListedAsFindFirstFileAGivesIt) {
+  TempFolder dir;
+  const std::wstring folder = L"\\\\?\\" + fs::wide_of(dir.folder_path());
+  const std::wstring names[] = {L"plain.txt",
+                                L"Caf\u00e9.txt",
+                                L"Cafe.txt",
+                                L"\u65e5\u672c\u8a9e.txt",
+                                L"\u00c5ngstr\u00f6m \u0141\u00f3d\u017a.txt",
+                                L"smile \U0001F600.txt",
+                                std::wstring(250, L'n') + L".txt"};
+  for (const std::wstring& name : names) write_wide(folder + name, kCheckBytes);
+  ASSERT_GT(dir.folder_path().size() + 254, static_cast<std::size_t>(MAX_PATH));
+
+  // The names the ANSI enumeration gives: the ones earlier listings hold.
+  std::vector<std::string> want;
+  std::vector<std::string> columns;
+  WIN32_FIND_DATAA data;
+  const HANDLE find = ::FindFirstFileA((dir.folder_path() + "*").c_str(), &data);
+  ASSERT_NE(find, INVALID_HANDLE_VALUE);
+  do {
+    const std::string name = data.cFileName;
+    if (name == "." || name == "..") continue;
+    std::string line;
+    append_entry(line, name, kCheckText);
+    want.push_back(line.substr(0, line.size() - 2));
+    columns.emplace_back(name_column(line));
+  } while (::FindNextFileA(find, &data));
+  ::FindClose(find);
+  std::sort(want.begin(), want.end());
+  std::sort(columns.begin(), columns.end());
+  const auto distinct =
+      static_cast<std::size_t>(std::unique(columns.begin(), columns.end()) - columns.begin());
+
+  const Listing listing = BUILDCRCLIST(dir.folder_path());
+  EXPECT_EQ(entry_lines(listing.text), want) << "code page " << ::GetACP();
+  EXPECT_TRUE(listing.unreadable.empty()) << listing.unreadable.front().path;
+  // Names the code page turns into the same bytes (Caf\u00e9 and Cafe in 932) are reported.
+  std::size_t shared = 0;
+  for (const auto& group : listing.shared_columns) shared += group.size() - 1;
+  EXPECT_EQ(shared, want.size() - distinct) << "code page " << ::GetACP();
+}
+
+// Chooses one folder and answers no.
+class ChoosingFrontEnd final : public RunFrontEnd {
+ public:
+  explicit ChoosingFrontEnd(std::string folder) : folder_(std::move(folder)) {}
+  std::string choose_folder(const std::string&) override { return folder_; }
+  bool ask(Question, std::string_view) override { return false; }
+  void show_file(const std::string&) override {}
+  void report_write_failure(const std::string& path, const fs::SysError& error) override {
+    ADD_FAILURE() << path << ": " << error.message;
+  }
+
+ private:
+  std::string folder_;
+};
+
+TEST(Win32Names, AFolderTheCodePageCannotHoldIsReadAndNamedByItsShortPath) {
+  TempFolder dir;
+  const std::wstring wide = fs::wide_of(dir.folder_path()) + L"smile \U0001F600";
+  ASSERT_TRUE(::CreateDirectoryW(wide.c_str(), nullptr));
+  write_wide(wide + L"\\inside.txt", kCheckBytes);
+  wchar_t short_path[MAX_PATH] = {};
+  if (::GetShortPathNameW(wide.c_str(), short_path, MAX_PATH) == 0 || wide == short_path)
+    GTEST_SKIP() << "this volume keeps no short names";
+
+  Settings settings;
+  settings.set_start_folder(dir.folder_path());
+  ChoosingFrontEnd ui(fs::native_of(wide));
+  const RunReport r = run_job(ui, &settings);
+  EXPECT_TRUE(r.listing_saved);
+  EXPECT_TRUE(r.listing.unreadable.empty());
+  EXPECT_EQ(
+      entry_lines(r.listing.text),
+      std::vector<std::string>{"inside.txt" + std::string(30, ' ') + std::string(kCheckText)});
+  // The header and "Checksum.def" hold a path that the code page holds and that names the folder.
+  const std::string header_folder = second_line(r.listing.text);
+  EXPECT_EQ(header_folder, fs::native_of(short_path) + "\\");
+  EXPECT_EQ(attributes_of(header_folder + "inside.txt") & FILE_ATTRIBUTE_DIRECTORY, 0u);
+  EXPECT_EQ(settings.remembered_folder(), fs::native_of(short_path));
+  EXPECT_EQ(read_bytes(fs::native_of(short_path) + "\\File CRCs.TXT"), r.listing.text + "\r\n");
+}
+
 }  // namespace
 }  // namespace sw
 
@@ -428,3 +585,18 @@ TEST(Win32FolderPath, OneClosingBackslashAndNoOuterBlanks) {
 
 }  // namespace
 }  // namespace sw
+
+// The test program, or with --hold PATH EVENT the other process of OtherProcessHolder: it opens
+// PATH without sharing, signals EVENT and waits to be ended.
+int wmain(int argc, wchar_t** argv) {
+  if (argc == 4 && std::wstring_view(argv[1]) == L"--hold") {
+    const HANDLE file = ::CreateFileW(argv[2], GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE held = ::OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[3]);
+    if (file == INVALID_HANDLE_VALUE || held == nullptr) return 1;
+    ::SetEvent(held);
+    ::Sleep(INFINITE);
+  }
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
