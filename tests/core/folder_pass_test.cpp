@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -61,7 +62,8 @@ struct Injected {
   std::set<fs::Handle> broken;       // handles whose second piece fails
   std::map<fs::Handle, int> pieces;  // handle -> pieces read
   std::thread::id caller;            // the thread that runs the test
-  std::chrono::milliseconds caller_delay{0}, helper_delay{0};
+  std::atomic<bool> helper_opening{false};
+  const std::atomic<int>* signs_of_life = nullptr;  // the caller's empty progress calls
 
   void reset() {
     const std::lock_guard<std::mutex> lock(mutex);
@@ -69,7 +71,8 @@ struct Injected {
     broken.clear();
     pieces.clear();
     caller = std::this_thread::get_id();
-    caller_delay = helper_delay = std::chrono::milliseconds(0);
+    helper_opening = false;
+    signs_of_life = nullptr;
   }
 };
 Injected injected;
@@ -127,7 +130,7 @@ class EventLog : public ListingObserver {
 
   std::vector<std::string> events;
   std::uint64_t bytes = 0;
-  int empty_progress = 0;
+  std::atomic<int> empty_progress{0};  // also watched by the helper thread
   bool seen_on_other_thread = false;
   std::thread::id caller = std::this_thread::get_id();
 
@@ -295,21 +298,31 @@ TEST_F(FolderPass, AHelperThatFailsHandsItsFileBack) {
   }
 }
 
-bool slow_open(const std::string& path, fs::Handle* out, fs::SysError* err) {
-  std::this_thread::sleep_for(std::this_thread::get_id() == injected.caller
-                                  ? injected.caller_delay
-                                  : injected.helper_delay);
+// Waits (at most 10 s) until `ready` holds.
+template <class Ready>
+void wait_until(Ready ready) {
+  for (int i = 0; i < 1000 && !ready(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+// The helper's open does not end before the calling thread, which needs its file, has given two
+// signs of life; the calling thread's own open waits until the helper has begun, so it cannot
+// simply read everything itself first.
+bool open_held_up_by_the_helper(const std::string& path, fs::Handle* out, fs::SysError* err) {
+  if (std::this_thread::get_id() == injected.caller) {
+    wait_until([] { return injected.helper_opening.load(); });
+  } else {
+    injected.helper_opening = true;
+    wait_until([] { return injected.signs_of_life->load() >= 2; });
+  }
   return fs::platform_ops().open_read(path, out, err);
 }
 
 TEST_F(FolderPass, WaitingForTheHelperStillReportsProgress) {
-  // The helper takes far longer than the calling thread, which then waits for it and must
-  // keep the front end alive meanwhile, from its own thread.
   const std::vector<fs::DirEntry> entries = make_files(dir, 2, 3000);
-  injected.caller_delay = std::chrono::milliseconds(20);
-  injected.helper_delay = std::chrono::milliseconds(400);
-  fault.ops().open_read = slow_open;
   EventLog log;
+  injected.signs_of_life = &log.empty_progress;
+  fault.ops().open_read = open_held_up_by_the_helper;
   ChecksumPass pass(folder(), entries, true);
   for (std::size_t i = 0; i < entries.size(); ++i)
     EXPECT_EQ(pass.take(entries[i], &log).crc, expected_crc(entries[i], 3000));
