@@ -5,6 +5,8 @@
 
 #include <cinttypes>
 
+#include "cli/visible.h"
+
 namespace sw::cli {
 
 std::string human_bytes(std::uint64_t bytes) {
@@ -29,9 +31,7 @@ std::string progress_line(const ProgressState& s, std::size_t width) {
                 human_bytes(s.bytes_total).c_str(),
                 human_bytes(static_cast<std::uint64_t>(rate)).c_str());
   std::string line = head;
-  line += s.name;
-  for (char& c : line)
-    if (static_cast<unsigned char>(c) < 0x20) c = '?';  // a name must not move the cursor
+  line += visible(s.name);  // a name must not steer the terminal
   if (line.size() > width) line.resize(width);
   return line;
 }

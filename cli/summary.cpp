@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/progress.h"
+#include "cli/visible.h"
 
 namespace sw::cli {
 
@@ -15,22 +16,27 @@ std::string summary_text(const RunReport& r, double seconds) {
                 seconds);
   out += line;
   if (!r.listing.enumerated)
-    out += "The folder could not be read to its end: " + r.listing.enumerate_error.message +
-           "\nThe listing was not written and nothing was compared: it would have left out every "
-           "file after the failure.\n";
+    out +=
+        "The folder could not be read to its end: " + visible(r.listing.enumerate_error.message) +
+        "\nThe listing was not written and nothing was compared: it would have left out every "
+        "file after the failure.\n";
   if (!r.listing.unreadable.empty()) {
     out += "Could not be read (listed with checksum 0):\n";
     for (const UnreadableFile& u : r.listing.unreadable)
-      out += "  " + u.path + ": " + u.error.message + "\n";
+      out += "  " + visible(u.path) + ": " + visible(u.error.message) + "\n";
   }
   if (!r.listing.shared_columns.empty()) {
     out += "Listed under one name each, so no comparison can tell them apart:\n";
     for (const std::vector<std::string>& group : r.listing.shared_columns) {
       out += " ";
-      for (const std::string& name : group) out += " \"" + name + "\"";
+      for (const std::string& name : group) out += " \"" + visible(name) + "\"";
       out += "\n";
     }
   }
+  if (r.earlier == Earlier::kNotPlain)
+    out += std::string(kListingFileName) +
+           " here is not a plain file (a symbolic link, say): it was not read as an earlier "
+           "listing, and the new listing replaces it.\n";
   const Comparison& c = r.comparison;
   if (!r.comparison_accepted) return out;
   std::snprintf(line, sizeof line,
@@ -43,12 +49,16 @@ std::string summary_text(const RunReport& r, double seconds) {
                 static_cast<unsigned long long>(c.count(Status::kSkipped)));
   out += line;
   if (c.read_failed)
-    out += "The earlier listing could not be read to its end: " + c.read_error.message + "\n";
+    out +=
+        "The earlier listing could not be read to its end: " + visible(c.read_error.message) + "\n";
   for (const ComparedLine& p : c.problems)
-    out += "  " + std::string(status_text(p.status)) + ": " + p.old_line + "\n";
+    out += "  " + std::string(status_text(p.status)) + ": " + visible(p.old_line) + "\n";
+  if (c.problem_count() > c.problems.size())
+    out += "  and " + std::to_string(c.problem_count() - c.problems.size()) + " more in " +
+           std::string(kComparisonFileName) + "\n";
   if (!c.new_names.empty()) {
     out += "New since the earlier listing:\n";
-    for (const std::string& name : c.new_names) out += "  " + name + "\n";
+    for (const std::string& name : c.new_names) out += "  " + visible(name) + "\n";
   }
   return out;
 }

@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "cli/viewer.h"
+#include "cli/visible.h"
 
 namespace sw::cli {
 
@@ -34,7 +35,7 @@ void TerminalFrontEnd::on_listing_done() {
 
 void TerminalFrontEnd::on_unreadable(const std::string& path, const fs::SysError& error) {
   progress_.clear();
-  std::cerr << "sumwright: warning: cannot read " << path << ": " << error.message
+  std::cerr << "sumwright: warning: cannot read " << visible(path) << ": " << visible(error.message)
             << " (listed with checksum 0)\n";
 }
 
@@ -52,17 +53,17 @@ bool TerminalFrontEnd::ask(Question question, std::string_view text) {
 }
 
 void TerminalFrontEnd::show_file(const std::string& path) {
-  std::cout << "Wrote " << path << '\n' << std::flush;
+  std::cout << "Wrote " << visible(path) << '\n' << std::flush;
   if (!options_.open) return;
   std::string error;
   if (!start_viewer(path, &error))
-    std::cerr << "sumwright: cannot start " << viewer_program() << " on " << path << ": " << error
-              << '\n';
+    std::cerr << "sumwright: cannot start " << viewer_program() << " on " << visible(path) << ": "
+              << error << '\n';
 }
 
 void TerminalFrontEnd::report_write_failure(const std::string& path, const fs::SysError& error) {
   progress_.clear();
-  std::cerr << "sumwright: cannot write " << path << ": " << error.message
+  std::cerr << "sumwright: cannot write " << visible(path) << ": " << visible(error.message)
             << " (any earlier file is unchanged)\n";
 }
 

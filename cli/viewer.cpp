@@ -24,7 +24,8 @@ bool start_viewer(const std::string& path, std::string* error) {
   // The viewer's chatter must not mix with our own output on stdout.
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   std::string program = viewer_program();
-  std::string arg = path;
+  // A relative path that begins with "-" would be taken for an option.
+  std::string arg = path.starts_with('-') ? "./" + path : path;
   char* argv[] = {program.data(), arg.data(), nullptr};
   pid_t pid = 0;
   const int rc = ::posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv, environ);

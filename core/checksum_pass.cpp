@@ -50,12 +50,9 @@ std::vector<const fs::DirEntry*> entries_to_read(const std::vector<fs::DirEntry>
 
 }  // namespace
 
-ChecksumPass::ChecksumPass(const std::string& folder_path, const std::vector<fs::DirEntry>& entries,
+ChecksumPass::ChecksumPass(fs::Handle folder, const std::vector<fs::DirEntry>& entries,
                            bool use_helper)
-    : folder_path_(folder_path),
-      files_(entries_to_read(entries)),
-      slots_(files_.size()),
-      path_(folder_path) {
+    : folder_(folder), files_(entries_to_read(entries)), slots_(files_.size()) {
   if (!use_helper || files_.size() < 2) return;
   try {
     helper_ = std::thread(&ChecksumPass::help, this);
@@ -65,6 +62,10 @@ ChecksumPass::ChecksumPass(const std::string& folder_path, const std::vector<fs:
 }
 
 ChecksumPass::~ChecksumPass() {
+  stop_helper();
+}
+
+void ChecksumPass::stop_helper() {
   {
     const std::lock_guard<std::mutex> lock(mutex_);
     stop_ = true;
@@ -72,19 +73,17 @@ ChecksumPass::~ChecksumPass() {
   if (helper_.joinable()) helper_.join();
 }
 
-FileChecksum ChecksumPass::read(const fs::DirEntry& entry, ReadBuffer& buffer, std::string& path,
+FileChecksum ChecksumPass::read(const fs::DirEntry& entry, ReadBuffer& buffer,
                                 ByteProgress* progress) const {
-  path.assign(folder_path_);
-  path += entry.native();  // exactly as enumerated
-  return checksum_file(path, buffer, progress, entry.size);
+  return checksum_file(folder_, entry.native(), buffer, progress, entry.size);  // as enumerated
 }
 
 void ChecksumPass::read_next_into_slot(std::unique_lock<std::mutex>& lock, ReadBuffer& buffer,
-                                       std::string& path, ByteProgress* progress) {
+                                       ByteProgress* progress) {
   const std::size_t index = next_++;
   slots_[index].state = State::kTaken;
   lock.unlock();  // the slot is ours: nobody else touches it until it is marked done
-  FileChecksum sum = read(*files_[index], buffer, path, progress);
+  FileChecksum sum = read(*files_[index], buffer, progress);
   lock.lock();
   slots_[index].sum = std::move(sum);
   slots_[index].state = State::kDone;
@@ -100,12 +99,11 @@ void ChecksumPass::help() {
   std::size_t held = none;
   try {
     ReadBuffer buffer;
-    std::string path;
     HelperCount count(helper_bytes_);
     std::unique_lock<std::mutex> lock(mutex_);
     while (!stop_ && next_ < files_.size()) {
       held = next_;
-      read_next_into_slot(lock, buffer, path, &count);
+      read_next_into_slot(lock, buffer, &count);
       held = none;
       done_.notify_one();
     }
@@ -118,8 +116,11 @@ void ChecksumPass::help() {
 
 FileChecksum ChecksumPass::take(const fs::DirEntry& entry, ByteProgress* progress) {
   if (taken_ < files_.size() && files_[taken_] == &entry) return take_at(taken_++, progress);
+  // Out of turn: the helper might be reading the same file, which an exclusive open would
+  // refuse one of them, so the pass goes on alone.
+  stop_helper();
   Forwarder forward(*this, progress);
-  return read(entry, buffer_, path_, &forward);
+  return read(entry, buffer_, &forward);
 }
 
 FileChecksum ChecksumPass::take_at(std::size_t index, ByteProgress* progress) {
@@ -139,11 +140,11 @@ FileChecksum ChecksumPass::take_at(std::size_t index, ByteProgress* progress) {
       if (slot.state == State::kFree) next_ = index + 1;
       slot.state = State::kTaken;
       lock.unlock();
-      return read(*files_[index], buffer_, path_, &forward);
+      return read(*files_[index], buffer_, &forward);
     }
     // The helper is reading it. Read a later file meanwhile, so that both threads stay busy.
     if (next_ < files_.size()) {
-      read_next_into_slot(lock, buffer_, path_, &forward);
+      read_next_into_slot(lock, buffer_, &forward);
       continue;
     }
     done_.wait_for(lock, kProgressInterval);

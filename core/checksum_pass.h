@@ -20,11 +20,10 @@ namespace sw {
 
 class ChecksumPass {
  public:
-  // Reads the entries of the folder `folder_path` (which ends in the separator) that get a line
-  // in the listing (gets_entry); they must outlive the pass. Without `use_helper` everything is
-  // read on the calling thread.
-  ChecksumPass(const std::string& folder_path, const std::vector<fs::DirEntry>& entries,
-               bool use_helper);
+  // Reads the entries of the open folder `folder` that get a line in the listing (gets_entry);
+  // the folder and the entries must outlive the pass. Without `use_helper` everything is read
+  // on the calling thread.
+  ChecksumPass(fs::Handle folder, const std::vector<fs::DirEntry>& entries, bool use_helper);
   ~ChecksumPass();
   ChecksumPass(const ChecksumPass&) = delete;
   ChecksumPass& operator=(const ChecksumPass&) = delete;
@@ -47,16 +46,17 @@ class ChecksumPass {
   class Forwarder;
 
   FileChecksum take_at(std::size_t index, ByteProgress* progress);
-  FileChecksum read(const fs::DirEntry& entry, ReadBuffer& buffer, std::string& path,
-                    ByteProgress* progress) const;
+  // Lets the helper finish the file it reads and end; everything else is then read here.
+  void stop_helper();
+  FileChecksum read(const fs::DirEntry& entry, ReadBuffer& buffer, ByteProgress* progress) const;
   void help();
   // Claims the first unclaimed file, reads it with the lock released and stores its result.
   // Called with `lock` held; returns with it held.
   void read_next_into_slot(std::unique_lock<std::mutex>& lock, ReadBuffer& buffer,
-                           std::string& path, ByteProgress* progress);
+                           ByteProgress* progress);
   void report_helper_bytes(ByteProgress* progress);
 
-  const std::string folder_path_;
+  const fs::Handle folder_;
   const std::vector<const fs::DirEntry*> files_;
   std::vector<Slot> slots_;  // guarded by mutex_, except the sum of a slot its reader holds
   std::size_t next_ = 0;     // the first file nobody has claimed; guarded by mutex_
@@ -66,7 +66,6 @@ class ChecksumPass {
   std::condition_variable done_;
   std::atomic<std::uint64_t> helper_bytes_{0};  // read by the helper, not yet reported
   ReadBuffer buffer_;                           // the calling thread's
-  std::string path_;                            // the calling thread's
   std::thread helper_;
 };
 

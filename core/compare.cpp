@@ -12,7 +12,6 @@ namespace sw {
 namespace {
 
 constexpr int kHeaderLines = 3;
-constexpr std::uint64_t kReserveLimit = 128u << 20;
 
 // Streams an open file into the line reader and remembers a read error.
 class FileSource final : public ByteSource {
@@ -36,7 +35,7 @@ class FileSource final : public ByteSource {
 };
 
 bool is_own_output(std::string_view name) {
-  return name == kListingFileName || name == kComparisonFileName;
+  return name == kListingFileName || name == kComparisonFileName || is_own_temporary(name);
 }
 
 // The entries of this run's listing, looked up by name column. A name column is nearly always
@@ -136,38 +135,50 @@ std::string_view status_text(Status status) {
   return {};
 }
 
-Comparison COMPARECRCLIST(const std::string& folder_path, const Listing& listing) {
-  std::vector<std::string_view> unreadable;
-  unreadable.reserve(listing.unreadable.size());
-  for (const UnreadableFile& u : listing.unreadable) unreadable.push_back(u.name_column);
-  return COMPARECRCLIST(folder_path, listing.text, unreadable);
+Earlier find_earlier_listing(const fs::Folder& folder) {
+  const fs::Ops& os = fs::ops();
+  const std::string name(kListingFileName);
+  switch (os.own_file(folder.get(), name)) {
+    case fs::OwnFile::kAbsent:
+      return Earlier::kNone;
+    case fs::OwnFile::kNotPlain:
+      return Earlier::kNotPlain;
+    case fs::OwnFile::kPlain:
+      break;
+  }
+  fs::File file;
+  fs::SysError err;
+  if (!os.open_own_read(folder.get(), name, file.receive(), &err)) return Earlier::kNotAListing;
+  FileSource source(file.get());
+  LineReader reader(source);
+  return trim_blanks(reader.read_line()) == kListingHeader ? Earlier::kListing
+                                                           : Earlier::kNotAListing;
 }
 
-Comparison COMPARECRCLIST(const std::string& folder_path, std::string_view new_listing,
-                          const std::vector<std::string_view>& unreadable_columns) {
-  Comparison result;
-  result.text.append(kComparisonHeader).append(kCrLf);
-  result.text.append(listing_safe(fs::best_listing_form(folder_path))).append(kCrLf);
-  result.text.append(kHeaderRule).append(kCrLf);
+namespace {
 
+Comparison compare(const fs::Folder& folder, std::string_view new_listing,
+                   const std::vector<std::string_view>& unreadable_columns, TextSink& out) {
+  Comparison result;
   const fs::Ops& os = fs::ops();
-  const std::string earlier = folder_path + std::string(kListingFileName);
-  if (!os.is_plain_file(earlier)) return result;
+  const std::string name(kListingFileName);
+  if (os.own_file(folder.get(), name) != fs::OwnFile::kPlain) return result;
   fs::File file;
-  if (!os.open_read(earlier, file.receive(), &result.read_error)) return result;
+  if (!os.open_own_read(folder.get(), name, file.receive(), &result.read_error)) return result;
 
   FileSource source(file.get());
   LineReader reader(source);
   if (trim_blanks(reader.read_line()) != kListingHeader) return result;
   reader.read_line();  // the earlier folder path and the rule are not examined
   reader.read_line();
+  result.comparable = true;
 
-  // A listing entry becomes a result line of about twice its length; growing the text in steps
-  // would copy it over and over.
-  std::uint64_t earlier_size = 0;
-  if (os.find_first_size(earlier.c_str(), &earlier_size))
-    result.text.reserve(result.text.size() +
-                        static_cast<std::size_t>(std::min(earlier_size, kReserveLimit) * 2));
+  std::string text;
+  text.append(kComparisonHeader).append(kCrLf);
+  text.append(listing_safe(fs::best_listing_form(folder.path()))).append(kCrLf);
+  text.append(kHeaderRule).append(kCrLf);
+  out.write(text);
+
   EntryIndex now(new_listing);
   for (const std::string_view column : unreadable_columns)
     if (EntryIndex::Entry* e = now.find(column)) e->unreadable = true;
@@ -187,11 +198,13 @@ Comparison COMPARECRCLIST(const std::string& folder_path, std::string_view new_l
     } else if (found != nullptr) {
       status = now.has_line(*found, old_line) ? Status::kOk : Status::kMismatch;
     }
-    result.text += pad_column(old_line, kStatusColumnWidth);
-    result.text += status_text(status);
-    result.text += kCrLf;
+    text = pad_column(old_line, kStatusColumnWidth);
+    text += status_text(status);
+    text += kCrLf;
+    out.write(text);
     ++result.counts[static_cast<int>(status)];
-    if (status != Status::kOk && status != Status::kSkipped)
+    if (status != Status::kOk && status != Status::kSkipped &&
+        result.problems.size() < kKeptProblemLines)
       result.problems.push_back({std::string(old_line), status});
   }
   result.read_failed = source.failed();
@@ -200,7 +213,32 @@ Comparison COMPARECRCLIST(const std::string& folder_path, std::string_view new_l
 
   for (const EntryIndex::Entry& e : now.entries())
     if (!e.in_earlier && !is_own_output(e.name)) result.new_names.emplace_back(e.name);
-  result.comparable = true;
+  return result;
+}
+
+}  // namespace
+
+Comparison COMPARECRCLIST(const fs::Folder& folder, const Listing& listing, TextSink& out) {
+  std::vector<std::string_view> unreadable;
+  unreadable.reserve(listing.unreadable.size());
+  for (const UnreadableFile& u : listing.unreadable) unreadable.push_back(u.name_column);
+  return compare(folder, listing.text, unreadable, out);
+}
+
+Comparison COMPARECRCLIST(const std::string& folder_path, std::string_view new_listing,
+                          const std::vector<std::string_view>& unreadable_columns) {
+  StringSink out;
+  fs::Folder folder;
+  fs::SysError err;
+  if (!folder.open(folder_path, &err)) return {};
+  Comparison result = compare(folder, new_listing, unreadable_columns, out);
+  // The header lines stand also when nothing could be compared.
+  if (!result.comparable) {
+    out.text().append(kComparisonHeader).append(kCrLf);
+    out.text().append(listing_safe(fs::best_listing_form(folder_path))).append(kCrLf);
+    out.text().append(kHeaderRule).append(kCrLf);
+  }
+  result.text = std::move(out.text());
   return result;
 }
 

@@ -9,6 +9,7 @@
 
 #include "core/fs.h"
 #include "core/listing.h"
+#include "core/save_text.h"
 
 namespace sw {
 
@@ -28,28 +29,48 @@ struct ComparedLine {
   Status status;
 };
 
+// What stands in a folder as its earlier listing.
+enum class Earlier : std::uint8_t {
+  kNone,         // no "File CRCs.TXT"
+  kNotPlain,     // a symbolic link, a folder or the like: never read as a listing
+  kNotAListing,  // a plain file whose first line is not the listing header (or unreadable)
+  kListing,
+};
+
+// Looks at folder's "File CRCs.TXT", reading its first line only.
+Earlier find_earlier_listing(const fs::Folder& folder);
+
+// At most this many lines that are not "OK" or "Skipped" are kept for a summary; the file holds
+// all, and the counts count all.
+inline constexpr std::size_t kKeptProblemLines = 1000;
+
 struct Comparison {
   // False when there is no earlier listing or its first line is not the listing header.
   bool comparable = false;
-  std::string text;  // header lines and one result line per earlier entry, each ending CR LF
+  std::string text;  // the whole text, from the in-memory form of COMPARECRCLIST only
   std::array<std::uint64_t, kStatusCount> counts{};  // indexed by Status
-  std::vector<ComparedLine> problems;                // every line but "OK" and "Skipped", in order
+  std::vector<ComparedLine> problems;  // the first lines that are not "OK" or "Skipped"
   std::vector<std::string> new_names;  // names listed now that the earlier listing lacks
   bool read_failed = false;            // the earlier listing could not be read to its end
   fs::SysError read_error;
 
   std::uint64_t count(Status s) const { return counts[static_cast<int>(s)]; }
+  std::uint64_t problem_count() const {
+    return count(Status::kMismatch) + count(Status::kNotFound) + count(Status::kUnreadable);
+  }
 };
 
-// Reads folder_path + "File CRCs.TXT" (a plain file only) and classifies each of its entries
-// against the entries of `new_listing`: the same name column with the same whole line is
-// "OK", the same name column with another line "CRC Missmatch", no such name "Not Found in
-// This Folder"; a name column among `unreadable_columns` (files this run could not read) is
-// "Could Not Be Read"; entries for the two output files are "Skipped".
+// Reads folder's "File CRCs.TXT" (a plain file only) line by line and classifies each entry
+// against the entries of this run's `listing`: the same name column with the same whole line is
+// "OK", the same name column with another line "CRC Missmatch", no such name "Not Found in This
+// Folder"; a file this run could not read "Could Not Be Read"; entries for the two output files
+// and their temporary files "Skipped". The text goes to `out` as it is made, so memory follows
+// the new listing, whatever the earlier one claims.
+Comparison COMPARECRCLIST(const fs::Folder& folder, const Listing& listing, TextSink& out);
+
+// The in-memory form: the folder given by its path, the new listing by its text and the name
+// columns of its unreadable files; the whole text is kept in Comparison::text.
 Comparison COMPARECRCLIST(const std::string& folder_path, std::string_view new_listing,
                           const std::vector<std::string_view>& unreadable_columns = {});
-
-// The same against this run's listing, its unreadable files included.
-Comparison COMPARECRCLIST(const std::string& folder_path, const Listing& listing);
 
 }  // namespace sw

@@ -4,8 +4,7 @@
 #include "core/crc32_kernels.h"
 #include "core/crc32_x86_fold.h"
 
-#pragma GCC push_options
-#pragma GCC target("pclmul,sse4.1")
+SW_BEGIN_TARGET("pclmul,sse4.1")
 #include "core/crc32_fold_loop.h"
 
 // 32-bit Windows only promises a 4-byte aligned stack, and with eight XMM registers the
@@ -44,6 +43,6 @@ SW_REALIGN_STACK std::uint32_t update_clmul128(const std::uint8_t* p, std::size_
 
 }  // namespace sw::crc
 
-#pragma GCC pop_options
+SW_END_TARGET()
 
 #endif

@@ -4,8 +4,8 @@
 // moved, join (three-way XOR) and narrow (the register reduced to one 128-bit lane).
 //
 // Each kernel includes this header after switching its translation unit to the instruction set
-// of its width (#pragma GCC target), with its lane type local to that unit, so every
-// instantiation is compiled for exactly one width and can only run where the selector allows it.
+// of its width (SW_BEGIN_TARGET), with its lane type local to that unit, so every instantiation
+// is compiled for exactly one width and can only run where the selector allows it.
 #pragma once
 
 #include <cstddef>

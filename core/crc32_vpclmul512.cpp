@@ -5,8 +5,7 @@
 #include "core/crc32_kernels.h"
 #include "core/crc32_x86_fold.h"
 
-#pragma GCC push_options
-#pragma GCC target("avx512f,avx512bw,avx512vl,vpclmulqdq,pclmul,sse4.1")
+SW_BEGIN_TARGET("avx512f,avx512bw,avx512vl,vpclmulqdq,pclmul,sse4.1")
 #include "core/crc32_fold_loop.h"
 
 namespace sw::crc {
@@ -101,6 +100,6 @@ std::uint32_t update_vpclmul512(const std::uint8_t* p, std::size_t length, std::
 
 }  // namespace sw::crc
 
-#pragma GCC pop_options
+SW_END_TARGET()
 
 #endif

@@ -15,6 +15,18 @@
 
 #define SW_TARGET_CLMUL __attribute__((target("pclmul,sse4.1")))
 
+// Compiles everything between the two for the instruction set `features`, templates and their
+// instantiations included (each kernel's file uses them around its lane type and the fold loop).
+#define SW_PRAGMA(text) _Pragma(#text)
+#if defined(__clang__)
+#define SW_BEGIN_TARGET(features) \
+  SW_PRAGMA(clang attribute push(__attribute__((target(features))), apply_to = function))
+#define SW_END_TARGET() SW_PRAGMA(clang attribute pop)
+#else
+#define SW_BEGIN_TARGET(features) SW_PRAGMA(GCC push_options) SW_PRAGMA(GCC target(features))
+#define SW_END_TARGET() SW_PRAGMA(GCC pop_options)
+#endif
+
 namespace sw::crc::x86 {
 
 // Below this many bytes slicing (one 16-byte step and at most three single bytes) is quicker

@@ -17,12 +17,12 @@ void ReadBuffer::AlignedDelete::operator()(std::uint8_t* p) const {
   ::operator delete[](p, kPageAlign);
 }
 
-FileChecksum checksum_file(const std::string& path, ReadBuffer& buffer, ByteProgress* progress,
-                           std::optional<std::uint64_t> expected_size) {
+FileChecksum checksum_file(fs::Handle folder, const std::string& name, ReadBuffer& buffer,
+                           ByteProgress* progress, std::optional<std::uint64_t> expected_size) {
   FileChecksum result;
   const fs::Ops& os = fs::ops();
   fs::File file;
-  if (!os.open_read(path, file.receive(), &result.error)) {
+  if (!os.open_read(folder, name, file.receive(), &result.error)) {
     result.readable = false;
     return result;
   }

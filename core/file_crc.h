@@ -44,13 +44,18 @@ class ByteProgress {
   virtual void on_bytes(std::uint64_t count) = 0;
 };
 
-// The CRC-32 of the file's whole content. A file that cannot be opened, or fails to read
-// part-way, gives crc 0 and readable false; nothing is ever created or written. With
-// `expected_size`, a file that gives another number of bytes changed while it was read, and
-// counts as unreadable too.
-FileChecksum checksum_file(const std::string& path, ReadBuffer& buffer,
+// The CRC-32 of the whole content of the file `name` in the open folder `folder` (kNoHandle:
+// `name` is a path of its own). A file that cannot be opened, or fails to read part-way, gives
+// crc 0 and readable false; nothing is ever created or written. With `expected_size`, a file
+// that gives another number of bytes changed while it was read, and counts as unreadable too.
+FileChecksum checksum_file(fs::Handle folder, const std::string& name, ReadBuffer& buffer,
                            ByteProgress* progress = nullptr,
                            std::optional<std::uint64_t> expected_size = std::nullopt);
+
+inline FileChecksum checksum_file(const std::string& path, ReadBuffer& buffer,
+                                  ByteProgress* progress = nullptr) {
+  return checksum_file(fs::kNoHandle, path, buffer, progress);
+}
 
 // The reason given for a file whose size changed while it was read.
 inline constexpr const char* kChangedWhileRead = "the file changed while it was read";

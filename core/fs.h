@@ -43,47 +43,67 @@ struct DirEntry {
   const std::string& native() const { return native_name.empty() ? name : native_name; }
 };
 
+// What an own file of this program ("File CRCs.TXT", "CRC Comparison.TXT", "Checksum.def") is.
+// Own files are only ever read or written as plain files: never through a symbolic link, and
+// never a folder, a device or (on Windows) a hidden or system file or a reparse point.
+enum class OwnFile : std::uint8_t { kAbsent, kPlain, kNotPlain };
+
+// The calls of the table work openat-style: `name` is relative to the open folder `folder`,
+// or a path of its own when `folder` is kNoHandle. A run opens its folder once and reaches
+// everything in it by name, so folders deeper than the system's path limit work and another
+// folder cannot be swapped in under the run.
 struct Ops {
   // The process's working directory (no trailing separator except at a root).
   bool (*current_directory)(std::string* out, SysError* err);
 
-  // All entries of `folder` (which ends in the separator) except "." and "..", in the
-  // system's order. Fails when the folder cannot be enumerated to its end; the entries found
-  // before the failure are in `out` all the same.
-  bool (*list_folder)(const std::string& folder, std::vector<DirEntry>* out, SysError* err);
+  // Opens the folder `path` (which ends in the separator) to work in, and closes it.
+  bool (*open_folder)(const std::string& path, Handle* out, SysError* err);
+  void (*close_folder)(Handle folder);
 
-  // True when `path` names a plain file: not a directory, and on Windows neither hidden nor
-  // system.
-  bool (*is_plain_file)(const std::string& path);
+  // All entries of the folder except "." and "..", in the system's order. Fails when the
+  // folder cannot be enumerated to its end; the entries found before the failure are in `out`
+  // all the same.
+  bool (*list_folder)(Handle folder, std::vector<DirEntry>* out, SysError* err);
+
+  // What an own file of that name is (see OwnFile).
+  OwnFile (*own_file)(Handle folder, const std::string& name);
 
   // The directory search behind FILELEN: the size of the first entry matching `path`.
   bool (*find_first_size)(const char* path, std::uint64_t* size);
 
   // Opens an existing file for reading, for exclusive use when nobody else has it open,
-  // otherwise shared with readers only. Never creates a file, never asks for write access,
-  // hints sequential access.
-  bool (*open_read)(const std::string& path, Handle* out, SysError* err);
+  // otherwise shared with readers only; links are followed. Never creates a file, never asks
+  // for write access, hints sequential access.
+  bool (*open_read)(Handle folder, const std::string& name, Handle* out, SysError* err);
+
+  // The same for an own file: only a plain file, never through a link.
+  bool (*open_own_read)(Handle folder, const std::string& name, Handle* out, SysError* err);
 
   // Reads up to `size` bytes; *got is 0 at the end of the file.
   bool (*read)(Handle h, void* buffer, std::size_t size, std::size_t* got, SysError* err);
 
   void (*close)(Handle h);
 
-  // Opens `path` for reading and writing without sharing, creating it when missing and
-  // keeping its content; when write access is refused, opens it for reading only.
-  bool (*open_update)(const std::string& path, Handle* out, bool* writable, SysError* err);
+  // Opens an own file for reading and writing without sharing, creating it when missing and
+  // keeping its content; when write access is refused, opens it for reading only. Fails for
+  // anything but a plain file.
+  bool (*open_update)(Handle folder, const std::string& name, Handle* out, bool* writable,
+                      SysError* err);
 
   // Writes all of `data` at byte `offset`.
   bool (*write_at)(Handle h, std::uint64_t offset, const void* data, std::size_t size,
                    SysError* err);
 
   // True when the folder may not be written (read-only attribute, no write permission).
-  bool (*folder_is_read_only)(const std::string& folder);
+  bool (*folder_is_read_only)(Handle folder);
 
-  // Creates a new, empty temporary file beside `target` (same folder) for writing.
+  // Creates a new, empty temporary file for replacing `target`, in the same folder, named
+  // `target` + kTemporaryMark + something unique, and keeps its writer known while the handle
+  // is open (remove_abandoned leaves it alone). Its permission bits are those of a plain file
+  // `target` it will replace, without the set-ID and sticky bits, otherwise those of a new file.
   // Fails when `target` exists and may not be replaced.
-  bool (*create_temp_beside)(const std::string& target, Handle* out, std::string* temp_path,
-                             SysError* err);
+  bool (*create_temp)(Handle folder, const std::string& target, Handle* out, std::string* temp_name,
+                      SysError* err);
 
   // Appends all of `data`.
   bool (*write)(Handle h, const void* data, std::size_t size, SysError* err);
@@ -91,11 +111,19 @@ struct Ops {
   // Forces written data to the medium.
   bool (*flush)(Handle h, SysError* err);
 
-  // Renames `from` over `to` in one step, replacing `to`.
-  bool (*replace)(const std::string& from, const std::string& to, SysError* err);
+  // Renames `from` over `to` in one step, replacing the entry `to` itself (never what a link
+  // there leads to), and makes the rename itself durable.
+  bool (*replace)(Handle folder, const std::string& from, const std::string& to, SysError* err);
 
-  bool (*remove)(const std::string& path);
+  bool (*remove)(Handle folder, const std::string& name);
+
+  // Removes a temporary file of this program (see create_temp) whose writer is gone; false
+  // when its writer still has it open, or it is not a plain file.
+  bool (*remove_abandoned)(Handle folder, const std::string& name);
 };
+
+// What follows the target's name in the name of a temporary file of this program.
+inline constexpr std::string_view kTemporaryMark = ".tmp-";
 
 // The table in use. Tests may overwrite single entries and must restore them.
 Ops& ops();
@@ -144,11 +172,51 @@ std::string best_listing_form(std::string_view native_path);
 // The native form of a path held in the listing form (a remembered folder, a caller's path).
 std::string native_form(std::string_view listing_path);
 
+// An open folder (see Ops), closed through the table in use when its owner lets go of it.
+class Folder {
+ public:
+  Folder() = default;
+  ~Folder() { close(); }
+  Folder(Folder&& other) noexcept
+      : handle_(std::exchange(other.handle_, kNoHandle)), path_(std::move(other.path_)) {}
+  Folder& operator=(Folder&& other) noexcept {
+    if (this != &other) {
+      close();
+      handle_ = std::exchange(other.handle_, kNoHandle);
+      path_ = std::move(other.path_);
+    }
+    return *this;
+  }
+  Folder(const Folder&) = delete;
+  Folder& operator=(const Folder&) = delete;
+
+  // Opens `path` (native form, ending in the separator).
+  bool open(const std::string& path, SysError* err) {
+    close();
+    path_ = path;
+    return ops().open_folder(path, &handle_, err);
+  }
+  bool is_open() const { return handle_ != kNoHandle; }
+  Handle get() const { return handle_; }
+  const std::string& path() const { return path_; }
+  void close() {
+    if (handle_ != kNoHandle) ops().close_folder(std::exchange(handle_, kNoHandle));
+  }
+
+ private:
+  Handle handle_ = kNoHandle;
+  std::string path_;
+};
+
 // "\" on Windows, "/" elsewhere.
 char separator();
 
 // The folder path of a chosen folder: it ends in exactly the separator it needs
 // (Windows also drops blanks at both ends, which its file names never carry there).
 std::string folder_path(std::string_view chosen);
+
+// A path split at its last separator: the folder (ending in the separator; empty for a bare
+// name) and the name.
+std::pair<std::string, std::string> split_path(std::string_view path);
 
 }  // namespace sw::fs

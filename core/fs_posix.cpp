@@ -1,13 +1,18 @@
-// The file-system seam on POSIX systems.
+// The file-system seam on POSIX systems. Everything in a run's folder is reached relative to
+// the folder's descriptor (openat and its kin); own files are opened with O_NOFOLLOW.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <functional>
+#include <random>
 #include <system_error>
 #include <thread>
 
@@ -26,6 +31,11 @@ bool fail(SysError* err, int code) {
   return false;
 }
 
+// The descriptor the *at calls take: the folder, or the working directory for a path of its own.
+int at(Handle folder) {
+  return folder == kNoHandle ? AT_FDCWD : static_cast<int>(folder);
+}
+
 bool posix_current_directory(std::string* out, SysError* err) {
   std::string buf(256, '\0');
   for (;;) {
@@ -37,6 +47,17 @@ bool posix_current_directory(std::string* out, SysError* err) {
     if (errno != ERANGE) return fail(err, errno);
     buf.resize(buf.size() * 2);
   }
+}
+
+bool posix_open_folder(const std::string& path, Handle* out, SysError* err) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return fail(err, errno);
+  *out = fd;
+  return true;
+}
+
+void posix_close_folder(Handle folder) {
+  if (folder != kNoHandle) ::close(static_cast<int>(folder));
 }
 
 EntryKind kind_of(const struct stat& st) {
@@ -66,9 +87,16 @@ void look_up(int dfd, std::vector<DirEntry>& out, const std::vector<std::size_t>
 // Below this many lookups a second thread costs more than it saves.
 constexpr std::size_t kSharedLookupMinimum = 256;
 
-bool posix_list_folder(const std::string& folder, std::vector<DirEntry>* out, SysError* err) {
-  DIR* dir = ::opendir(folder.c_str());
-  if (dir == nullptr) return fail(err, errno);
+bool posix_list_folder(Handle folder, std::vector<DirEntry>* out, SysError* err) {
+  // The stream takes its own descriptor, so the folder stays open for the rest of the run.
+  const int own = ::openat(at(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (own < 0) return fail(err, errno);
+  DIR* dir = ::fdopendir(own);
+  if (dir == nullptr) {
+    const int code = errno;
+    ::close(own);
+    return fail(err, code);
+  }
   const int dfd = ::dirfd(dir);
   // Entries still to look up: regular files need their size, links and unknown types their
   // target.
@@ -112,9 +140,11 @@ bool posix_list_folder(const std::string& folder, std::vector<DirEntry>* out, Sy
   return read_errno == 0 ? true : fail(err, read_errno);
 }
 
-bool posix_is_plain_file(const std::string& path) {
+OwnFile posix_own_file(Handle folder, const std::string& name) {
   struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  if (::fstatat(at(folder), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+    return errno == ENOENT ? OwnFile::kAbsent : OwnFile::kNotPlain;
+  return S_ISREG(st.st_mode) ? OwnFile::kPlain : OwnFile::kNotPlain;
 }
 
 bool posix_find_first_size(const char* path, std::uint64_t* size) {
@@ -124,10 +154,11 @@ bool posix_find_first_size(const char* path, std::uint64_t* size) {
   return true;
 }
 
-bool posix_open_read(const std::string& path, Handle* out, SysError* err) {
-  // O_NONBLOCK keeps a FIFO that took the file's place from blocking the open; only
-  // regular files are read.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+// Opens for reading; only a regular file is kept. O_NONBLOCK keeps a FIFO that took the file's
+// place from blocking the open.
+bool open_regular(Handle folder, const std::string& name, int flags, Handle* out, SysError* err) {
+  const int fd =
+      ::openat(at(folder), name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | flags);
   if (fd < 0) return fail(err, errno);
   struct stat st {};
   if (::fstat(fd, &st) != 0) {
@@ -147,6 +178,14 @@ bool posix_open_read(const std::string& path, Handle* out, SysError* err) {
   return true;
 }
 
+bool posix_open_read(Handle folder, const std::string& name, Handle* out, SysError* err) {
+  return open_regular(folder, name, 0, out, err);
+}
+
+bool posix_open_own_read(Handle folder, const std::string& name, Handle* out, SysError* err) {
+  return open_regular(folder, name, O_NOFOLLOW, out, err);
+}
+
 bool posix_read(Handle h, void* buffer, std::size_t size, std::size_t* got, SysError* err) {
   for (;;) {
     const ssize_t n = ::read(static_cast<int>(h), buffer, size);
@@ -162,12 +201,20 @@ void posix_close(Handle h) {
   if (h != kNoHandle) ::close(static_cast<int>(h));
 }
 
-bool posix_open_update(const std::string& path, Handle* out, bool* writable, SysError* err) {
-  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+bool posix_open_update(Handle folder, const std::string& name, Handle* out, bool* writable,
+                       SysError* err) {
+  constexpr int kFlags = O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK;
+  int fd = ::openat(at(folder), name.c_str(), O_RDWR | O_CREAT | kFlags, 0666);
   *writable = fd >= 0;
   if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM))
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    fd = ::openat(at(folder), name.c_str(), O_RDONLY | kFlags);
   if (fd < 0) return fail(err, errno);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int code = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    ::close(fd);
+    return fail(err, code);
+  }
   *out = fd;
   return true;
 }
@@ -198,61 +245,108 @@ bool posix_write(Handle h, const void* data, std::size_t size, SysError* err) {
   return write_all(static_cast<int>(h), static_cast<const char*>(data), size, nullptr, err);
 }
 
-bool posix_folder_is_read_only(const std::string& folder) {
-  return ::access(folder.c_str(), W_OK) != 0 && (errno == EACCES || errno == EROFS);
+bool posix_folder_is_read_only(Handle folder) {
+  return ::faccessat(at(folder), ".", W_OK, 0) != 0 && (errno == EACCES || errno == EROFS);
 }
 
-bool posix_create_temp_beside(const std::string& target, Handle* out, std::string* temp_path,
-                              SysError* err) {
-  // A target the user made unwritable is not replaced behind their back.
+// The permission bits a new file gets: 0666 less the umask. Read by setting it and putting it
+// back; only the thread that saves files does that.
+mode_t new_file_mode() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
+bool posix_create_temp(Handle folder, const std::string& target, Handle* out,
+                       std::string* temp_name, SysError* err) {
+  // A plain file the user made unwritable is not replaced behind their back; its permission
+  // bits go over to the replacement, but never a set-ID or sticky bit. Anything else of that
+  // name (a link, whatever it leads to) lends nothing.
+  mode_t mode = new_file_mode();
   struct stat st {};
-  const bool exists = ::stat(target.c_str(), &st) == 0;
-  if (exists && ::access(target.c_str(), W_OK) != 0) return fail(err, errno);
-  std::string name = target + ".tmp-XXXXXX";
-  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) return fail(err, errno);
-  mode_t mode = 0;
-  if (exists) {
-    mode = st.st_mode & 07777;
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
+  if (::fstatat(at(folder), target.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (S_ISDIR(st.st_mode)) return fail(err, EISDIR);
+    if (S_ISREG(st.st_mode)) {
+      if (::faccessat(at(folder), target.c_str(), W_OK, AT_EACCESS) != 0) return fail(err, errno);
+      mode = st.st_mode & 0777;
+    }
   }
-  ::fchmod(fd, mode);  // the replacement keeps the permissions a new file would have
-  *out = fd;
-  *temp_path = std::move(name);
-  return true;
+  static std::atomic<unsigned> counter{0};
+  std::random_device entropy;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char suffix[64];
+    std::snprintf(suffix, sizeof suffix, "%ld-%x%x", static_cast<long>(::getpid()), entropy(),
+                  counter.fetch_add(1));
+    std::string name = target + std::string(kTemporaryMark) + suffix;
+    const int fd = ::openat(at(folder), name.c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      return fail(err, errno);
+    }
+    // The lock tells a later run that the writer still lives; the system drops it with the
+    // writer, however that ends.
+    ::flock(fd, LOCK_EX | LOCK_NB);
+    ::fchmod(fd, mode);
+    *out = fd;
+    *temp_name = std::move(name);
+    return true;
+  }
+  return fail(err, EEXIST);
 }
 
 bool posix_flush(Handle h, SysError* err) {
   return ::fsync(static_cast<int>(h)) == 0 ? true : fail(err, errno);
 }
 
-bool posix_replace(const std::string& from, const std::string& to, SysError* err) {
-  return ::rename(from.c_str(), to.c_str()) == 0 ? true : fail(err, errno);
+bool posix_replace(Handle folder, const std::string& from, const std::string& to, SysError* err) {
+  if (::renameat(at(folder), from.c_str(), at(folder), to.c_str()) != 0) return fail(err, errno);
+  // The new name lives in the folder: only the folder's own flush makes it survive a power cut.
+  if (folder != kNoHandle && ::fsync(static_cast<int>(folder)) != 0 && errno != EINVAL)
+    return fail(err, errno);
+  return true;
 }
 
-bool posix_remove(const std::string& path) {
-  return ::unlink(path.c_str()) == 0;
+bool posix_remove(Handle folder, const std::string& name) {
+  return ::unlinkat(at(folder), name.c_str(), 0) == 0;
+}
+
+bool posix_remove_abandoned(Handle folder, const std::string& name) {
+  const int fd =
+      ::openat(at(folder), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return false;
+  struct stat held {};
+  struct stat named {};
+  bool removed = false;
+  // Its writer holds the lock while it lives; the entry must still be the file we locked.
+  if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+      ::fstatat(at(folder), name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+      named.st_dev == held.st_dev && named.st_ino == held.st_ino)
+    removed = ::unlinkat(at(folder), name.c_str(), 0) == 0;
+  ::close(fd);
+  return removed;
 }
 
 constexpr Ops kPosixOps = {
     .current_directory = &posix_current_directory,
+    .open_folder = &posix_open_folder,
+    .close_folder = &posix_close_folder,
     .list_folder = &posix_list_folder,
-    .is_plain_file = &posix_is_plain_file,
+    .own_file = &posix_own_file,
     .find_first_size = &posix_find_first_size,
     .open_read = &posix_open_read,
+    .open_own_read = &posix_open_own_read,
     .read = &posix_read,
     .close = &posix_close,
     .open_update = &posix_open_update,
     .write_at = &posix_write_at,
     .folder_is_read_only = &posix_folder_is_read_only,
-    .create_temp_beside = &posix_create_temp_beside,
+    .create_temp = &posix_create_temp,
     .write = &posix_write,
     .flush = &posix_flush,
     .replace = &posix_replace,
     .remove = &posix_remove,
+    .remove_abandoned = &posix_remove_abandoned,
 };
 
 constinit Ops g_ops = kPosixOps;
@@ -284,6 +378,12 @@ std::string folder_path(std::string_view chosen) {
   std::string path(chosen);
   if (path.empty() || path.back() != '/') path.push_back('/');
   return path;
+}
+
+std::pair<std::string, std::string> split_path(std::string_view path) {
+  const std::size_t cut = path.rfind('/');
+  if (cut == std::string_view::npos) return {std::string(), std::string(path)};
+  return {std::string(path.substr(0, cut + 1)), std::string(path.substr(cut + 1))};
 }
 
 }  // namespace sw::fs

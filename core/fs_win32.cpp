@@ -139,6 +139,50 @@ bool is_link(const WIN32_FIND_DATAW& data) {
           data.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT);
 }
 
+// An open folder: its path, and a handle on it held without delete sharing, so that nobody can
+// rename it or remove it (and put another in its place) while a run works in it.
+struct OpenFolder {
+  std::string path;  // native form, ending in a backslash
+  HANDLE dir = INVALID_HANDLE_VALUE;
+};
+
+const OpenFolder* folder_of(Handle folder) {
+  return reinterpret_cast<const OpenFolder*>(folder);
+}
+
+// The native path of `name` in `folder` (kNoHandle: `name` is a path of its own).
+std::string path_in(Handle folder, const std::string& name) {
+  return folder == kNoHandle ? name : folder_of(folder)->path + name;
+}
+
+// The wide path of `name` in `folder`, as the system takes it.
+std::wstring wide_in(Handle folder, const std::string& name) {
+  return wide_path(path_in(folder, name));
+}
+
+bool win_open_folder(const std::string& path, Handle* out, SysError* err) {
+  QuietErrors quiet;
+  const HANDLE dir = ::CreateFileW(wide_path(path).c_str(), FILE_LIST_DIRECTORY,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (dir == INVALID_HANDLE_VALUE) return fail_last(err);
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!::GetFileInformationByHandle(dir, &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    ::CloseHandle(dir);
+    return fail(err, ERROR_DIRECTORY);
+  }
+  *out = reinterpret_cast<Handle>(new OpenFolder{path, dir});
+  return true;
+}
+
+void win_close_folder(Handle folder) {
+  if (folder == kNoHandle) return;
+  const OpenFolder* open = folder_of(folder);
+  ::CloseHandle(open->dir);
+  delete open;
+}
+
 bool win_current_directory(std::string* out, SysError* err) {
   QuietErrors quiet;
   std::wstring buf(MAX_PATH, L'\0');
@@ -154,9 +198,9 @@ bool win_current_directory(std::string* out, SysError* err) {
   }
 }
 
-bool win_list_folder(const std::string& folder, std::vector<DirEntry>* out, SysError* err) {
+bool win_list_folder(Handle handle, std::vector<DirEntry>* out, SysError* err) {
   QuietErrors quiet;
-  const std::wstring wide_folder = widen(folder, CP_UTF8);
+  const std::string folder = path_in(handle, "");
   WIN32_FIND_DATAW data;
   const HANDLE find = ::FindFirstFileW(wide_path(folder + "*.*").c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) {
@@ -195,12 +239,14 @@ bool find_first(const std::string& path, WIN32_FIND_DATAW* data) {
   return true;
 }
 
-bool win_is_plain_file(const std::string& path) {
+constexpr DWORD kNotPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN |
+                            FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_REPARSE_POINT |
+                            FILE_ATTRIBUTE_DEVICE;
+
+OwnFile win_own_file(Handle folder, const std::string& name) {
   WIN32_FIND_DATAW data;
-  if (!find_first(path, &data)) return false;
-  constexpr DWORD kNotPlain =
-      FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-  return (data.dwFileAttributes & kNotPlain) == 0;
+  if (!find_first(path_in(folder, name), &data)) return OwnFile::kAbsent;
+  return (data.dwFileAttributes & kNotPlain) == 0 ? OwnFile::kPlain : OwnFile::kNotPlain;
 }
 
 bool win_find_first_size(const char* path, std::uint64_t* size) {
@@ -210,10 +256,10 @@ bool win_find_first_size(const char* path, std::uint64_t* size) {
   return true;
 }
 
-bool win_open_read(const std::string& path, Handle* out, SysError* err) {
+bool open_reading(Handle folder, const std::string& name, DWORD flags, Handle* out, SysError* err) {
   QuietErrors quiet;
-  constexpr DWORD kFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN;
-  const std::wstring wide = wide_path(path);
+  const DWORD kFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | flags;
+  const std::wstring wide = wide_in(folder, name);
   HANDLE h = ::CreateFileW(wide.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, kFlags, nullptr);
   if (h == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_SHARING_VIOLATION) {
     // Someone else has it open: reading alongside other readers still gives the true content,
@@ -224,6 +270,22 @@ bool win_open_read(const std::string& path, Handle* out, SysError* err) {
   if (h == INVALID_HANDLE_VALUE) return fail_last(err);
   *out = as_handle_value(h);
   return true;
+}
+
+bool win_open_read(Handle folder, const std::string& name, Handle* out, SysError* err) {
+  return open_reading(folder, name, 0, out, err);
+}
+
+// Opened as the entry itself (a link is not followed), and kept only when that is a plain file.
+bool win_open_own_read(Handle folder, const std::string& name, Handle* out, SysError* err) {
+  if (!open_reading(folder, name, FILE_FLAG_OPEN_REPARSE_POINT, out, err)) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (::GetFileInformationByHandle(as_handle(*out), &info) &&
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0)
+    return true;
+  ::CloseHandle(as_handle(*out));
+  *out = kNoHandle;
+  return fail(err, ERROR_ACCESS_DENIED);
 }
 
 bool win_read(Handle h, void* buffer, std::size_t size, std::size_t* got, SysError* err) {
@@ -241,12 +303,16 @@ void win_close(Handle h) {
   ::CloseHandle(as_handle(h));
 }
 
-bool win_open_update(const std::string& path, Handle* out, bool* writable, SysError* err) {
+bool win_open_update(Handle folder, const std::string& name, Handle* out, bool* writable,
+                     SysError* err) {
   QuietErrors quiet;
   // A read-only file is only read, as Windows insists; some file systems would let a
-  // privileged user write it anyway.
-  const std::wstring wide = wide_path(path);
+  // privileged user write it anyway. Never through a link, never a folder.
+  const std::wstring wide = wide_in(folder, name);
   const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
+    return fail(err, ERROR_ACCESS_DENIED);
   const bool read_only =
       attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
   HANDLE h = INVALID_HANDLE_VALUE;
@@ -288,17 +354,17 @@ bool win_write(Handle h, const void* data, std::size_t size, SysError* err) {
   return write_all(as_handle(h), static_cast<const char*>(data), size, err);
 }
 
-bool win_folder_is_read_only(const std::string& folder) {
+bool win_folder_is_read_only(Handle folder) {
   QuietErrors quiet;
-  const DWORD attributes = ::GetFileAttributesW(wide_path(folder).c_str());
+  const DWORD attributes = ::GetFileAttributesW(wide_in(folder, "").c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
-bool win_create_temp_beside(const std::string& target, Handle* out, std::string* temp_path,
-                            SysError* err) {
+bool win_create_temp(Handle folder, const std::string& target, Handle* out, std::string* temp_name,
+                     SysError* err) {
   QuietErrors quiet;
   DWORD attributes = FILE_ATTRIBUTE_NORMAL;
-  const DWORD existing = ::GetFileAttributesW(wide_path(target).c_str());
+  const DWORD existing = ::GetFileAttributesW(wide_in(folder, target).c_str());
   if (existing != INVALID_FILE_ATTRIBUTES) {
     // A file the user marked read-only (or a folder of that name) is not replaced behind
     // their back.
@@ -312,14 +378,15 @@ bool win_create_temp_beside(const std::string& target, Handle* out, std::string*
   static std::atomic<unsigned> counter{0};
   for (int attempt = 0; attempt < 100; ++attempt) {
     char suffix[48];
-    std::snprintf(suffix, sizeof suffix, ".tmp-%lx-%x", ::GetCurrentProcessId(),
+    std::snprintf(suffix, sizeof suffix, "%lu-%lx-%x", ::GetCurrentProcessId(), ::GetTickCount(),
                   counter.fetch_add(1) + 1);
-    std::string name = target + suffix;
-    const HANDLE h = ::CreateFileW(wide_path(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                   attributes, nullptr);
+    std::string name = target + std::string(kTemporaryMark) + suffix;
+    // Held without sharing while its writer lives: nobody else can remove it meanwhile.
+    const HANDLE h = ::CreateFileW(wide_in(folder, name).c_str(), GENERIC_WRITE, 0, nullptr,
+                                   CREATE_NEW, attributes, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
       *out = as_handle_value(h);
-      *temp_path = std::move(name);
+      *temp_name = std::move(name);
       return true;
     }
     if (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS)
@@ -336,10 +403,10 @@ bool win_flush(Handle h, SysError* err) {
 // An earlier file is replaced in place by ReplaceFileW, which keeps what belongs to it rather
 // than to its content: its security, attributes, creation time and other streams. Where that
 // call cannot serve (no earlier file, a file system without it), the new file is moved over.
-bool win_replace(const std::string& from, const std::string& to, SysError* err) {
+bool win_replace(Handle folder, const std::string& from, const std::string& to, SysError* err) {
   QuietErrors quiet;
-  const std::wstring wide_from = wide_path(from);
-  const std::wstring wide_to = wide_path(to);
+  const std::wstring wide_from = wide_in(folder, from);
+  const std::wstring wide_to = wide_in(folder, to);
   // Nobody may hold the earlier file open against its replacement; asking first gives the plain
   // reason, and spares the litter a failed ReplaceFileW leaves on some systems (Wine's makes a
   // temporary file beside it before it finds the file held).
@@ -361,27 +428,41 @@ bool win_replace(const std::string& from, const std::string& to, SysError* err) 
              : fail_last(err);
 }
 
-bool win_remove(const std::string& path) {
+bool win_remove(Handle folder, const std::string& name) {
   QuietErrors quiet;
-  return ::DeleteFileW(wide_path(path).c_str()) != 0;
+  return ::DeleteFileW(wide_in(folder, name).c_str()) != 0;
+}
+
+// A writer holds its temporary file open without sharing until it ends, so the removal fails
+// while it lives.
+bool win_remove_abandoned(Handle folder, const std::string& name) {
+  QuietErrors quiet;
+  const std::wstring wide = wide_in(folder, name);
+  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & kNotPlain) != 0) return false;
+  return ::DeleteFileW(wide.c_str()) != 0;
 }
 
 constexpr Ops kWin32Ops = {
     .current_directory = &win_current_directory,
+    .open_folder = &win_open_folder,
+    .close_folder = &win_close_folder,
     .list_folder = &win_list_folder,
-    .is_plain_file = &win_is_plain_file,
+    .own_file = &win_own_file,
     .find_first_size = &win_find_first_size,
     .open_read = &win_open_read,
+    .open_own_read = &win_open_own_read,
     .read = &win_read,
     .close = &win_close,
     .open_update = &win_open_update,
     .write_at = &win_write_at,
     .folder_is_read_only = &win_folder_is_read_only,
-    .create_temp_beside = &win_create_temp_beside,
+    .create_temp = &win_create_temp,
     .write = &win_write,
     .flush = &win_flush,
     .replace = &win_replace,
     .remove = &win_remove,
+    .remove_abandoned = &win_remove_abandoned,
 };
 
 constinit Ops g_ops = kWin32Ops;
@@ -452,6 +533,12 @@ std::string folder_path(std::string_view chosen) {
   std::string path(trim_blanks(chosen));
   if (path.empty() || path.back() != '\\') path.push_back('\\');
   return path;
+}
+
+std::pair<std::string, std::string> split_path(std::string_view path) {
+  const std::size_t cut = path.find_last_of("\\/");
+  if (cut == std::string_view::npos) return {std::string(), std::string(path)};
+  return {std::string(path.substr(0, cut + 1)), std::string(path.substr(cut + 1))};
 }
 
 }  // namespace sw::fs

@@ -1,7 +1,6 @@
 #include "core/line_reader.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace sw {
 namespace {
@@ -11,8 +10,7 @@ constexpr char kEndOfFile = '\x1A';
 }  // namespace
 
 std::size_t MemorySource::fill(char* buffer, std::size_t capacity) {
-  const std::size_t n = std::min(capacity, bytes_.size());
-  std::memcpy(buffer, bytes_.data(), n);
+  const std::size_t n = bytes_.copy(buffer, capacity);
   bytes_.remove_prefix(n);
   return n;
 }

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/checksum_pass.h"
+#include "core/compare.h"
 #include "core/text.h"
 
 namespace sw {
@@ -78,6 +79,14 @@ class SharedColumns {
 
 }  // namespace
 
+bool is_own_temporary(std::string_view name) {
+  for (const std::string_view own : {kListingFileName, kComparisonFileName})
+    if (name.size() > own.size() + fs::kTemporaryMark.size() && name.starts_with(own) &&
+        name.substr(own.size()).starts_with(fs::kTemporaryMark))
+      return true;
+  return false;
+}
+
 std::string_view name_column(std::string_view line) {
   const std::string_view trimmed = trim_blanks(line);
   return trim_blanks(trimmed.substr(0, std::min<std::size_t>(trimmed.size(), kNameColumnWidth)));
@@ -89,19 +98,45 @@ void append_entry(std::string& text, std::string_view name, std::string_view che
   text += kCrLf;
 }
 
-Listing BUILDCRCLIST(const std::string& folder_path, ListingObserver* observer) {
-  ListingObserver quiet;
-  ListingObserver& notify = observer != nullptr ? *observer : quiet;
+namespace {
 
+Listing header_only(const std::string& folder_line) {
   Listing listing;
-  const std::string folder_line = fs::best_listing_form(folder_path);
   listing.text.reserve(4096);
   listing.text.append(kListingHeader).append(kCrLf);
   listing.text.append(listing_safe(folder_line)).append(kCrLf);
   listing.text.append(kHeaderRule).append(kCrLf);
+  return listing;
+}
 
+}  // namespace
+
+Listing BUILDCRCLIST(const std::string& folder_path, ListingObserver* observer) {
+  fs::Folder folder;
+  fs::SysError err;
+  if (!folder.open(folder_path, &err)) {
+    Listing listing = header_only(fs::best_listing_form(folder_path));
+    listing.enumerated = false;
+    listing.enumerate_error = std::move(err);
+    return listing;
+  }
+  return BUILDCRCLIST(folder, observer);
+}
+
+Listing BUILDCRCLIST(const fs::Folder& folder, ListingObserver* observer) {
+  ListingObserver quiet;
+  ListingObserver& notify = observer != nullptr ? *observer : quiet;
+
+  const std::string folder_line = fs::best_listing_form(folder.path());
+  Listing listing = header_only(folder_line);
   std::vector<fs::DirEntry> entries;
-  listing.enumerated = fs::ops().list_folder(folder_path, &entries, &listing.enumerate_error);
+  listing.enumerated = fs::ops().list_folder(folder.get(), &entries, &listing.enumerate_error);
+  // Temporary files of earlier saves are no files of the user's: they leave the listing here.
+  std::erase_if(entries, [&listing](fs::DirEntry& e) {
+    if (!is_own_temporary(e.name)) return false;
+    listing.own_temporaries.push_back(std::move(e.native_name.empty() ? e.name : e.native_name));
+    return true;
+  });
 
   std::size_t files = 0;
   std::uint64_t bytes = 0;
@@ -115,7 +150,7 @@ Listing BUILDCRCLIST(const std::string& folder_path, ListingObserver* observer) 
 
   // Files may be read ahead on a second core; the observer still hears everything from this
   // thread, in enumeration order.
-  ChecksumPass pass(folder_path, entries, std::thread::hardware_concurrency() != 1);
+  ChecksumPass pass(folder.get(), entries, std::thread::hardware_concurrency() != 1);
   SharedColumns columns(entries);
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const fs::DirEntry& e = entries[i];

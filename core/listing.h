@@ -51,7 +51,13 @@ struct Listing {
   // files found before the failure and must not stand for the whole folder.
   bool enumerated = true;
   fs::SysError enumerate_error;
+  // Temporary files of this program's own saves (native names): never listed.
+  std::vector<std::string> own_temporaries;
 };
+
+// Whether a name is that of a temporary file of this program's saves: an output file's name
+// followed by fs::kTemporaryMark. Such files are never listed nor compared.
+bool is_own_temporary(std::string_view name);
 
 // Whether an enumerated entry gets a line in the listing: a file with content, or a link whose
 // target cannot be reached (listed as unreadable). Empty files, folders and everything else get
@@ -72,9 +78,13 @@ std::string_view name_column(std::string_view line);
 // One entry line: the name column, the checksum text, CR LF.
 void append_entry(std::string& text, std::string_view name, std::string_view checksum);
 
-// The listing of the folder `folder_path` (native form, ending in the separator). Names and the
-// folder line are written in the listing form with the format's own bytes marked
-// (listing_safe). A folder that cannot be enumerated to its end lists what was found before.
+// The listing of the open folder `folder`. Names and the folder line are written in the listing
+// form with the format's own bytes marked (listing_safe). A folder that cannot be enumerated to
+// its end lists what was found before.
+Listing BUILDCRCLIST(const fs::Folder& folder, ListingObserver* observer = nullptr);
+
+// The same for the folder `folder_path` (native form, ending in the separator); one that cannot
+// be opened gives the header lines only.
 Listing BUILDCRCLIST(const std::string& folder_path, ListingObserver* observer = nullptr);
 
 }  // namespace sw

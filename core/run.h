@@ -43,7 +43,8 @@ struct RunReport {
   bool cancelled = false;
   std::string folder_path;
   Listing listing;
-  Comparison comparison;             // comparison.comparable tells whether one was possible
+  Earlier earlier = Earlier::kNone;  // what stood in the folder as its earlier listing
+  Comparison comparison;
   bool comparison_accepted = false;  // the user said yes to it
   bool comparison_saved = false;
   fs::SysError comparison_error;

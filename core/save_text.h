@@ -8,10 +8,62 @@
 
 namespace sw {
 
-// Writes `text` followed by CR LF to `path`. The bytes go to a temporary file in the same
-// folder, which replaces `path` only once everything is written and flushed; on any failure
-// the earlier file stays exactly as it was, the temporary file is removed, and the reason is
-// put into `error`.
+// Where a text goes, piece by piece.
+class TextSink {
+ public:
+  virtual ~TextSink() = default;
+  // False once a write has failed; later writes are then ignored.
+  virtual bool write(std::string_view text) = 0;
+};
+
+class StringSink final : public TextSink {
+ public:
+  bool write(std::string_view text) override {
+    text_ += text;
+    return true;
+  }
+  std::string& text() { return text_; }
+
+ private:
+  std::string text_;
+};
+
+// An output file written piece by piece: the bytes go to a temporary file in the same folder,
+// which replaces the file only on commit, once everything is written and flushed. Until then,
+// and on any failure, the earlier file stays exactly as it was; a writer that is not committed
+// removes its temporary file.
+class TextFileWriter final : public TextSink {
+ public:
+  TextFileWriter() = default;
+  ~TextFileWriter();
+  TextFileWriter(const TextFileWriter&) = delete;
+  TextFileWriter& operator=(const TextFileWriter&) = delete;
+
+  bool open(const fs::Folder& folder, const std::string& name, fs::SysError* err);
+  bool write(std::string_view text) override;
+  // Writes the closing CR LF, flushes and puts the file in place.
+  bool commit(fs::SysError* err);
+
+ private:
+  bool flush_buffer();
+  void abandon();
+
+  static constexpr std::size_t kBufferSize = 256 * 1024;
+  fs::Handle folder_ = fs::kNoHandle;
+  std::string name_;
+  std::string temp_name_;
+  fs::File file_;
+  std::string buffer_;
+  bool failed_ = false;
+  fs::SysError error_;
+};
+
+// Writes `text` followed by CR LF as `name` in `folder`, through a TextFileWriter. On failure the
+// reason is put into `error`.
+bool SAVETEXTFILE(const fs::Folder& folder, const std::string& name, std::string_view text,
+                  fs::SysError* error);
+
+// The same for a file given by its path.
 bool SAVETEXTFILE(const std::string& path, std::string_view text, fs::SysError* error);
 
 }  // namespace sw

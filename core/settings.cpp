@@ -1,7 +1,6 @@
 #include "core/settings.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "core/fs.h"
 #include "core/text.h"
@@ -25,12 +24,14 @@ void Settings::determine_start_folder() {
 
 void Settings::load() {
   const fs::Ops& os = fs::ops();
-  const std::string path = file_path();
-  if (!os.is_plain_file(path)) return;
+  const std::string name(kSettingsFileName);
+  fs::Folder folder;
+  fs::SysError err;
+  if (!folder.open(start_folder_, &err)) return;
+  if (os.own_file(folder.get(), name) != fs::OwnFile::kPlain) return;
   fs::File file;
   bool writable = false;
-  fs::SysError err;
-  if (!os.open_update(path, file.receive(), &writable, &err)) return;
+  if (!os.open_update(folder.get(), name, file.receive(), &writable, &err)) return;
   std::size_t filled = 0;
   while (filled < record_.size()) {
     std::size_t got = 0;
@@ -49,17 +50,20 @@ std::string Settings::remembered_folder() const {
 void Settings::store_folder(std::string_view folder) {
   const std::string_view trimmed = trim_blanks(folder);
   const std::size_t n = std::min(trimmed.size(), record_.size());
-  std::memcpy(record_.data(), trimmed.data(), n);
+  trimmed.copy(record_.data(), n);  // an empty view may have no data at all
   std::fill(record_.begin() + static_cast<std::ptrdiff_t>(n), record_.end(), kBlank);
 }
 
 bool Settings::save() const {
   const fs::Ops& os = fs::ops();
-  if (os.folder_is_read_only(start_folder_)) return false;
+  fs::Folder folder;
+  fs::SysError err;
+  if (!folder.open(start_folder_, &err) || os.folder_is_read_only(folder.get())) return false;
   fs::File file;
   bool writable = false;
-  fs::SysError err;
-  if (!os.open_update(file_path(), file.receive(), &writable, &err)) return false;
+  if (!os.open_update(folder.get(), std::string(kSettingsFileName), file.receive(), &writable,
+                      &err))
+    return false;
   return writable && os.write_at(file.get(), 0, record_.data(), record_.size(), &err);
 }
 

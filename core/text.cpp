@@ -1,5 +1,7 @@
 #include "core/text.h"
 
+#include <algorithm>
+
 namespace sw {
 
 std::string_view trim_blanks(std::string_view text) {
@@ -9,13 +11,16 @@ std::string_view trim_blanks(std::string_view text) {
   return text.substr(first, last - first + 1);
 }
 
-std::string pad_column(std::string_view text, int width) {
+std::size_t padded_length(std::size_t trimmed_size, int width) {
   const std::size_t w = width < 0 ? 0 : static_cast<std::size_t>(width);
+  // Always one blank after a text that is not cut, so one of exactly `width` bytes gets one more.
+  return trimmed_size > w ? w : std::max(w, trimmed_size + 1);
+}
+
+std::string pad_column(std::string_view text, int width) {
   const std::string_view trimmed = trim_blanks(text);
-  if (trimmed.size() > w) return std::string(trimmed.substr(0, w));
-  std::string out(trimmed);
-  out.push_back(kBlank);  // always one blank, so a text of exactly `width` bytes gets width + 1
-  if (out.size() < w) out.append(w - out.size(), kBlank);
+  std::string out(padded_length(trimmed.size(), width), kBlank);
+  trimmed.substr(0, out.size()).copy(out.data(), out.size());
   return out;
 }
 

@@ -18,6 +18,9 @@ std::string_view trim_blanks(std::string_view text);
 // one blank and then blanks up to `width` bytes. A negative width counts as 0.
 std::string pad_column(std::string_view text, int width);
 
+// The length of pad_column's result for a trimmed text of `trimmed_size` bytes.
+std::size_t padded_length(std::size_t trimmed_size, int width);
+
 // pad_column that also stores its result back into the caller's variable.
 std::string PADOUT(std::string& text, int width);
 

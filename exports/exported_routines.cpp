@@ -9,6 +9,7 @@
 #include <oleauto.h>
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "core/file_crc.h"
@@ -90,16 +91,27 @@ std::uint32_t __stdcall HLSTORGB(float hue, float lightness, float saturation) {
   return sw::HLSTORGB(hue, lightness, saturation);
 }
 
+// The result is built once, straight into the string returned, and copied once for the caller's
+// variable: two result sizes at most. Where that memory cannot be had, the variable keeps its
+// value and the result is empty.
 BSTR __stdcall PADOUT(BSTR* text, const std::int32_t* width) {
   if (text == nullptr || width == nullptr) return empty_result();
-  try {
-    std::string value = sw::win32::bstr_bytes(*text);
-    const std::string result = sw::PADOUT(value, *width);
-    sw::win32::store_bstr(text, result);
-    return sw::win32::new_bstr(result);
-  } catch (...) {
+  const std::string_view trimmed = sw::trim_blanks(sw::win32::bstr_view(*text));
+  const std::size_t length = sw::padded_length(trimmed.size(), *width);
+  if (length > 0x7FFFFFFFu) return empty_result();
+  const BSTR result = SysAllocStringByteLen(nullptr, static_cast<UINT>(length));
+  if (result == nullptr) return empty_result();
+  char* bytes = reinterpret_cast<char*>(result);
+  const std::size_t kept = trimmed.copy(bytes, length);
+  std::memset(bytes + kept, ' ', length - kept);
+  const BSTR copy = SysAllocStringByteLen(bytes, static_cast<UINT>(length));
+  if (copy == nullptr) {
+    SysFreeString(result);
     return empty_result();
   }
+  SysFreeString(*text);
+  *text = copy;
+  return result;
 }
 
 std::int32_t __stdcall SHELLTONOTEPAD(BSTR* path) {

@@ -32,8 +32,10 @@ FileDialogRequest make_request(const FileDialogPlatform& platform, std::uint32_t
   request.owner = owner;
   request.filter_list = filter_list(filter);
   request.file_title_size = kFileTitleSize;
-  request.initial_folder =
-      initial_folder.empty() ? platform.current_directory() : std::string(initial_folder);
+  // The system's dialog cannot take a folder of MAX_PATH bytes or more (one crashed it): such a
+  // folder is treated like an empty one, never cut to what would be another folder.
+  const bool unusable = initial_folder.empty() || initial_folder.size() >= kInitialFolderLimit;
+  request.initial_folder = unusable ? platform.current_directory() : std::string(initial_folder);
   request.title.assign(title);
   request.default_extension.assign(default_extension);
   request.flags = flags;

@@ -30,6 +30,8 @@ inline constexpr std::string_view kOpenDefaultExtension = "TXT";
 inline constexpr std::size_t kOpenFileBufferSize = 8192;
 inline constexpr std::size_t kSaveNameLimit = 260;
 inline constexpr std::size_t kFileTitleSize = 260;
+// MAX_PATH: an initial folder this long or longer is never handed to the dialog.
+inline constexpr std::size_t kInitialFolderLimit = 260;
 
 enum class FileDialogKind : std::uint8_t { kOpen, kSave };
 

@@ -21,6 +21,8 @@ need_packages() {
 
 # What the native build and its tests need.
 NATIVE_PACKAGES=(g++ cmake ninja-build googletest zlib1g-dev)
+# The fuzz targets: clang and its libFuzzer.
+FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # Benchmarks: Google Benchmark and the CRC-32 peers they are measured against.
 BENCH_PACKAGES=(libbenchmark-dev libdeflate-dev libisal-dev rhash p7zip-full)
 # Both Windows editions are always built; the tests run under Wine on a virtual display. The

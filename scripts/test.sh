@@ -2,7 +2,8 @@
 # Runs every test, installing what they need first:
 #   0. the include arrows between core/, cli/, ui/, exports/ and win32/ (scripts/check-arrows.sh);
 #   1. native build: all unit and command-line tests (CTest);
-#   2. the unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer;
+#   2. the unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer, and a short
+#      run of every fuzz target (scripts/fuzz.sh runs them as long as you like);
 #   3. the benchmarks are built (not run: they are measurements, not tests);
 #   4. both Windows editions built, and their modules checked without running them;
 #   5. one edition under Wine: unit tests, the exported routines through their binary
@@ -20,7 +21,8 @@ step() { printf '\n=== %s\n' "$*"; }
 
 choose_windows_edition "$out"
 # shellcheck disable=SC2046  # a list of package names
-need_packages "${NATIVE_PACKAGES[@]}" "${BENCH_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" \
+need_packages "${NATIVE_PACKAGES[@]}" "${FUZZ_PACKAGES[@]}" "${BENCH_PACKAGES[@]}" \
+  "${WINDOWS_PACKAGES[@]}" \
   $(windows_packages "$SW_EDITION")
 
 step "include arrows"
@@ -38,6 +40,9 @@ cmake -S "$root" -B "$out/sanitize" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSUMWRIGH
 cmake --build "$out/sanitize" -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir "$out/sanitize" --output-on-failure -j"$jobs"
+
+step "fuzz targets, ten seconds each"
+SUMWRIGHT_TEST_BUILD="$out" "$root/scripts/fuzz.sh" 10
 
 for edition in i686 x64; do
   step "Windows build, $edition edition"

@@ -3,8 +3,12 @@
 namespace sw::win32 {
 
 std::string bstr_bytes(BSTR text) {
+  return std::string(bstr_view(text));
+}
+
+std::string_view bstr_view(BSTR text) {
   if (text == nullptr) return {};
-  return std::string(reinterpret_cast<const char*>(text), SysStringByteLen(text));
+  return std::string_view(reinterpret_cast<const char*>(text), SysStringByteLen(text));
 }
 
 BSTR new_bstr(std::string_view bytes) {

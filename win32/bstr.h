@@ -13,6 +13,8 @@ namespace sw::win32 {
 
 // The bytes of a BSTR; a null BSTR is the empty string.
 std::string bstr_bytes(BSTR text);
+// The same, without a copy: valid while the BSTR lives.
+std::string_view bstr_view(BSTR text);
 
 // A new BSTR holding the bytes, owned by the caller. Null (which reads as empty) when memory
 // runs out.

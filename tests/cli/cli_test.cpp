@@ -1,18 +1,25 @@
 // The sumwright command run as a separate process, as users and scripts run it.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/options.h"
 #include "cli/progress.h"
+#include "cli/visible.h"
 #include "tests/support/temp_folder.h"
 
 namespace sw {
@@ -32,12 +39,15 @@ std::string shell_quote(const std::string& s) {
   return q + "'";
 }
 
-// Runs sumwright with stdin from /dev/null (no terminal), capturing both output streams.
-Outcome run(const std::string& args, const std::string& env = "") {
+// Runs sumwright with stdin from /dev/null (no terminal), capturing both output streams
+// (standard output goes to `stdout_to` instead when one is given).
+Outcome run(const std::string& args, const std::string& env = "",
+            const std::string& stdout_to = "") {
   TempFolder capture;
   const std::string out = capture.file("out"), err = capture.file("err");
   const std::string cmd = env + " " + shell_quote(SUMWRIGHT_CLI_PATH) + " " + args + " <" +
-                          "/dev/null >" + shell_quote(out) + " 2>" + shell_quote(err);
+                          "/dev/null >" + shell_quote(stdout_to.empty() ? out : stdout_to) + " 2>" +
+                          shell_quote(err);
   const int raw = std::system(cmd.c_str());
   Outcome o;
   o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -182,6 +192,87 @@ TEST(Cli, OpenStartsTheViewerOnEveryResultAndSurvivesAMissingOne) {
       run("--open " + shell_quote(dir.path().string()), "PATH=" + shell_quote(dir.path().string()));
   EXPECT_EQ(none.status, 0);
   EXPECT_TRUE(contains(none.err, "cannot start xdg-open on " + dir.file("File CRCs.TXT")));
+
+  // A relative folder that begins with "-" reaches the viewer as a path, not as an option.
+  std::filesystem::create_directory(dir.path() / "-dash");
+  write_bytes(dir.file("-dash/a"), "x");
+  ASSERT_EQ(run("--open --no-compare -- -dash",
+                "cd " + shell_quote(dir.path().string()) + " && " + path_env)
+                .status,
+            0);
+  EXPECT_EQ(viewer_log(log, 4).back(), "./-dash/File CRCs.TXT");
+}
+
+struct OwnFileCase {
+  const char* what;
+  void (*plant)(const std::string& folder, const std::string& elsewhere);
+  unsigned listing_mode;  // the new listing's permission bits, with the umask 022
+};
+
+TEST(Cli, TheToolsOwnFilesAreNeverTakenThroughLinksNorLendTheirSpecialBits) {
+  const OwnFileCase cases[] = {
+      {"a link to another user's private listing",
+       [](const std::string& folder, const std::string& elsewhere) {
+         std::filesystem::create_symlink(elsewhere + "/File CRCs.TXT", folder + "/File CRCs.TXT");
+       },
+       0644},
+      {"a link to a device",
+       [](const std::string& folder, const std::string&) {
+         std::filesystem::create_symlink("/dev/zero", folder + "/File CRCs.TXT");
+       },
+       0644},
+      {"a plain file with every special bit",
+       [](const std::string& folder, const std::string&) {
+         write_bytes(folder + "/File CRCs.TXT", "not a listing");
+         ::chmod((folder + "/File CRCs.TXT").c_str(), 06777);
+       },
+       0777},
+  };
+  for (const OwnFileCase& c : cases) {
+    TempFolder shared, elsewhere;
+    const std::string secret = "File CRCs For Folder:\r\n/private/\r\n" + std::string(41, '-') +
+                               "\r\nsecret-name" + std::string(29, ' ') + "1234\r\n\r\n";
+    write_bytes(elsewhere.file("File CRCs.TXT"), secret);
+    ::chmod(elsewhere.file("File CRCs.TXT").c_str(), 0600);
+    write_bytes(shared.file("a"), "x");
+    c.plant(shared.path().string(), elsewhere.path().string());
+
+    const Outcome o = run("--compare " + shell_quote(shared.path().string()), "umask 022;");
+    EXPECT_EQ(o.status, 0) << c.what << ": " << o.err;
+    EXPECT_FALSE(test::exists(shared.file("CRC Comparison.TXT"))) << c.what;
+    EXPECT_FALSE(contains(o.out, "secret-name")) << c.what;
+    EXPECT_EQ(contains(o.out, "is not a plain file"), c.listing_mode == 0644) << o.out;
+    EXPECT_EQ(test::read_bytes(elsewhere.file("File CRCs.TXT")), secret) << c.what;
+    struct stat st {};
+    ASSERT_EQ(::lstat(shared.file("File CRCs.TXT").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode)) << c.what << ": the entry itself is replaced";
+    EXPECT_EQ(st.st_mode & 07777, c.listing_mode) << c.what;
+    EXPECT_FALSE(contains(test::read_bytes(shared.file("File CRCs.TXT")), "secret-name"));
+  }
+}
+
+TEST(Cli, TemporaryFilesOfEarlierSavesAreNeverListedAndAbandonedOnesGo) {
+  TempFolder dir;
+  write_bytes(dir.file("a"), "x");
+  const std::string abandoned = dir.file("File CRCs.TXT.tmp-4242-dead");
+  const std::string alive = dir.file("CRC Comparison.TXT.tmp-4243-beef");
+  write_bytes(abandoned, "half a listing");
+  write_bytes(alive, "being written");
+  // An earlier listing that caught a temporary file: skipped, never "Not Found".
+  write_bytes(dir.file("File CRCs.TXT"), "File CRCs For Folder:\r\n" + dir.folder_path() + "\r\n" +
+                                             std::string(41, '-') + "\r\nFile CRCs.TXT.tmp-1-gone" +
+                                             std::string(17, ' ') + "99\r\n\r\n");
+  // Its writer still lives: it holds the lock on it.
+  const Outcome o = run("--compare " + shell_quote(dir.path().string()),
+                        "flock " + shell_quote(alive) + " sh -c 'touch " +
+                            shell_quote(dir.file("held")) + "; sleep 5' & until [ -e " +
+                            shell_quote(dir.file("held")) + " ]; do sleep 0.01; done;");
+  EXPECT_EQ(o.status, 0) << o.out;
+  const std::string listing = test::read_bytes(dir.file("File CRCs.TXT"));
+  EXPECT_FALSE(contains(listing, ".tmp-")) << listing;
+  EXPECT_TRUE(contains(test::read_bytes(dir.file("CRC Comparison.TXT")), "Skipped\r\n"));
+  EXPECT_FALSE(test::exists(abandoned));
+  EXPECT_TRUE(test::exists(alive));
 }
 
 TEST(CliOptions, ParsesEveryOption) {
@@ -203,10 +294,163 @@ TEST(CliProgress, LineShowsCountsSizesRateAndAHarmlessName) {
   s.bytes_total = 10 << 20;
   s.seconds = 2;
   s.name = "bad\rname";
-  EXPECT_EQ(cli::progress_line(s, 200), "3/10 files  3.0 MiB/10.0 MiB  1.5 MiB/s  bad?name");
+  EXPECT_EQ(cli::progress_line(s, 200), "3/10 files  3.0 MiB/10.0 MiB  1.5 MiB/s  bad\\rname");
   EXPECT_EQ(cli::progress_line(s, 10).size(), 10u);
   EXPECT_EQ(cli::human_bytes(1023), "1023 B");
   EXPECT_EQ(cli::human_bytes(1536), "1.5 KiB");
+}
+
+TEST(CliVisible, ControlsAreEscapedAndTextIsKept) {
+  const struct {
+    std::string bytes, shown;
+  } cases[] = {
+      {"plain name.txt", "plain name.txt"},
+      {"caf\xC3\xA9 \xE6\x97\xA5", "caf\xC3\xA9 \xE6\x97\xA5"},  // UTF-8 text stays
+      {"latin1 caf\xE9", "latin1 caf\xE9"},                      // so do other encodings
+      {"\x1B]0;owned\x07", "\\e]0;owned\\x07"},
+      {"\x1B[2J\r\n\t", "\\e[2J\\r\\n\\t"},
+      {"del\x7F csi\x9B c1\xC2\x9B", "del\\x7f csi\\x9b c1\\xc2\\x9b"},
+      {"a\\b", "a\\\\b"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(cli::visible(c.bytes), c.shown) << c.shown;
+}
+
+// True when the output holds nothing a terminal would take as a control, but line ends.
+bool harmless(const std::string& output) {
+  for (std::size_t i = 0; i < output.size(); ++i) {
+    const auto c = static_cast<unsigned char>(output[i]);
+    if ((c < 0x20 && c != '\n') || c == 0x7F || (c >= 0x80 && c <= 0x9F)) return false;
+    if (c == 0xC2 && i + 1 < output.size() && static_cast<unsigned char>(output[i + 1]) <= 0x9F)
+      return false;
+  }
+  return true;
+}
+
+TEST(Cli, ControlBytesInNamesNeverReachTheTerminal) {
+  TempFolder root;
+  const std::string folder = root.file("dir\x1B[2J");
+  std::filesystem::create_directory(folder);
+  const std::string title = "\x1B]0;owned\x07",
+                    csi =
+                        "csi\x9B"
+                        "1m\x7F",
+                    c1 = "c1\xC2\x9B";
+  for (const std::string& name : {title, csi, c1}) write_bytes(folder + "/" + name, "before");
+  ASSERT_EQ(run(shell_quote(folder)).status, 0);
+  write_bytes(folder + "/" + title, "after");   // changed
+  std::filesystem::remove(folder + "/" + csi);  // gone
+  write_bytes(folder + "/new\x1B[H", "x");      // new
+  std::filesystem::remove(folder + "/" + c1);   // unreadable
+  std::filesystem::create_symlink("nowhere\x1B", folder + "/" + c1);
+  const Outcome o = run(shell_quote(folder));
+  EXPECT_EQ(o.status, 1);
+  EXPECT_TRUE(contains(o.out, "Wrote ")) << o.out;
+  EXPECT_TRUE(contains(o.out, "\\e]0;owned\\x07")) << o.out;
+  EXPECT_TRUE(harmless(o.out)) << o.out;
+  EXPECT_TRUE(contains(o.err, "cannot read")) << o.err;
+  EXPECT_TRUE(harmless(o.err)) << o.err;
+  // The files keep their bytes.
+  EXPECT_TRUE(contains(test::read_bytes(folder + "/File CRCs.TXT"), title.substr(1)));
+}
+
+// Runs sumwright as a child of its own, output discarded, and gives its peak memory in KiB.
+long peak_memory_kib(std::vector<std::string> args) {
+  std::vector<char*> argv = {const_cast<char*>(SUMWRIGHT_CLI_PATH)};
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int null = ::open("/dev/null", O_RDWR);
+    ::dup2(null, 0);
+    ::dup2(null, 1);
+    ::dup2(null, 2);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  struct rusage usage {};
+  ::wait4(pid, &status, 0, &usage);
+  return usage.ru_maxrss;
+}
+
+TEST(Cli, MemoryFollowsTheFolderNotWhatAnEarlierListingClaims) {
+  TempFolder dir;
+  write_bytes(dir.file("a"), "x");
+  // A million one-byte entries: a comparison of almost 100 MB, a thousandfold the folder.
+  std::string claimed =
+      "File CRCs For Folder:\r\n" + dir.folder_path() + "\r\n" + std::string(41, '-') + "\r\n";
+  for (int i = 0; i < 1000000; ++i) claimed += "x\r\n";
+  for (const char* how : {"--no-compare", "--compare"}) {
+    write_bytes(dir.file("File CRCs.TXT"), claimed);
+    EXPECT_LT(peak_memory_kib({"-q", how, dir.path().string()}), 40 * 1024) << how;
+  }
+  EXPECT_GT(std::filesystem::file_size(dir.path() / "CRC Comparison.TXT"), 90000000u);
+}
+
+// A listing file that a run wrote whole: the header, `files` entries (the folder's files and the
+// earlier listing), the closing empty line.
+bool complete_listing(const std::string& text, std::size_t files) {
+  if (!text.starts_with("File CRCs For Folder:\r\n") || !text.ends_with("\r\n\r\n")) return false;
+  std::size_t lines = 0;
+  for (std::size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos; at += 2) ++lines;
+  return lines == 3 + files + 1 && text.find(".tmp-") == std::string::npos;
+}
+
+TEST(Cli, ARunKilledAnywhereLeavesTheOldOrTheNewListingAndNoTemporaryFile) {
+  TempFolder dir;
+  constexpr std::size_t kFiles = 3000;
+  for (std::size_t i = 0; i < kFiles; ++i) write_bytes(dir.file("f" + std::to_string(i)), "x");
+  const std::string folder = dir.path().string();
+  ASSERT_EQ(run("-q --no-compare " + shell_quote(folder)).status, 0);
+  const std::string old_listing = test::read_bytes(dir.file("File CRCs.TXT"));
+  write_bytes(dir.file("f7"), "changed");  // the new listing differs
+
+  // How long a whole run takes; the kills then fall anywhere in it, its save included.
+  const auto started = std::chrono::steady_clock::now();
+  ASSERT_EQ(run("-q --no-compare " + shell_quote(folder)).status, 0);
+  const auto whole = std::chrono::steady_clock::now() - started;
+  write_bytes(dir.file("File CRCs.TXT"), old_listing);
+  std::mt19937 random(12345);
+  int old_kept = 0, new_whole = 0;
+  for (int kill = 0; kill < 30; ++kill) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      const int null = ::open("/dev/null", O_RDWR);
+      ::dup2(null, 0);
+      ::dup2(null, 1);
+      ::dup2(null, 2);
+      ::execl(SUMWRIGHT_CLI_PATH, SUMWRIGHT_CLI_PATH, "-q", "--no-compare", folder.c_str(),
+              static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    std::this_thread::sleep_for(whole * std::uniform_real_distribution<double>(0.2, 1.2)(random));
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    const std::string now = test::read_bytes(dir.file("File CRCs.TXT"));
+    if (now == old_listing) {
+      ++old_kept;
+    } else {
+      EXPECT_TRUE(complete_listing(now, kFiles + 1)) << "after kill " << kill;
+      ++new_whole;
+      write_bytes(dir.file("File CRCs.TXT"), old_listing);
+    }
+  }
+  std::printf("[          ] 30 kills: %d left the old listing, %d the new one\n", old_kept,
+              new_whole);
+  // The next run lists no temporary file a killed run left, and removes them.
+  ASSERT_EQ(run("-q --no-compare " + shell_quote(folder)).status, 0);
+  EXPECT_TRUE(complete_listing(test::read_bytes(dir.file("File CRCs.TXT")), kFiles + 1));
+  for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+    EXPECT_FALSE(contains(e.path().filename().string(), ".tmp-")) << e.path();
+}
+
+TEST(Cli, OutputThatCannotBeWrittenIsAnError) {
+  TempFolder dir;
+  write_bytes(dir.file("a"), "x");
+  const Outcome o = run("-q " + shell_quote(dir.path().string()), "", "/dev/full");
+  EXPECT_EQ(o.status, 2);
+  EXPECT_TRUE(contains(o.err, "cannot write to standard output")) << o.err;
+  EXPECT_EQ(run("--version", "", "/dev/full").status, 2);
 }
 
 }  // namespace

@@ -158,7 +158,7 @@ TEST_F(CompareTest, ResultLineOfAFortyEightByteLine) {
 TEST_F(CompareTest, UnopenableEarlierListingIsNotComparable) {
   earlier(listing_text(folder(), {{"a", "1"}}));
   test::FsOverride fault;
-  fault.ops().open_read = [](const std::string&, fs::Handle*, fs::SysError* err) {
+  fault.ops().open_own_read = [](fs::Handle, const std::string&, fs::Handle*, fs::SysError* err) {
     return test::inject(err, "in use");
   };
   EXPECT_FALSE(COMPARECRCLIST(folder(), listing_text(folder(), {})).comparable);

@@ -44,10 +44,12 @@ std::string numbered(std::string prefix, int i) {
   return prefix;
 }
 
-std::vector<fs::DirEntry> enumerate(const std::string& folder) {
+std::vector<fs::DirEntry> enumerate(const std::string& folder_path) {
   std::vector<fs::DirEntry> entries;
   fs::SysError err;
-  EXPECT_TRUE(fs::ops().list_folder(folder, &entries, &err)) << err.message;
+  fs::Folder folder;
+  EXPECT_TRUE(folder.open(folder_path, &err)) << err.message;
+  EXPECT_TRUE(fs::ops().list_folder(folder.get(), &entries, &err)) << err.message;
   return entries;
 }
 
@@ -77,14 +79,14 @@ struct Injected {
 };
 Injected injected;
 
-bool counting_open(const std::string& path, fs::Handle* out, fs::SysError* err) {
+bool counting_open(fs::Handle folder, const std::string& name, fs::Handle* out, fs::SysError* err) {
   {
     const std::lock_guard<std::mutex> lock(injected.mutex);
-    ++injected.opens[path];
+    ++injected.opens[name];
   }
-  if (contains(path, "locked")) return test::inject(err, "held by another process");
-  if (!fs::platform_ops().open_read(path, out, err)) return false;
-  if (contains(path, "broken")) {
+  if (contains(name, "locked")) return test::inject(err, "held by another process");
+  if (!fs::platform_ops().open_read(folder, name, out, err)) return false;
+  if (contains(name, "broken")) {
     const std::lock_guard<std::mutex> lock(injected.mutex);
     injected.broken.insert(*out);
   }
@@ -143,10 +145,15 @@ class EventLog : public ListingObserver {
 
 class FolderPass : public ::testing::Test {
  protected:
-  void SetUp() override { injected.reset(); }
+  void SetUp() override {
+    injected.reset();
+    fs::SysError err;
+    ASSERT_TRUE(open.open(dir.folder_path(), &err)) << err.message;
+  }
   std::string folder() const { return dir.folder_path(); }
   TempFolder dir;
   test::FsOverride fault;
+  fs::Folder open;  // the folder, as a pass reads it
 };
 
 TEST_F(FolderPass, ManyFilesComeOutInEnumerationOrderReadOnceEach) {
@@ -204,7 +211,7 @@ TEST_F(FolderPass, ManyFilesComeOutInEnumerationOrderReadOnceEach) {
   EXPECT_EQ(unreadable.size(), 7u);
   // Empty files are never opened; every other file exactly once.
   for (const auto& [name, content] : contents)
-    EXPECT_EQ(injected.opens[dir.file(name)], content.empty() ? 0 : 1) << name;
+    EXPECT_EQ(injected.opens[name], content.empty() ? 0 : 1) << name;
 }
 
 TEST_F(FolderPass, ReadFailuresPartWayOnEitherThreadGiveZeroInTheirOwnPlace) {
@@ -261,7 +268,7 @@ TEST_F(FolderPass, SameResultsWithOrWithoutTheHelper) {
   const std::vector<fs::DirEntry> entries = make_files(dir, 40, 5000);
   for (const bool use_helper : {false, true}) {
     EventLog log;
-    ChecksumPass pass(folder(), entries, use_helper);
+    ChecksumPass pass(open.get(), entries, use_helper);
     EXPECT_EQ(pass.has_helper(), use_helper);
     for (std::size_t i = 0; i < entries.size(); ++i) {
       const FileChecksum sum = pass.take(entries[i], &log);
@@ -273,23 +280,24 @@ TEST_F(FolderPass, SameResultsWithOrWithoutTheHelper) {
   }
   // An entry asked for out of its turn gets its own checksum, never the one whose turn it was,
   // and the order goes on undisturbed.
-  ChecksumPass pass(folder(), entries, true);
+  ChecksumPass pass(open.get(), entries, true);
   for (const std::size_t i : {3u, 0u, 1u, 2u, 3u, 4u})
     EXPECT_EQ(pass.take(entries[i], nullptr).crc, expected_crc(entries[i], 5000)) << i;
   // One file is read where it is asked for.
   const std::vector<fs::DirEntry> one(entries.begin(), entries.begin() + 1);
-  EXPECT_FALSE(ChecksumPass(folder(), one, true).has_helper());
+  EXPECT_FALSE(ChecksumPass(open.get(), one, true).has_helper());
 }
 
-bool throwing_off_caller(const std::string& path, fs::Handle* out, fs::SysError* err) {
+bool throwing_off_caller(fs::Handle folder, const std::string& name, fs::Handle* out,
+                         fs::SysError* err) {
   if (std::this_thread::get_id() != injected.caller) throw std::bad_alloc();
-  return fs::platform_ops().open_read(path, out, err);
+  return fs::platform_ops().open_read(folder, name, out, err);
 }
 
 TEST_F(FolderPass, AHelperThatFailsHandsItsFileBack) {
   const std::vector<fs::DirEntry> entries = make_files(dir, 20, 100);
   fault.ops().open_read = throwing_off_caller;
-  ChecksumPass pass(folder(), entries, true);
+  ChecksumPass pass(open.get(), entries, true);
   ASSERT_TRUE(pass.has_helper());
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const FileChecksum sum = pass.take(entries[i], nullptr);
@@ -308,14 +316,15 @@ void wait_until(Ready ready) {
 // The helper's open does not end before the calling thread, which needs its file, has given two
 // signs of life; the calling thread's own open waits until the helper has begun, so it cannot
 // simply read everything itself first.
-bool open_held_up_by_the_helper(const std::string& path, fs::Handle* out, fs::SysError* err) {
+bool open_held_up_by_the_helper(fs::Handle folder, const std::string& name, fs::Handle* out,
+                                fs::SysError* err) {
   if (std::this_thread::get_id() == injected.caller) {
     wait_until([] { return injected.helper_opening.load(); });
   } else {
     injected.helper_opening = true;
     wait_until([] { return injected.signs_of_life->load() >= 2; });
   }
-  return fs::platform_ops().open_read(path, out, err);
+  return fs::platform_ops().open_read(folder, name, out, err);
 }
 
 TEST_F(FolderPass, WaitingForTheHelperStillReportsProgress) {
@@ -323,7 +332,7 @@ TEST_F(FolderPass, WaitingForTheHelperStillReportsProgress) {
   EventLog log;
   injected.signs_of_life = &log.empty_progress;
   fault.ops().open_read = open_held_up_by_the_helper;
-  ChecksumPass pass(folder(), entries, true);
+  ChecksumPass pass(open.get(), entries, true);
   for (std::size_t i = 0; i < entries.size(); ++i)
     EXPECT_EQ(pass.take(entries[i], &log).crc, expected_crc(entries[i], 3000));
   EXPECT_GE(log.empty_progress, 2);

@@ -156,9 +156,10 @@ TEST_F(RunTest, WriteFailuresAreReportedAndTheFilesAreNotShown) {
 TEST_F(RunTest, UnreadableFilesAreReportedBeforeAnyQuestion) {
   first_run();
   test::FsOverride fault;
-  fault.ops().open_read = [](const std::string& path, fs::Handle* h, fs::SysError* err) {
-    if (path.ends_with("a.txt")) return test::inject(err, "held by another process");
-    return fs::platform_ops().open_read(path, h, err);
+  fault.ops().open_read = [](fs::Handle folder, const std::string& name, fs::Handle* h,
+                             fs::SysError* err) {
+    if (name == "a.txt") return test::inject(err, "held by another process");
+    return fs::platform_ops().open_read(folder, name, h, err);
   };
   ui.answers = {true, false};
   const RunReport r = run_job(ui, &settings);
@@ -169,8 +170,7 @@ TEST_F(RunTest, UnreadableFilesAreReportedBeforeAnyQuestion) {
   EXPECT_EQ(r.comparison.count(Status::kOk), 0u);
 }
 
-bool enumeration_failing_at_once(const std::string&, std::vector<fs::DirEntry>*,
-                                 fs::SysError* err) {
+bool enumeration_failing_at_once(fs::Handle, std::vector<fs::DirEntry>*, fs::SysError* err) {
   return test::inject(err, "network name no longer available");
 }
 

@@ -38,9 +38,8 @@ TEST(SaveTextFile, AnyFailureKeepsTheEarlierFileAndRemovesTheTemporary) {
   const FaultCase cases[] = {
       {"create",
        [](fs::Ops& o) {
-         o.create_temp_beside = [](const std::string&, fs::Handle*, std::string*, fs::SysError* e) {
-           return test::inject(e, "create");
-         };
+         o.create_temp = [](fs::Handle, const std::string&, fs::Handle*, std::string*,
+                            fs::SysError* e) { return test::inject(e, "create"); };
        }},
       {"write",
        [](fs::Ops& o) {
@@ -54,7 +53,7 @@ TEST(SaveTextFile, AnyFailureKeepsTheEarlierFileAndRemovesTheTemporary) {
        }},
       {"replace",
        [](fs::Ops& o) {
-         o.replace = [](const std::string&, const std::string&, fs::SysError* e) {
+         o.replace = [](fs::Handle, const std::string&, const std::string&, fs::SysError* e) {
            return test::inject(e, "replace");
          };
        }},

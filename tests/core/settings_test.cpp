@@ -85,7 +85,7 @@ TEST_F(SettingsTest, NoFileSavesTwoHundredFiftySixNuls) {
 
 TEST_F(SettingsTest, ReadOnlyStartFolderIsNeverWrittenButTheRecordRemembers) {
   test::FsOverride fault;
-  fault.ops().folder_is_read_only = [](const std::string&) { return true; };
+  fault.ops().folder_is_read_only = [](fs::Handle) { return true; };
   settings.store_folder("D:\\Chosen");
   EXPECT_FALSE(settings.save());
   EXPECT_FALSE(test::exists(file()));

@@ -89,14 +89,27 @@ TEST(RunOpenDialog, FillsTheRequestAndReturnsThePlatformsAnswer) {
   EXPECT_EQ(flags, 0x1234u);
 }
 
-TEST(RunOpenDialog, EmptyFolderMeansCurrentDirectoryButBlanksAreKept) {
+TEST(RunOpenDialog, EmptyOrOverlongFolderMeansCurrentDirectoryButBlanksAreKept) {
   const FileDialogPlatform& platform = fake_platform();
-  std::string name;
-  std::uint32_t flags = 0;
-  RUNOPENDIALOG(platform, 0, "", name, "", "", "", flags);
+  const std::string longest = "D:\\" + std::string(256, 'x');  // 259 bytes: the system takes it
+  const struct {
+    std::string given, shown;
+  } cases[] = {{"", "C:\\Work"},
+               {"  ", "  "},
+               {longest, longest},
+               // One it cannot take (one crashed the system's dialog) is never cut to another.
+               {longest + "y", "C:\\Work"},
+               {std::string(100000, 'z'), "C:\\Work"}};
+  for (const auto& c : cases) {
+    std::string name;
+    std::uint32_t flags = 0;
+    RUNOPENDIALOG(platform, 0, "", name, c.given, "", "", flags);
+    EXPECT_EQ(fake_dialog().request.initial_folder, c.shown) << c.given.size();
+  }
+  std::string filter, folder = longest + "y";
+  SHOWSAVE(platform, 0, filter, "", folder);
   EXPECT_EQ(fake_dialog().request.initial_folder, "C:\\Work");
-  RUNOPENDIALOG(platform, 0, "", name, "  ", "", "", flags);
-  EXPECT_EQ(fake_dialog().request.initial_folder, "  ");
+  EXPECT_EQ(folder, longest + "y");  // the caller's variable keeps its folder
 }
 
 TEST(RunOpenDialog, ShorterAnswerThanInitialNameKeepsTheTailUpToTheLastNul) {

@@ -292,6 +292,18 @@ TEST_F(Exports, PadOutPadsCutsAndWritesBack) {
   EXPECT_EQ(untouched.bytes(), "keep");
 }
 
+TEST_F(Exports, PadOutWithoutMemoryForItsResultLeavesTheVariableAndAnswersEmpty) {
+#if defined(__i386__)
+  const auto padout = resolve<PadOutFn>("PADOUT");
+  Var text("keep");
+  const std::int32_t huge = 0x7FFFFFFF;
+  EXPECT_EQ(take(padout(text.address(), &huge)), "");
+  EXPECT_EQ(text.bytes(), "keep");
+#else
+  GTEST_SKIP() << "a 64-bit process can have the 4 GB this asks for; 32-bit code cannot";
+#endif
+}
+
 TEST_F(Exports, FileLenGivesSizesAndMinusOne) {
   const auto filelen = resolve<FileLenFn>("FILELEN");
   EXPECT_EQ(filelen((folder_ + "\\big.dat").c_str()), 1234);

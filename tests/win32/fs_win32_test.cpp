@@ -93,6 +93,19 @@ class OtherProcessHolder {
   bool held_ok_ = false;
 };
 
+// The entries of a folder given by its path, through an open folder as the core lists them.
+bool list_in(const std::string& folder_path, std::vector<fs::DirEntry>* entries,
+             fs::SysError* err) {
+  fs::Folder folder;
+  return folder.open(folder_path, err) && fs::ops().list_folder(folder.get(), entries, err);
+}
+
+bool folder_is_read_only(const std::string& folder_path) {
+  fs::Folder folder;
+  fs::SysError err;
+  return folder.open(folder_path, &err) && fs::ops().folder_is_read_only(folder.get());
+}
+
 void write_wide(const std::wstring& path, std::string_view bytes) {
   const HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -142,7 +155,7 @@ TEST(Win32Listing, HiddenAndSystemFilesAreListedFoldersAreNot) {
 
   std::vector<fs::DirEntry> entries;
   fs::SysError err;
-  ASSERT_TRUE(fs::ops().list_folder(dir.folder_path(), &entries, &err)) << err.message;
+  ASSERT_TRUE(list_in(dir.folder_path(), &entries, &err)) << err.message;
   EXPECT_EQ(entries.size(), 5u);  // no "." or ".."
   for (const auto& [name, size] : {std::pair<std::string_view, std::uint64_t>{"plain.txt", 9},
                                    {"hidden.txt", 2},
@@ -168,7 +181,7 @@ TEST(Win32Listing, MissingFolderFailsWithTheSystemsReason) {
   TempFolder dir;
   std::vector<fs::DirEntry> entries;
   fs::SysError err;
-  EXPECT_FALSE(fs::ops().list_folder(dir.file("gone") + "\\", &entries, &err));
+  EXPECT_FALSE(list_in(dir.file("gone") + "\\", &entries, &err));
   EXPECT_NE(err.code, 0);
   EXPECT_FALSE(err.message.empty());
   EXPECT_NE(err.message.back(), '\n');
@@ -184,12 +197,12 @@ TEST(Win32PlainFile, OnlyVisibleNonSystemFilesArePlain) {
   ASSERT_TRUE(::CreateDirectoryA(dir.file("folder").c_str(), nullptr));
 
   const fs::Ops& os = fs::ops();
-  EXPECT_TRUE(os.is_plain_file(dir.file("plain")));
-  EXPECT_TRUE(os.is_plain_file(dir.file("readonly")));
-  EXPECT_FALSE(os.is_plain_file(dir.file("hidden")));
-  EXPECT_FALSE(os.is_plain_file(dir.file("system")));
-  EXPECT_FALSE(os.is_plain_file(dir.file("folder")));
-  EXPECT_FALSE(os.is_plain_file(dir.file("missing")));
+  EXPECT_EQ(os.own_file(fs::kNoHandle, dir.file("plain")), fs::OwnFile::kPlain);
+  EXPECT_EQ(os.own_file(fs::kNoHandle, dir.file("readonly")), fs::OwnFile::kPlain);
+  EXPECT_NE(os.own_file(fs::kNoHandle, dir.file("hidden")), fs::OwnFile::kPlain);
+  EXPECT_NE(os.own_file(fs::kNoHandle, dir.file("system")), fs::OwnFile::kPlain);
+  EXPECT_NE(os.own_file(fs::kNoHandle, dir.file("folder")), fs::OwnFile::kPlain);
+  EXPECT_NE(os.own_file(fs::kNoHandle, dir.file("missing")), fs::OwnFile::kPlain);
 }
 
 TEST(Win32PlainFile, HiddenOrSystemListingIsNotCompared) {
@@ -278,7 +291,7 @@ TEST(Win32ShareModes, ReadingIsExclusiveWhileNobodyElseHasTheFile) {
   write_bytes(path, kCheckBytes);
   fs::Handle h = fs::kNoHandle;
   fs::SysError err;
-  ASSERT_TRUE(fs::ops().open_read(path, &h, &err)) << err.message;
+  ASSERT_TRUE(fs::ops().open_read(fs::kNoHandle, path, &h, &err)) << err.message;
   // While the layer has it open for exclusive reading, nobody else gets in, not even a reader.
   Holder reader(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
   EXPECT_FALSE(reader.held());
@@ -307,7 +320,7 @@ TEST(Win32ReadOnly, UpdateOpenFallsBackToReading) {
   fs::Handle h = fs::kNoHandle;
   bool writable = true;
   fs::SysError err;
-  ASSERT_TRUE(fs::ops().open_update(path, &h, &writable, &err)) << err.message;
+  ASSERT_TRUE(fs::ops().open_update(fs::kNoHandle, path, &h, &writable, &err)) << err.message;
   EXPECT_FALSE(writable);
   char buf[8] = {};
   std::size_t got = 0;
@@ -320,16 +333,16 @@ TEST(Win32ReadOnly, ReadOnlyStartFolderIsNotWritten) {
   TempFolder dir;
   Settings settings;
   settings.set_start_folder(dir.folder_path());
-  EXPECT_FALSE(fs::ops().folder_is_read_only(dir.folder_path()));
+  EXPECT_FALSE(folder_is_read_only(dir.folder_path()));
   set_attributes(dir.path().string(), FILE_ATTRIBUTE_READONLY);
   if ((attributes_of(dir.path().string()) & FILE_ATTRIBUTE_READONLY) == 0)
     GTEST_SKIP() << "this system keeps no read-only attribute on folders (Wine)";
-  EXPECT_TRUE(fs::ops().folder_is_read_only(dir.folder_path()));
+  EXPECT_TRUE(folder_is_read_only(dir.folder_path()));
   settings.store_folder("C:\\");
   EXPECT_FALSE(settings.save());
   EXPECT_FALSE(test::exists(settings.file_path()));
   set_attributes(dir.path().string(), FILE_ATTRIBUTE_NORMAL);
-  EXPECT_FALSE(fs::ops().folder_is_read_only(dir.file("missing")));
+  EXPECT_FALSE(folder_is_read_only(dir.file("missing")));
 }
 
 TEST(Win32NoCreation, MissingFileChecksumsAsZeroAndStaysMissing) {
@@ -361,7 +374,7 @@ TEST(Win32Sizes, SizesBeyondFourGigabytesKeepTheirHighBits) {
   EXPECT_EQ(FILELEN(path.c_str()), 5);  // the exported routine keeps its low 32 bits
   std::vector<fs::DirEntry> entries;
   fs::SysError err;
-  ASSERT_TRUE(fs::ops().list_folder(dir.folder_path(), &entries, &err));
+  ASSERT_TRUE(list_in(dir.folder_path(), &entries, &err));
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].size, 0x100000005ULL);
 }
@@ -419,11 +432,11 @@ TEST(Win32ErrorMode, EveryCallPutsThePreviousModeBack) {
     fs::SysError err;
     std::uint64_t size = 0;
     os.current_directory(&cwd, &err);
-    os.list_folder(dir.folder_path(), &entries, &err);
-    os.list_folder("Q:\\no such drive\\", &entries, &err);
-    os.is_plain_file(dir.file("f.txt"));
+    list_in(dir.folder_path(), &entries, &err);
+    list_in("Q:\\no such drive\\", &entries, &err);
+    os.own_file(fs::kNoHandle, dir.file("f.txt"));
     os.find_first_size("Q:\\nothing", &size);
-    os.folder_is_read_only(dir.folder_path());
+    folder_is_read_only(dir.folder_path());
     EXPECT_EQ(FILECRC(dir.file("f.txt")), kCheckText);
     EXPECT_TRUE(SAVETEXTFILE(dir.file("out.txt"), "x", &err)) << err.message;
     // SetErrorMode answers with the mode it replaces: the one set before the calls.
@@ -439,7 +452,7 @@ TEST(Win32SaveText, ReplacesTheFileAndLeavesNoTemporaryBehind) {
   ASSERT_TRUE(SAVETEXTFILE(path, "new", &err)) << err.message;
   EXPECT_EQ(read_bytes(path), "new\r\n");
   std::vector<fs::DirEntry> entries;
-  ASSERT_TRUE(fs::ops().list_folder(dir.folder_path(), &entries, &err));
+  ASSERT_TRUE(list_in(dir.folder_path(), &entries, &err));
   EXPECT_EQ(entries.size(), 1u);
 }
 
@@ -454,7 +467,7 @@ TEST(Win32SaveText, ReadOnlyTargetIsKeptAndTheReasonGiven) {
   EXPECT_FALSE(err.message.empty());
   EXPECT_EQ(read_bytes(path), "earlier");
   std::vector<fs::DirEntry> entries;
-  ASSERT_TRUE(fs::ops().list_folder(dir.folder_path(), &entries, &err));
+  ASSERT_TRUE(list_in(dir.folder_path(), &entries, &err));
   EXPECT_EQ(entries.size(), 1u);
 }
 
@@ -472,8 +485,24 @@ TEST(Win32SaveText, TargetHeldOpenIsKeptAndNoTemporaryStays) {
   EXPECT_EQ(read_bytes(path), "earlier");
   std::vector<fs::DirEntry> entries;
   fs::SysError err;
-  ASSERT_TRUE(fs::ops().list_folder(dir.folder_path(), &entries, &err));
+  ASSERT_TRUE(list_in(dir.folder_path(), &entries, &err));
   EXPECT_EQ(entries.size(), 1u);
+}
+
+TEST(Win32SaveText, OnlyTemporaryFilesWhoseWriterIsGoneAreRemoved) {
+  TempFolder dir;
+  const std::string abandoned = "File CRCs.TXT.tmp-1-dead", alive = "File CRCs.TXT.tmp-2-live";
+  write_bytes(dir.file(abandoned), "half");
+  write_bytes(dir.file(alive), "being written");
+  Holder writer(dir.file(alive), GENERIC_WRITE, 0);  // as a writer holds its temporary file
+  ASSERT_TRUE(writer.held());
+  fs::Folder folder;
+  fs::SysError err;
+  ASSERT_TRUE(folder.open(dir.folder_path(), &err)) << err.message;
+  EXPECT_TRUE(fs::ops().remove_abandoned(folder.get(), abandoned));
+  EXPECT_FALSE(fs::ops().remove_abandoned(folder.get(), alive));
+  EXPECT_FALSE(test::exists(dir.file(abandoned)));
+  EXPECT_TRUE(test::exists(dir.file(alive)));
 }
 
 TEST(Win32SaveText, HiddenTargetStaysHidden) {

@@ -1,0 +1,144 @@
+#include "tests/fuzz/memory_folder.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace sw::fuzz {
+namespace {
+
+MemoryFolder* g_folder = nullptr;
+
+// An open file: the bytes it reads, or the name it writes to.
+struct OpenFile {
+  std::string bytes;
+  std::size_t at = 0;
+  std::string writes_to;  // a temporary file's name
+};
+std::vector<OpenFile> g_open;
+std::map<std::string, std::string> g_temporaries;
+
+constexpr fs::Handle kFolderHandle = 1;
+
+bool refuse(fs::SysError* err) {
+  if (err != nullptr) *err = {2, "no such file"};
+  return false;
+}
+
+fs::Handle open_bytes(std::string bytes) {
+  g_open.push_back({std::move(bytes), 0, {}});
+  return static_cast<fs::Handle>(g_open.size());
+}
+
+OpenFile& file(fs::Handle h) {
+  return g_open.at(static_cast<std::size_t>(h) - 1);
+}
+
+const std::string* find(const std::string& name) {
+  for (const auto& [n, content] : g_folder->files)
+    if (n == name) return &content;
+  const auto own = g_folder->own.find(name);
+  return own == g_folder->own.end() ? nullptr : &own->second;
+}
+
+constexpr fs::Ops kMemoryOps = {
+    .current_directory =
+        [](std::string* out, fs::SysError*) {
+          *out = "mem";
+          return true;
+        },
+    .open_folder =
+        [](const std::string& path, fs::Handle* out, fs::SysError* err) {
+          if (path != MemoryFolder::kPath) return refuse(err);
+          *out = kFolderHandle;
+          return true;
+        },
+    .close_folder = [](fs::Handle) {},
+    .list_folder =
+        [](fs::Handle, std::vector<fs::DirEntry>* out, fs::SysError*) {
+          for (const auto& [name, content] : g_folder->files)
+            out->push_back({name, {}, fs::EntryKind::kFile, content.size()});
+          return true;
+        },
+    .own_file =
+        [](fs::Handle, const std::string& name) {
+          return g_folder->own.contains(name) ? fs::OwnFile::kPlain : fs::OwnFile::kAbsent;
+        },
+    .find_first_size =
+        [](const char* path, std::uint64_t* size) {
+          const std::string* content = find(path);
+          if (content != nullptr) *size = content->size();
+          return content != nullptr;
+        },
+    .open_read =
+        [](fs::Handle, const std::string& name, fs::Handle* out, fs::SysError* err) {
+          const std::string* content = find(name);
+          if (content == nullptr) return refuse(err);
+          *out = open_bytes(*content);
+          return true;
+        },
+    .open_own_read =
+        [](fs::Handle, const std::string& name, fs::Handle* out, fs::SysError* err) {
+          const auto own = g_folder->own.find(name);
+          if (own == g_folder->own.end()) return refuse(err);
+          *out = open_bytes(own->second);
+          return true;
+        },
+    .read =
+        [](fs::Handle h, void* buffer, std::size_t size, std::size_t* got, fs::SysError*) {
+          OpenFile& f = file(h);
+          *got = std::min(size, f.bytes.size() - f.at);
+          std::memcpy(buffer, f.bytes.data() + f.at, *got);
+          f.at += *got;
+          return true;
+        },
+    .close = [](fs::Handle) {},
+    .open_update =
+        [](fs::Handle, const std::string& name, fs::Handle* out, bool* writable, fs::SysError*) {
+          *out = open_bytes(g_folder->own[name]);
+          file(*out).writes_to = name;
+          *writable = true;
+          return true;
+        },
+    .write_at =
+        [](fs::Handle h, std::uint64_t offset, const void* data, std::size_t size, fs::SysError*) {
+          std::string& target = g_folder->own[file(h).writes_to];
+          if (target.size() < offset + size) target.resize(offset + size);
+          std::memcpy(target.data() + offset, data, size);
+          return true;
+        },
+    .folder_is_read_only = [](fs::Handle) { return false; },
+    .create_temp =
+        [](fs::Handle, const std::string& target, fs::Handle* out, std::string* temp_name,
+           fs::SysError*) {
+          *temp_name = target + std::string(fs::kTemporaryMark) + "1";
+          *out = open_bytes({});
+          file(*out).writes_to = *temp_name;
+          g_temporaries[*temp_name].clear();
+          return true;
+        },
+    .write =
+        [](fs::Handle h, const void* data, std::size_t size, fs::SysError*) {
+          g_temporaries[file(h).writes_to].append(static_cast<const char*>(data), size);
+          return true;
+        },
+    .flush = [](fs::Handle, fs::SysError*) { return true; },
+    .replace =
+        [](fs::Handle, const std::string& from, const std::string& to, fs::SysError*) {
+          g_folder->own[to] = std::move(g_temporaries[from]);
+          g_temporaries.erase(from);
+          return true;
+        },
+    .remove = [](fs::Handle, const std::string& name) { return g_temporaries.erase(name) > 0; },
+    .remove_abandoned = [](fs::Handle, const std::string&) { return false; },
+};
+
+}  // namespace
+
+void use(MemoryFolder& folder) {
+  g_folder = &folder;
+  g_open.clear();
+  g_temporaries.clear();
+  fs::ops() = kMemoryOps;
+}
+
+}  // namespace sw::fuzz
