@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
+#include <mutex>
 
 namespace sw::fuzz {
 namespace {
@@ -14,7 +16,10 @@ struct OpenFile {
   std::size_t at = 0;
   std::string writes_to;  // a temporary file's name
 };
-std::vector<OpenFile> g_open;
+// The pass reads on more than one thread: opening and finding an open file take the lock, and
+// a deque keeps every open file where it is while others are added.
+std::mutex g_lock;
+std::deque<OpenFile> g_open;
 std::map<std::string, std::string> g_temporaries;
 
 constexpr fs::Handle kFolderHandle = 1;
@@ -25,11 +30,13 @@ bool refuse(fs::SysError* err) {
 }
 
 fs::Handle open_bytes(std::string bytes) {
+  const std::lock_guard<std::mutex> lock(g_lock);
   g_open.push_back({std::move(bytes), 0, {}});
   return static_cast<fs::Handle>(g_open.size());
 }
 
 OpenFile& file(fs::Handle h) {
+  const std::lock_guard<std::mutex> lock(g_lock);
   return g_open.at(static_cast<std::size_t>(h) - 1);
 }
 
