@@ -1,18 +1,25 @@
 #!/usr/bin/env bash
-# Folder pass benchmark: sumwright against 7-Zip, RHash and a floor (one thread enumerating,
-# opening, reading and checksumming with ISA-L), on two page-cached corpora; then the cost of
-# comparing with a 200,000-line earlier listing.
+# Folder pass benchmark: sumwright against 7-Zip, RHash and floors (a plain open/read/close loop
+# with ISA-L's CRC-32 on 1, 2 and 16 threads claiming files from one list), on two corpora;
+# then the cost of comparing with a 200,000-line earlier listing. Every figure is also given as
+# a ratio to a contender measured in the same run.
 #
 #   bench/folder.sh [BUILD_DIR] [DATA_DIR]
 #
 # BUILD_DIR: a Release build configured with -DSUMWRIGHT_BENCH=ON (default: build-folder).
 # DATA_DIR:  where the corpora live (default: $BENCH_DATA, else build-bench-data beside the
-#            sources, which git ignores);
-#            they are made on first use and kept.
+#            sources, which git ignores); they are made on first use and kept.
+# COLD=1:    drop the page cache before every timed run (needs root: writes
+#            /proc/sys/vm/drop_caches); without it the corpora are read from memory.
+# MILLION=1: add the corpus of 1,000,000 files of 1 KiB (about 4 GiB on disk), with the peak
+#            memory of every sumwright run, --no-compare and --compare.
+# WINDOWS=DIR: also time the Windows program's folder pass from the Windows build DIR (configured
+#            with -DSUMWRIGHT_BENCH=ON; its bench/windows_pass.exe) under Wine, whichever edition
+#            that build is; its own timing output excludes Wine's start-up.
 # BASELINE:  optional path of another sumwright binary (an earlier build) to time alongside.
+# ROUNDS:    repetitions (default 7; 3 for the million files). Each round runs every contender
+#            once, in an order that rotates from round to round; the tables give medians.
 # VERBOSE=1: also print every single time.
-# ROUNDS:    repetitions (default 7). Each round runs every contender once, in an order that
-#            rotates from round to round; the table gives medians.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -25,9 +32,16 @@ floor=$build/bench/folder_floor
 for tool in "$sumwright" "$floor"; do
   [[ -x $tool ]] || { echo "missing $tool: build with -DSUMWRIGHT_BENCH=ON" >&2; exit 2; }
 done
-for tool in 7z rhash bc; do
+for tool in 7z rhash bc /usr/bin/time; do
   command -v "$tool" >/dev/null || { echo "missing $tool" >&2; exit 2; }
 done
+if [[ -n ${COLD:-} ]]; then
+  if ! { sync && echo 3 >/proc/sys/vm/drop_caches; } 2>/dev/null; then
+    echo "COLD=1 needs root to drop the page cache (/proc/sys/vm/drop_caches): run as root," \
+      "or without COLD for page-cached figures" >&2
+    exit 2
+  fi
+fi
 
 listing="File CRCs.TXT"
 comparison="CRC Comparison.TXT"
@@ -38,15 +52,17 @@ make_big() {  # 1 GiB in 8 files of 128 MiB
   mkdir -p "$data/big"
   for i in 0 1 2 3 4 5 6 7; do head -c $((128 << 20)) /dev/urandom >"$data/big/part$i.bin"; done
 }
-make_small() {  # $1: folder; 20,000 files of 4 KiB
-  [[ -f $1/file_19999.bin ]] && return
+make_files() {  # $1: folder, $2: count, $3: size in bytes
+  local last
+  last=$(printf '%s/file_%07d.bin' "$1" $(($2 - 1)))
+  [[ -f $last ]] && return
   mkdir -p "$1"
-  head -c $((20000 * 4096)) /dev/urandom |
-    (cd "$1" && split -b 4096 -a 5 -d --additional-suffix=.bin - file_)
+  head -c $(($2 * $3)) /dev/urandom | (cd "$1" && split -b "$3" -a 7 -d --additional-suffix=.bin - file_)
 }
 make_big
-make_small "$data/small"
-make_small "$data/compare"
+make_files "$data/small" 20000 4096
+make_files "$data/compare" 20000 4096
+[[ -n ${MILLION:-} ]] && make_files "$data/million" 1000000 1024
 
 # The earlier listing for the comparison: the folder's 20,000 true entries, 1,000 of them with
 # a changed checksum, and 180,000 entries for files that are gone; 200,000 lines in all.
@@ -65,31 +81,59 @@ if [[ ! -f $earlier ]]; then
 fi
 lines=$(wc -l <"$earlier")
 
+# ---- the Windows program --------------------------------------------------------------------
+windows_pass=""
+if [[ -n ${WINDOWS:-} ]]; then
+  source "$here/../scripts/wine-env.sh"
+  windows_pass=$(cd "$WINDOWS" && pwd)/bench/windows_pass.exe
+  [[ -f $windows_pass ]] || { echo "missing $windows_pass: build $WINDOWS with -DSUMWRIGHT_BENCH=ON" >&2; exit 2; }
+  windows_edition=$(build_edition "$WINDOWS")
+  wine_use "$windows_edition"
+  export WINEPREFIX=$data/wine-$windows_edition
+  [[ -d $WINEPREFIX ]] || { "$WINE" wineboot -i >/dev/null 2>&1; "$WINESERVER" -w; }
+  "$WINESERVER" -p 60  # one server for every run, so its start-up is not timed
+fi
+
 # ---- timing ---------------------------------------------------------------------------------
 # Every contender is a run function with a prep function that runs first, outside the timed
-# part.
-declare -A times
+# part. A run function may set `took` (seconds) to give its own timing instead of the wall clock.
+declare -A times memory
 
 clean() { rm -f "$1/$listing" "$1/$comparison"; }
+drop_cache() { [[ -z ${COLD:-} ]] || { sync; echo 3 >/proc/sys/vm/drop_caches; }; }
 
-run_floor() { "$floor" "$1" >/dev/null; }
-run_sumwright() { "$sumwright" --no-compare -q "$1" >/dev/null; }
+run_floor1() { "$floor" "$1" 1 >/dev/null; }
+run_floor2() { "$floor" "$1" 2 >/dev/null; }
+run_floor16() { "$floor" "$1" 16 >/dev/null; }
+# sumwright runs report their peak memory (KiB) through /usr/bin/time.
+run_sumwright() { /usr/bin/time -f %M -o "$data/.rss" "$sumwright" --no-compare -q "$1" >/dev/null; }
 run_baseline() { "$BASELINE" --no-compare -q "$1" >/dev/null; }
 run_7z() { (cd "$1" && 7z h -scrcCRC32 -- * >/dev/null); }
 run_rhash() { rhash --crc32 -r "$1" >/dev/null; }
-
-run_with_compare() { "$sumwright" --compare -q "$1" >/dev/null || [[ $? == 1 ]]; }
+run_with_compare() {
+  /usr/bin/time -f %M -o "$data/.rss" "$sumwright" --compare -q "$1" >/dev/null || [[ $? == 1 ]]
+}
+run_windows() {
+  took=$("$WINE" "$windows_pass" "$(wine_z_path "$1")" 2>/dev/null | sed -n 's/^pass \([0-9.]*\).*/\1/p')
+}
 prep_earlier() { clean "$1"; cp "$earlier" "$1/$listing"; }
+prep_own_listing() { clean "$1"; cp "$data/.own-listing" "$1/$listing"; }
 
 time_once() {  # key, prep, run, folder
   "$2" "$4"
+  drop_cache
+  rm -f "$data/.rss"
+  took=""
   local start=$EPOCHREALTIME
   "$3" "$4"
   local end=$EPOCHREALTIME
-  times[$1]+="$(bc <<<"$end - $start") "
+  [[ -n $took ]] || took=$(bc <<<"$end - $start")
+  times[$1]+="$took "
+  [[ -s $data/.rss ]] && memory[$1]+="$(<"$data/.rss") "
+  return 0
 }
 
-median() { tr ' ' '\n' <<<"$1" | grep . | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+median() { tr ' ' '\n' <<<"$1" | { grep . || true; } | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 # $1: corpus name, $2: folder, then triples of label, prep function and run function.
 bench() {
@@ -109,33 +153,62 @@ bench() {
 }
 
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
-contenders=(floor clean run_floor sumwright clean run_sumwright 7z clean run_7z
-  rhash clean run_rhash)
+contenders=(floor-1 clean run_floor1 floor-2 clean run_floor2 floor-16 clean run_floor16
+  sumwright clean run_sumwright 7z clean run_7z rhash clean run_rhash)
 [[ -n ${BASELINE:-} ]] && contenders+=(baseline clean run_baseline)
+[[ -n $windows_pass ]] && contenders+=(windows clean run_windows)
 bench big "$data/big" "${contenders[@]}"
 bench small "$data/small" "${contenders[@]}"
 bench compare "$data/compare" plain clean run_sumwright \
   no-compare prep_earlier run_sumwright compare prep_earlier run_with_compare
+if [[ -n ${MILLION:-} ]]; then
+  # Compared with its own earlier listing: every entry is "OK".
+  clean "$data/million"
+  "$sumwright" --no-compare -q "$data/million" >/dev/null
+  cp "$data/million/$listing" "$data/.own-listing"
+  million=(floor-2 clean run_floor2 floor-16 clean run_floor16 sumwright clean run_sumwright
+    compare prep_own_listing run_with_compare 7z clean run_7z)
+  [[ -n $windows_pass ]] && million+=(windows clean run_windows)
+  rounds_before=$rounds
+  rounds=${ROUNDS:-3}
+  bench million "$data/million" "${million[@]}"
+  rounds=$rounds_before
+fi
 
 # ---- report ---------------------------------------------------------------------------------
 ratio() { bc -l <<<"scale=2; $1 / $2"; }
-echo "CPU: $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores; $rounds rounds, medians"
-# Other work on the machine takes the second core from the two-thread pass: show it.
+echo "CPU: $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores; $rounds rounds, medians;" \
+  "$([[ -n ${COLD:-} ]] && echo "cold: page cache dropped before every run" || echo "page-cached")"
 echo "load average before: $load_before; after: $(cut -d' ' -f1-3 /proc/loadavg)"
-for corpus in big small; do
-  case $corpus in
-    big) echo; echo "1 GiB in 8 files ($data/big)" ;;
-    small) echo; echo "20,000 files of 4 KiB ($data/small)" ;;
-  esac
-  f=$(median "${times[$corpus/floor]}")
+report() {  # corpus, title, labels...
+  local corpus=$1 title=$2 label t
+  shift 2
+  echo
+  echo "$title"
+  local f2 f16 z
+  f2=$(median "${times[$corpus/floor-2]}")
+  f16=$(median "${times[$corpus/floor-16]}")
   z=$(median "${times[$corpus/7z]}")
-  printf '  %-10s %9s %12s %12s\n' contender seconds "vs floor" "7z / this"
-  for label in floor sumwright 7z rhash ${BASELINE:+baseline}; do
-    t=$(median "${times[$corpus/$label]}")
-    printf '  %-10s %9.3f %11sx %11sx\n' "$label" "$t" "$(ratio "$t" "$f")" "$(ratio "$z" "$t")"
+  printf '  %-10s %9s %10s %10s %10s %12s\n' contender seconds "/ floor-2" "/ floor-16" "7z / this" \
+    "peak memory"
+  for label in "$@"; do
+    t=$(median "${times[$corpus/$label]:-}")
+    [[ -n $t ]] || continue
+    local mem=""
+    [[ -n ${memory[$corpus/$label]:-} ]] && mem="$(($(median "${memory[$corpus/$label]}") / 1024)) MiB"
+    printf '  %-10s %9.3f %9sx %9sx %9sx %12s\n' "$label" "$t" "$(ratio "$t" "$f2")" \
+      "$(ratio "$t" "$f16")" "$(ratio "$z" "$t")" "$mem"
     [[ -n ${VERBOSE:-} ]] && echo "             ${times[$corpus/$label]}"
   done
-done
+  return 0
+}
+labels=(floor-1 floor-2 floor-16 sumwright 7z rhash baseline windows)
+report big "1 GiB in 8 files ($data/big)" "${labels[@]}"
+report small "20,000 files of 4 KiB ($data/small)" "${labels[@]}"
+if [[ -n ${MILLION:-} ]]; then
+  report million "1,000,000 files of 1 KiB ($data/million), compared with their own listing" \
+    floor-2 floor-16 sumwright compare 7z windows
+fi
 echo
 echo "Comparison: $((lines - 3)) earlier entries against 20,000 files ($data/compare)"
 p=$(median "${times[compare/plain]}")

@@ -1,5 +1,6 @@
 #include "core/checksum_pass.h"
 
+#include <algorithm>
 #include <chrono>
 #include <system_error>
 #include <utility>
@@ -7,14 +8,26 @@
 namespace sw {
 namespace {
 
-// How long the calling thread waits for the helper before it reports progress again: the
-// window front end keeps its messages flowing from the progress calls.
+// How long the calling thread sleeps between looks at a result that is not in yet. Readers do
+// not wake it: a wake per file costs more than the file on small cached folders, and in a
+// millisecond the readers have usually finished a batch.
+constexpr std::chrono::microseconds kLookInterval{1000};
+// How often the calling thread gives a sign of life while it waits: the window front end keeps
+// its messages flowing from the progress calls.
 constexpr std::chrono::milliseconds kProgressInterval{50};
 
-// The helper's pieces are only counted; the calling thread reports them.
-class HelperCount final : public ByteProgress {
+// Tuning the number of readers: every epoch the calling thread compares the processor time the
+// process used with the time that passed. Readers that leave the cores mostly idle while the
+// calling thread waits for them are waiting on the disk, and more of them help; readers that
+// keep the cores busy are as many as help.
+constexpr std::chrono::milliseconds kEpochTime{100};
+constexpr double kIdleBelow = 0.6;  // share of the cores used: below it, readers wait on the disk
+constexpr double kBusyAbove = 0.9;
+
+// A reader's pieces are only counted; the calling thread reports them.
+class ReaderCount final : public ByteProgress {
  public:
-  explicit HelperCount(std::atomic<std::uint64_t>& count) : count_(count) {}
+  explicit ReaderCount(std::atomic<std::uint64_t>& count) : count_(count) {}
   void on_bytes(std::uint64_t count) override {
     count_.fetch_add(count, std::memory_order_relaxed);
   }
@@ -22,24 +35,6 @@ class HelperCount final : public ByteProgress {
  private:
   std::atomic<std::uint64_t>& count_;
 };
-
-}  // namespace
-
-// The calling thread's own pieces, reported together with what the helper read meanwhile.
-class ChecksumPass::Forwarder final : public ByteProgress {
- public:
-  Forwarder(ChecksumPass& pass, ByteProgress* to) : pass_(pass), to_(to) {}
-  void on_bytes(std::uint64_t count) override {
-    if (to_ != nullptr)
-      to_->on_bytes(count + pass_.helper_bytes_.exchange(0, std::memory_order_relaxed));
-  }
-
- private:
-  ChecksumPass& pass_;
-  ByteProgress* to_;
-};
-
-namespace {
 
 std::vector<const fs::DirEntry*> entries_to_read(const std::vector<fs::DirEntry>& entries) {
   std::vector<const fs::DirEntry*> files;
@@ -50,27 +45,90 @@ std::vector<const fs::DirEntry*> entries_to_read(const std::vector<fs::DirEntry>
 
 }  // namespace
 
-ChecksumPass::ChecksumPass(fs::Handle folder, const std::vector<fs::DirEntry>& entries,
-                           bool use_helper)
-    : folder_(folder), files_(entries_to_read(entries)), slots_(files_.size()) {
-  if (!use_helper || files_.size() < 2) return;
-  try {
-    helper_ = std::thread(&ChecksumPass::help, this);
-  } catch (const std::system_error&) {
-    // No thread to be had: the calling thread reads everything.
+// The calling thread's own pieces, reported together with what the readers read meanwhile.
+class ChecksumPass::Forwarder final : public ByteProgress {
+ public:
+  Forwarder(ChecksumPass& pass, ByteProgress* to) : pass_(pass), to_(to) {}
+  void on_bytes(std::uint64_t count) override {
+    if (to_ != nullptr)
+      to_->on_bytes(count + pass_.reader_bytes_.exchange(0, std::memory_order_relaxed));
   }
+
+ private:
+  ChecksumPass& pass_;
+  ByteProgress* to_;
+};
+
+ChecksumPass::ChecksumPass(fs::Handle folder, const std::vector<fs::DirEntry>& entries,
+                           std::size_t readers)
+    : folder_(folder), files_(entries_to_read(entries)) {
+  // One file is read where it is asked for; more readers than files would only wait.
+  if (files_.size() < 2) readers = 0;
+  if (readers > files_.size()) readers = files_.size();
+  if (readers == 0) return;
+  window_ = kWindow;
+  ring_ = std::make_unique<Slot[]>(window_);
+  cores_ = std::max<std::size_t>(1, std::thread::hardware_concurrency());
+  started_.store(readers);
+  active_.store(std::min(readers, cores_));
+  for (std::size_t i = 0; i < readers; ++i) {
+    live_readers_.fetch_add(1);
+    try {
+      threads_.emplace_back(&ChecksumPass::run_reader, this, i);
+    } catch (const std::system_error&) {
+      live_readers_.fetch_sub(1);
+      break;  // no more threads to be had: those there are do the work
+    }
+  }
+  if (threads_.size() < readers) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    started_.store(threads_.size());
+    active_.store(std::min(active_.load(), threads_.size()));
+  }
+  tuning_.epoch_start = std::chrono::steady_clock::now();
+  tuning_.epoch_cpu = fs::process_cpu_seconds();
+}
+
+void ChecksumPass::set_active(std::size_t count) {
+  count = std::clamp<std::size_t>(count, 1, started_.load());
+  if (count == active_.load()) return;
+  const std::lock_guard<std::mutex> lock(mutex_);
+  active_.store(count);
+  parked_.notify_all();
+}
+
+void ChecksumPass::tune(bool waited) {
+  Tuning& t = tuning_;
+  t.waited = t.waited || waited;
+  const auto now = std::chrono::steady_clock::now();
+  const std::chrono::duration<double> took = now - t.epoch_start;
+  if (took < kEpochTime) return;
+  const double cpu = fs::process_cpu_seconds();
+  const double used = (cpu - t.epoch_cpu) / (took.count() * static_cast<double>(cores_));
+  const std::size_t active = active_.load();
+  if (t.waited && used < kIdleBelow) {
+    set_active(active * 2);
+  } else if (used > kBusyAbove && active > cores_) {
+    set_active(std::max(cores_, active / 2));
+  }
+  t.epoch_start = now;
+  t.epoch_cpu = cpu;
+  t.waited = false;
 }
 
 ChecksumPass::~ChecksumPass() {
-  stop_helper();
+  stop_readers();
 }
 
-void ChecksumPass::stop_helper() {
+void ChecksumPass::stop_readers() {
+  stop_.store(true);
   {
     const std::lock_guard<std::mutex> lock(mutex_);
-    stop_ = true;
+    room_.notify_all();
+    parked_.notify_all();
   }
-  if (helper_.joinable()) helper_.join();
+  for (std::thread& t : threads_) t.join();
+  threads_.clear();
 }
 
 FileChecksum ChecksumPass::read(const fs::DirEntry& entry, ReadBuffer& buffer,
@@ -78,79 +136,111 @@ FileChecksum ChecksumPass::read(const fs::DirEntry& entry, ReadBuffer& buffer,
   return checksum_file(folder_, entry.native(), buffer, progress, entry.size);  // as enumerated
 }
 
-void ChecksumPass::read_next_into_slot(std::unique_lock<std::mutex>& lock, ReadBuffer& buffer,
-                                       ByteProgress* progress) {
-  const std::size_t index = next_++;
-  slots_[index].state = State::kTaken;
-  lock.unlock();  // the slot is ours: nobody else touches it until it is marked done
-  FileChecksum sum = read(*files_[index], buffer, progress);
-  lock.lock();
-  slots_[index].sum = std::move(sum);
-  slots_[index].state = State::kDone;
+void ChecksumPass::wait_for_room(std::size_t index) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  room_waiters_.fetch_add(1);
+  room_.wait(lock, [this, index] { return stop_.load() || index < taken_.load() + window_; });
+  room_waiters_.fetch_sub(1);
 }
 
-void ChecksumPass::report_helper_bytes(ByteProgress* progress) {
-  if (progress != nullptr) progress->on_bytes(helper_bytes_.exchange(0, std::memory_order_relaxed));
+void ChecksumPass::wake_waiting_readers() {
+  if (room_waiters_.load() == 0) return;
+  const std::lock_guard<std::mutex> lock(mutex_);
+  room_.notify_all();
 }
 
-void ChecksumPass::help() {
+void ChecksumPass::run_reader(std::size_t id) {
   // Nothing may leave the thread: on failure the file it holds goes back to the caller.
   const std::size_t none = files_.size();
   std::size_t held = none;
   try {
     ReadBuffer buffer;
-    HelperCount count(helper_bytes_);
-    std::unique_lock<std::mutex> lock(mutex_);
-    while (!stop_ && next_ < files_.size()) {
-      held = next_;
-      read_next_into_slot(lock, buffer, &count);
+    ReaderCount count(reader_bytes_);
+    while (!stop_.load()) {
+      if (id >= active_.load(std::memory_order_relaxed)) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        parked_.wait(lock, [this, id] { return stop_.load() || id < active_.load(); });
+        continue;
+      }
+      // Files are claimed in order, and never read further ahead of the caller than the ring
+      // holds.
+      held = next_.fetch_add(1);
+      if (held >= files_.size()) {
+        held = none;
+        break;
+      }
+      if (held >= taken_.load() + window_) wait_for_room(held);
+      if (stop_.load()) break;
+      FileChecksum sum = read(*files_[held], buffer, &count);
+      Slot& slot = ring_[held % window_];
+      slot.sum = std::move(sum);
+      slot.state.store(kDone, std::memory_order_release);
       held = none;
-      done_.notify_one();
     }
   } catch (...) {
+    // A parked reader takes this one's place.
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (held != none) slots_[held].state = State::kAbandoned;
-    done_.notify_one();
+    active_.store(std::min(active_.load() + 1, started_.load()));
+    parked_.notify_all();
   }
+  // A file claimed and not read (a stop, a failure) goes back to the caller.
+  if (held != none) ring_[held % window_].state.store(kAbandoned, std::memory_order_release);
+  live_readers_.fetch_sub(1);
+}
+
+void ChecksumPass::report_reader_bytes(ByteProgress* progress) {
+  if (progress != nullptr) progress->on_bytes(reader_bytes_.exchange(0, std::memory_order_relaxed));
+}
+
+FileChecksum ChecksumPass::read_here(std::size_t index, ByteProgress* progress) {
+  Forwarder forward(*this, progress);
+  return read(*files_[index], buffer_, &forward);
 }
 
 FileChecksum ChecksumPass::take(const fs::DirEntry& entry, ByteProgress* progress) {
-  if (taken_ < files_.size() && files_[taken_] == &entry) return take_at(taken_++, progress);
-  // Out of turn: the helper might be reading the same file, which an exclusive open would
-  // refuse one of them, so the pass goes on alone.
-  stop_helper();
+  const std::size_t index = taken_.load();
+  if (index < files_.size() && files_[index] == &entry) return take_at(index, progress);
+  // Out of turn: a reader might be reading the same file, which an exclusive open would refuse
+  // one of them, so the pass goes on alone.
+  stop_readers();
   Forwarder forward(*this, progress);
   return read(entry, buffer_, &forward);
 }
 
 FileChecksum ChecksumPass::take_at(std::size_t index, ByteProgress* progress) {
-  Forwarder forward(*this, progress);
-  std::unique_lock<std::mutex> lock(mutex_);
+  if (!ring_) {
+    taken_.store(index + 1);
+    return read_here(index, progress);
+  }
+  Slot& slot = ring_[index % window_];
+  auto last_sign = std::chrono::steady_clock::now();
   for (;;) {
-    Slot& slot = slots_[index];
-    if (slot.state == State::kDone) {
-      FileChecksum sum = std::move(slot.sum);
-      lock.unlock();
-      if (helper_bytes_.load(std::memory_order_relaxed) != 0) report_helper_bytes(progress);
+    const std::uint8_t state = slot.state.load(std::memory_order_acquire);
+    if (state != kEmpty) {
+      FileChecksum sum = state == kDone ? std::move(slot.sum) : FileChecksum{};
+      slot.state.store(kEmpty, std::memory_order_relaxed);
+      taken_.store(index + 1);  // the slot is free for the file a window further on
+      // Readers held back by the window go on in batches, not one wake per file.
+      if ((index + 1) % (window_ / 4) == 0) wake_waiting_readers();
+      if (state != kDone) return read_here(index, progress);  // a reader gave it back
+      if (reader_bytes_.load(std::memory_order_relaxed) != 0) report_reader_bytes(progress);
+      if ((index & 63) == 0) tune(false);
       return sum;
     }
-    if (slot.state != State::kTaken) {
-      // Nobody holds it (every earlier file is taken, so it is the next to claim), or the
-      // helper gave it back: read it here.
-      if (slot.state == State::kFree) next_ = index + 1;
-      slot.state = State::kTaken;
-      lock.unlock();
-      return read(*files_[index], buffer_, &forward);
+    if (live_readers_.load() == 0 && index >= next_.load()) {
+      // No reader is left to claim it.
+      next_.store(index + 1);
+      taken_.store(index + 1);
+      return read_here(index, progress);
     }
-    // The helper is reading it. Read a later file meanwhile, so that both threads stay busy.
-    if (next_ < files_.size()) {
-      read_next_into_slot(lock, buffer_, &forward);
-      continue;
+    wake_waiting_readers();  // a reader waiting for room may hold the very file needed here
+    std::this_thread::sleep_for(kLookInterval);
+    tune(true);
+    const auto now = std::chrono::steady_clock::now();
+    if (reader_bytes_.load(std::memory_order_relaxed) != 0 || now - last_sign >= kProgressInterval) {
+      report_reader_bytes(progress);  // also when nothing came: a sign of life
+      last_sign = now;
     }
-    done_.wait_for(lock, kProgressInterval);
-    lock.unlock();
-    report_helper_bytes(progress);  // also when nothing came: a sign of life
-    lock.lock();
   }
 }
 

@@ -1,14 +1,16 @@
-// The checksums of a list of files, read by the calling thread and one helper thread and handed
-// out in list order. Reading two files at once keeps both cores busy: on small files the time
-// goes into opening and closing, on large cached files into copying, and both split well.
+// The checksums of a folder's files, read by a set of reader threads and handed out in
+// enumeration order on the thread that made the pass. Many reads in flight are what a folder of
+// small files needs when it is not in memory: each read then waits on the disk, not on the
+// processor (bench/README.md, "Folder pass").
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -20,53 +22,86 @@ namespace sw {
 
 class ChecksumPass {
  public:
-  // Reads the entries of the open folder `folder` that get a line in the listing (gets_entry);
-  // the folder and the entries must outlive the pass. Without `use_helper` everything is read
-  // on the calling thread.
-  ChecksumPass(fs::Handle folder, const std::vector<fs::DirEntry>& entries, bool use_helper);
+  // Reads in flight at most, by default: sixteen deep reached the disk's own pace on cold small
+  // files (bench/README.md). How many of them run is tuned as the pass goes: as many as the
+  // processor has cores while that is fastest (files in memory: more would only take turns on
+  // the cores), more while more bring more (files that come from a disk).
+  static constexpr std::size_t kDefaultReaders = 16;
+  // Results read ahead of the one the calling thread takes, at most: enough that the readers of
+  // small cached files need not wait while the calling thread sleeps between its looks.
+  static constexpr std::size_t kWindow = 1024;
+
+  // Reads the entries of the open folder `folder` that get a line in the listing (gets_entry),
+  // with `readers` reader threads (0: everything on the calling thread). The folder and the
+  // entries must outlive the pass. Memory: one ReadBuffer per reader and kWindow results.
+  ChecksumPass(fs::Handle folder, const std::vector<fs::DirEntry>& entries,
+               std::size_t readers = kDefaultReaders);
   ~ChecksumPass();
   ChecksumPass(const ChecksumPass&) = delete;
   ChecksumPass& operator=(const ChecksumPass&) = delete;
 
   // The checksum of `entry`, one of the entries the pass reads, each taken once and in order, on
-  // the thread that made the pass. While it waits or reads, `progress` hears of every piece read
-  // by either thread, from this thread only; its counts run ahead of the file being taken. An
-  // entry out of that order is read here and then, never mixed up with another file's result.
+  // the thread that made the pass. While it waits, `progress` hears of every piece read by any
+  // reader, from this thread only, and at least every 50 ms (0 bytes when nothing came); its
+  // counts run ahead of the file being taken. An entry out of that order is read here and then,
+  // never mixed up with another file's result.
   FileChecksum take(const fs::DirEntry& entry, ByteProgress* progress);
 
-  // Whether a helper thread is running (it is not for one file, or when none could start).
-  bool has_helper() const { return helper_.joinable(); }
+  // How many reader threads there are (fewer than asked when the system gives no more), and how
+  // many of them read now.
+  std::size_t readers() const { return threads_.size(); }
+  std::size_t active_readers() const { return active_.load(); }
 
  private:
-  enum class State : std::uint8_t { kFree, kTaken, kDone, kAbandoned };
-  struct Slot {
+  enum State : std::uint8_t { kEmpty, kDone, kAbandoned };
+  // A result between its reader and its take. The reader fills `sum`, then publishes the state
+  // (release); the calling thread reads the state (acquire), then takes the sum.
+  struct alignas(64) Slot {  // a cache line each: neighbouring readers do not share one
     FileChecksum sum;
-    State state = State::kFree;
+    std::atomic<std::uint8_t> state{kEmpty};
   };
   class Forwarder;
 
-  FileChecksum take_at(std::size_t index, ByteProgress* progress);
-  // Lets the helper finish the file it reads and end; everything else is then read here.
-  void stop_helper();
   FileChecksum read(const fs::DirEntry& entry, ReadBuffer& buffer, ByteProgress* progress) const;
-  void help();
-  // Claims the first unclaimed file, reads it with the lock released and stores its result.
-  // Called with `lock` held; returns with it held.
-  void read_next_into_slot(std::unique_lock<std::mutex>& lock, ReadBuffer& buffer,
-                           ByteProgress* progress);
-  void report_helper_bytes(ByteProgress* progress);
+  void run_reader(std::size_t id);
+  void set_active(std::size_t count);
+  // Called by the calling thread as it takes and as it waits (`waited`).
+  void tune(bool waited);
+  void wait_for_room(std::size_t index);
+  FileChecksum take_at(std::size_t index, ByteProgress* progress);
+  FileChecksum read_here(std::size_t index, ByteProgress* progress);
+  void report_reader_bytes(ByteProgress* progress);
+  void wake_waiting_readers();
+  // Lets every reader finish the file it reads and end; everything else is then read here.
+  void stop_readers();
 
   const fs::Handle folder_;
   const std::vector<const fs::DirEntry*> files_;
-  std::vector<Slot> slots_;  // guarded by mutex_, except the sum of a slot its reader holds
-  std::size_t next_ = 0;     // the first file nobody has claimed; guarded by mutex_
-  std::size_t taken_ = 0;    // the next file take() hands out; the calling thread's
-  bool stop_ = false;        // guarded by mutex_
-  std::mutex mutex_;
-  std::condition_variable done_;
-  std::atomic<std::uint64_t> helper_bytes_{0};  // read by the helper, not yet reported
-  ReadBuffer buffer_;                           // the calling thread's
-  std::thread helper_;
+  std::size_t window_ = 1;            // file i lives in ring_[i % window_] from read to take
+  std::unique_ptr<Slot[]> ring_;
+  // The counters every reader touches live on cache lines of their own.
+  alignas(64) std::atomic<std::size_t> next_{0};  // the first file nobody has claimed
+  alignas(64) std::atomic<std::size_t> taken_{0};  // files handed out; a reader reads file i
+                                                   // only below taken_ + window_
+  alignas(64) std::atomic<std::size_t> live_readers_{0};
+  std::atomic<std::size_t> active_{0};  // readers with a lower id read; the others are parked
+  std::atomic<std::size_t> started_{0};  // reader threads there are
+  std::atomic<bool> stop_{false};
+  std::atomic<std::size_t> room_waiters_{0};  // readers waiting for taken_ to move
+  std::mutex mutex_;                          // only for the readers' waits for room
+  std::condition_variable room_;
+  std::condition_variable parked_;  // readers over the active count wait here
+  alignas(64) std::atomic<std::uint64_t> reader_bytes_{0};  // read, not yet reported
+  ReadBuffer buffer_;                           // the calling thread's own
+  std::vector<std::thread> threads_;
+
+  // The calling thread's view of how busy the cores were over the last epoch.
+  std::size_t cores_ = 1;
+  struct Tuning {
+    std::chrono::steady_clock::time_point epoch_start;
+    double epoch_cpu = 0;  // the process's processor seconds at the epoch's start
+    bool waited = false;   // the calling thread waited for a reader in this epoch
+  } tuning_;
 };
 
 }  // namespace sw

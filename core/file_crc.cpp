@@ -22,7 +22,9 @@ FileChecksum checksum_file(fs::Handle folder, const std::string& name, ReadBuffe
   FileChecksum result;
   const fs::Ops& os = fs::ops();
   fs::File file;
-  if (!os.open_read(folder, name, file.receive(), &result.error)) {
+  // A size of 0 tells the open nothing, so it makes sure of a regular file itself.
+  const std::uint64_t known = expected_size.value_or(0);
+  if (!os.open_read(folder, name, known, file.receive(), &result.error)) {
     result.readable = false;
     return result;
   }
@@ -37,6 +39,13 @@ FileChecksum checksum_file(fs::Handle folder, const std::string& name, ReadBuffe
     crc = CRCUPDATE(buffer.data(), got, crc);
     result.bytes += got;
     if (progress != nullptr) progress->on_bytes(got);
+    if (expected_size) {
+      // A short read of a regular file is its end: when that is the expected size, the
+      // further read that would give 0 is spared (most files of a folder fit one read). Past
+      // the expected size the file changed, or is no file at all: reading stops.
+      if (got < buffer.size() && result.bytes == known) break;
+      if (result.bytes > known) break;
+    }
   }
   file.close();
   if (result.readable && expected_size && result.bytes != *expected_size) {

@@ -73,8 +73,11 @@ struct Ops {
 
   // Opens an existing file for reading, for exclusive use when nobody else has it open,
   // otherwise shared with readers only; links are followed. Never creates a file, never asks
-  // for write access, hints sequential access.
-  bool (*open_read)(Handle folder, const std::string& name, Handle* out, SysError* err);
+  // for write access, never waits on a FIFO. `size` is what the enumeration found (0: not
+  // known); it decides the sequential-access hint, and a caller that gives it bounds what it
+  // reads by it. Without it only a regular file is opened.
+  bool (*open_read)(Handle folder, const std::string& name, std::uint64_t size, Handle* out,
+                    SysError* err);
 
   // The same for an own file: only a plain file, never through a link.
   bool (*open_own_read)(Handle folder, const std::string& name, Handle* out, SysError* err);
@@ -160,6 +163,9 @@ class File {
  private:
   Handle handle_ = kNoHandle;
 };
+
+// The processor time the process has used so far, all threads, in seconds.
+double process_cpu_seconds();
 
 // The listing form of a path or a name (see DirEntry).
 std::string listing_form(std::string_view native_path);

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -21,7 +22,7 @@
 namespace sw::fs {
 namespace {
 
-constexpr off_t kSequentialHintMinimum = 1 << 20;
+constexpr std::uint64_t kSequentialHintMinimum = 1 << 20;
 
 bool fail(SysError* err, int code) {
   if (err != nullptr) {
@@ -154,36 +155,42 @@ bool posix_find_first_size(const char* path, std::uint64_t* size) {
   return true;
 }
 
-// Opens for reading; only a regular file is kept. O_NONBLOCK keeps a FIFO that took the file's
-// place from blocking the open.
-bool open_regular(Handle folder, const std::string& name, int flags, Handle* out, SysError* err) {
+// Opens for reading. O_NONBLOCK keeps a FIFO that took the file's place from blocking the open.
+// With `check`, only a regular file is kept; without, the caller bounds what it reads by the
+// size the enumeration found, which spares a call per file on the folder pass.
+bool open_regular(Handle folder, const std::string& name, int flags, bool check,
+                  std::uint64_t size, Handle* out, SysError* err) {
   const int fd =
       ::openat(at(folder), name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | flags);
   if (fd < 0) return fail(err, errno);
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) {
-    const int code = errno;
-    ::close(fd);
-    return fail(err, code);
-  }
-  if (!S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return fail(err, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+  if (check) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+      const int code = errno;
+      ::close(fd);
+      return fail(err, code);
+    }
+    if (!S_ISREG(st.st_mode)) {
+      ::close(fd);
+      return fail(err, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    }
+    size = static_cast<std::uint64_t>(st.st_size);
   }
 #ifdef POSIX_FADV_SEQUENTIAL
   // The hint widens read-ahead for large files; for small ones it is only another call.
-  if (st.st_size >= kSequentialHintMinimum) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  if (size >= kSequentialHintMinimum) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
   *out = fd;
   return true;
 }
 
-bool posix_open_read(Handle folder, const std::string& name, Handle* out, SysError* err) {
-  return open_regular(folder, name, 0, out, err);
+bool posix_open_read(Handle folder, const std::string& name, std::uint64_t size, Handle* out,
+                     SysError* err) {
+  return open_regular(folder, name, 0, size == 0, size, out, err);
 }
 
 bool posix_open_own_read(Handle folder, const std::string& name, Handle* out, SysError* err) {
-  return open_regular(folder, name, O_NOFOLLOW, out, err);
+  return open_regular(folder, name, O_NOFOLLOW, true, 0, out, err);
 }
 
 bool posix_read(Handle h, void* buffer, std::size_t size, std::size_t* got, SysError* err) {
@@ -358,6 +365,13 @@ Ops& ops() {
 }
 const Ops& platform_ops() {
   return kPosixOps;
+}
+
+double process_cpu_seconds() {
+  struct rusage usage {};
+  ::getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 std::string listing_form(std::string_view native_path) {

@@ -272,7 +272,8 @@ bool open_reading(Handle folder, const std::string& name, DWORD flags, Handle* o
   return true;
 }
 
-bool win_open_read(Handle folder, const std::string& name, Handle* out, SysError* err) {
+bool win_open_read(Handle folder, const std::string& name, std::uint64_t /*size*/, Handle* out,
+                   SysError* err) {
   return open_reading(folder, name, 0, out, err);
 }
 
@@ -495,6 +496,17 @@ Ops& ops() {
 }
 const Ops& platform_ops() {
   return kWin32Ops;
+}
+
+double process_cpu_seconds() {
+  FILETIME created, ended, kernel, user;
+  if (!::GetProcessTimes(::GetCurrentProcess(), &created, &ended, &kernel, &user)) return 0;
+  const auto seconds = [](const FILETIME& t) {
+    return static_cast<double>((static_cast<std::uint64_t>(t.dwHighDateTime) << 32) |
+                               t.dwLowDateTime) /
+           1e7;
+  };
+  return seconds(kernel) + seconds(user);
 }
 
 std::string listing_form(std::string_view native_path) {

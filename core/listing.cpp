@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <map>
-#include <thread>
 #include <utility>
 
 #include "core/checksum_pass.h"
@@ -93,7 +92,15 @@ std::string_view name_column(std::string_view line) {
 }
 
 void append_entry(std::string& text, std::string_view name, std::string_view checksum) {
-  text += pad_column(name, kNameColumnWidth);
+  const std::string_view trimmed = trim_blanks(name);
+  const std::size_t column = padded_length(trimmed.size(), kNameColumnWidth);
+  const std::size_t start = text.size();
+  text.append(column, kBlank);
+  char* out = text.data() + start;
+  for (std::size_t i = 0; i < column && i < trimmed.size(); ++i) {
+    const char c = trimmed[i];
+    out[i] = c == '\r' || c == '\n' || c == '\x1A' || c == '\0' ? kUnwritableMark : c;
+  }
   text += checksum;
   text += kCrLf;
 }
@@ -148,9 +155,9 @@ Listing BUILDCRCLIST(const fs::Folder& folder, ListingObserver* observer) {
   notify.on_start(files, bytes);
   listing.text.reserve(listing.text.size() + files * (kNameColumnWidth + 11));
 
-  // Files may be read ahead on a second core; the observer still hears everything from this
-  // thread, in enumeration order.
-  ChecksumPass pass(folder.get(), entries, std::thread::hardware_concurrency() != 1);
+  // Many files are read at once; the observer still hears everything from this thread, in
+  // enumeration order.
+  ChecksumPass pass(folder.get(), entries);
   SharedColumns columns(entries);
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const fs::DirEntry& e = entries[i];
@@ -159,7 +166,10 @@ Listing BUILDCRCLIST(const fs::Folder& folder, ListingObserver* observer) {
     // The enumeration's own 64-bit size decides: empty files get no entry.
     if (gets_entry(e)) {
       FileChecksum sum = pass.take(e, &notify);
-      const std::string name = listing_safe(e.name);
+      const std::size_t line_start = listing.text.size();
+      char digits[8];
+      const std::string_view text = checksum_digits(sum.crc, digits);
+      append_entry(listing.text, e.name, text);
       if (!sum.readable) {
         if (e.kind == fs::EntryKind::kUnreachable)
           sum.error.message = "the link's target cannot be reached (" + sum.error.message + ")";
@@ -167,10 +177,8 @@ Listing BUILDCRCLIST(const fs::Folder& folder, ListingObserver* observer) {
         notify.on_unreadable(path, sum.error);
         listing.unreadable.push_back(
             {std::move(path), sum.error,
-             std::string(name_column(pad_column(name, kNameColumnWidth)))});
+             std::string(name_column(std::string_view(listing.text).substr(line_start)))});
       }
-      const std::string text = checksum_text(sum.crc);
-      append_entry(listing.text, name, text);
       columns.add(i);
       ++listing.files_listed;
       listing.bytes += sum.bytes;

@@ -75,7 +75,8 @@ inline bool is_examined(const fs::DirEntry& e) {
 // bytes of the trimmed line.
 std::string_view name_column(std::string_view line);
 
-// One entry line: the name column, the checksum text, CR LF.
+// One entry line: the name column (the format's own bytes marked, as listing_safe does), the
+// checksum text, CR LF. Written straight into `text`: this runs once per file.
 void append_entry(std::string& text, std::string_view name, std::string_view checksum);
 
 // The listing of the open folder `folder`. Names and the folder line are written in the listing

@@ -36,15 +36,19 @@ std::string listing_safe(std::string_view text) {
   return out;
 }
 
-std::string checksum_text(std::uint32_t value) {
+std::string_view checksum_digits(std::uint32_t value, char (&digits)[8]) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
-  char buf[8];
-  int n = 0;
+  std::size_t n = 0;
   do {
-    buf[7 - n++] = kDigits[value & 0xFu];
+    digits[7 - n++] = kDigits[value & 0xFu];
     value >>= 4;
   } while (value != 0);
-  return std::string(buf + 8 - n, static_cast<std::size_t>(n));
+  return std::string_view(digits + 8 - n, n);
+}
+
+std::string checksum_text(std::uint32_t value) {
+  char digits[8];
+  return std::string(checksum_digits(value, digits));
 }
 
 }  // namespace sw

@@ -34,5 +34,7 @@ std::string listing_safe(std::string_view text);
 
 // Upper-case hexadecimal without leading zeros; "0" for zero.
 std::string checksum_text(std::uint32_t value);
+// The same written into `digits`, without an allocation: a view of its end.
+std::string_view checksum_digits(std::uint32_t value, char (&digits)[8]);
 
 }  // namespace sw

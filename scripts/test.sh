@@ -47,7 +47,8 @@ SUMWRIGHT_TEST_BUILD="$out" "$root/scripts/fuzz.sh" 10
 for edition in i686 x64; do
   step "Windows build, $edition edition"
   cmake -S "$root" -B "$out/windows-$edition" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DSUMWRIGHT_WERROR=ON -DCMAKE_TOOLCHAIN_FILE="$root/$(windows_toolchain "$edition")" >/dev/null
+    -DSUMWRIGHT_WERROR=ON -DSUMWRIGHT_BENCH=ON \
+    -DCMAKE_TOOLCHAIN_FILE="$root/$(windows_toolchain "$edition")" >/dev/null
   cmake --build "$out/windows-$edition" -j"$jobs"
   "$root/scripts/check-modules.sh" "$edition" "$out/windows-$edition"
 done

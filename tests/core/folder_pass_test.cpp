@@ -60,7 +60,9 @@ bool contains(const std::string& text, std::string_view part) {
 // Shared state of the injected file-system calls, which may run on either thread.
 struct Injected {
   std::mutex mutex;
-  std::map<std::string, int> opens;  // path -> times opened
+  std::map<std::string, int> opens;  // name -> times opened
+  int open_now = 0;                  // files open at the moment
+  bool out_of_order = false;         // every third file's open lingers, so later ones finish first
   std::set<fs::Handle> broken;       // handles whose second piece fails
   std::map<fs::Handle, int> pieces;  // handle -> pieces read
   std::thread::id caller;            // the thread that runs the test
@@ -70,6 +72,8 @@ struct Injected {
   void reset() {
     const std::lock_guard<std::mutex> lock(mutex);
     opens.clear();
+    open_now = 0;
+    out_of_order = false;
     broken.clear();
     pieces.clear();
     caller = std::this_thread::get_id();
@@ -79,13 +83,21 @@ struct Injected {
 };
 Injected injected;
 
-bool counting_open(fs::Handle folder, const std::string& name, fs::Handle* out, fs::SysError* err) {
+bool counting_open(fs::Handle folder, const std::string& name, std::uint64_t size, fs::Handle* out,
+                   fs::SysError* err) {
+  bool linger = false;
   {
     const std::lock_guard<std::mutex> lock(injected.mutex);
+    linger = injected.out_of_order && injected.opens.size() % 3 == 0;
     ++injected.opens[name];
   }
+  if (linger) std::this_thread::sleep_for(std::chrono::milliseconds(2));
   if (contains(name, "locked")) return test::inject(err, "held by another process");
-  if (!fs::platform_ops().open_read(folder, name, out, err)) return false;
+  if (!fs::platform_ops().open_read(folder, name, size, out, err)) return false;
+  {
+    const std::lock_guard<std::mutex> lock(injected.mutex);
+    ++injected.open_now;
+  }
   if (contains(name, "broken")) {
     const std::lock_guard<std::mutex> lock(injected.mutex);
     injected.broken.insert(*out);
@@ -106,6 +118,7 @@ bool failing_read(fs::Handle h, void* buffer, std::size_t size, std::size_t* got
 void close_and_forget(fs::Handle h) {
   {
     const std::lock_guard<std::mutex> lock(injected.mutex);
+    --injected.open_now;
     injected.broken.erase(h);  // the number may come back for another file
     injected.pieces.erase(h);
   }
@@ -169,6 +182,8 @@ TEST_F(FolderPass, ManyFilesComeOutInEnumerationOrderReadOnceEach) {
     write_bytes(dir.file(name), contents[name]);
   }
   fault.ops().open_read = counting_open;
+  fault.ops().close = close_and_forget;
+  injected.out_of_order = true;
 
   std::string expected_text = "File CRCs For Folder:\r\n" + folder() + "\r\n" +
                               "-----------------------------------------\r\n";
@@ -214,7 +229,7 @@ TEST_F(FolderPass, ManyFilesComeOutInEnumerationOrderReadOnceEach) {
     EXPECT_EQ(injected.opens[name], content.empty() ? 0 : 1) << name;
 }
 
-TEST_F(FolderPass, ReadFailuresPartWayOnEitherThreadGiveZeroInTheirOwnPlace) {
+TEST_F(FolderPass, ReadFailuresPartWayOnAnyReaderGiveZeroInTheirOwnPlace) {
   const std::size_t big = ReadBuffer::kDefaultSize + 1000;  // two pieces
   std::map<std::string, std::string> contents;
   for (int i = 0; i < 12; ++i) {
@@ -264,12 +279,12 @@ std::uint32_t expected_crc(const fs::DirEntry& e, std::size_t size) {
   return crc32_of(content.data(), content.size());
 }
 
-TEST_F(FolderPass, SameResultsWithOrWithoutTheHelper) {
+TEST_F(FolderPass, SameResultsWithAnyNumberOfReaders) {
   const std::vector<fs::DirEntry> entries = make_files(dir, 40, 5000);
-  for (const bool use_helper : {false, true}) {
+  for (const std::size_t readers : {0u, 1u, 3u, 16u}) {
     EventLog log;
-    ChecksumPass pass(open.get(), entries, use_helper);
-    EXPECT_EQ(pass.has_helper(), use_helper);
+    ChecksumPass pass(open.get(), entries, readers);
+    EXPECT_EQ(pass.readers(), readers);
     for (std::size_t i = 0; i < entries.size(); ++i) {
       const FileChecksum sum = pass.take(entries[i], &log);
       EXPECT_TRUE(sum.readable);
@@ -277,28 +292,45 @@ TEST_F(FolderPass, SameResultsWithOrWithoutTheHelper) {
       EXPECT_EQ(sum.crc, expected_crc(entries[i], 5000)) << entries[i].name;
     }
     EXPECT_EQ(log.bytes, 40u * 5000u);
+    EXPECT_FALSE(log.seen_on_other_thread);
   }
   // An entry asked for out of its turn gets its own checksum, never the one whose turn it was,
   // and the order goes on undisturbed.
-  ChecksumPass pass(open.get(), entries, true);
+  ChecksumPass pass(open.get(), entries);
   for (const std::size_t i : {3u, 0u, 1u, 2u, 3u, 4u})
     EXPECT_EQ(pass.take(entries[i], nullptr).crc, expected_crc(entries[i], 5000)) << i;
   // One file is read where it is asked for.
   const std::vector<fs::DirEntry> one(entries.begin(), entries.begin() + 1);
-  EXPECT_FALSE(ChecksumPass(open.get(), one, true).has_helper());
+  EXPECT_EQ(ChecksumPass(open.get(), one).readers(), 0u);
 }
 
-bool throwing_off_caller(fs::Handle folder, const std::string& name, fs::Handle* out,
-                         fs::SysError* err) {
+TEST_F(FolderPass, APassGivenUpEarlyStopsItsReadersAndReadsNoFurther) {
+  const std::vector<fs::DirEntry> entries =
+      make_files(dir, static_cast<int>(ChecksumPass::kWindow) + 200, 10);
+  fault.ops().open_read = counting_open;
+  fault.ops().close = close_and_forget;
+  constexpr std::size_t kReaders = 4;
+  {
+    ChecksumPass pass(open.get(), entries, kReaders);
+    for (std::size_t i = 0; i < 2; ++i) EXPECT_TRUE(pass.take(entries[i], nullptr).readable);
+  }
+  const std::lock_guard<std::mutex> lock(injected.mutex);
+  EXPECT_EQ(injected.open_now, 0);  // every reader has ended, its file closed
+  // The readers never ran further ahead than their results may wait.
+  EXPECT_LE(injected.opens.size(), 2 + ChecksumPass::kWindow);
+}
+
+bool throwing_off_caller(fs::Handle folder, const std::string& name, std::uint64_t size,
+                         fs::Handle* out, fs::SysError* err) {
   if (std::this_thread::get_id() != injected.caller) throw std::bad_alloc();
-  return fs::platform_ops().open_read(folder, name, out, err);
+  return fs::platform_ops().open_read(folder, name, size, out, err);
 }
 
-TEST_F(FolderPass, AHelperThatFailsHandsItsFileBack) {
+TEST_F(FolderPass, ReadersThatFailHandTheirFilesBack) {
   const std::vector<fs::DirEntry> entries = make_files(dir, 20, 100);
   fault.ops().open_read = throwing_off_caller;
-  ChecksumPass pass(open.get(), entries, true);
-  ASSERT_TRUE(pass.has_helper());
+  ChecksumPass pass(open.get(), entries, 3);
+  ASSERT_EQ(pass.readers(), 3u);
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const FileChecksum sum = pass.take(entries[i], nullptr);
     EXPECT_TRUE(sum.readable) << sum.error.message;
@@ -313,26 +345,25 @@ void wait_until(Ready ready) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
-// The helper's open does not end before the calling thread, which needs its file, has given two
-// signs of life; the calling thread's own open waits until the helper has begun, so it cannot
-// simply read everything itself first.
-bool open_held_up_by_the_helper(fs::Handle folder, const std::string& name, fs::Handle* out,
-                                fs::SysError* err) {
+// A reader's open does not end before the calling thread, which waits for its file, has given
+// two signs of life; an open on the calling thread waits until a reader has begun.
+bool open_held_up_by_the_helper(fs::Handle folder, const std::string& name, std::uint64_t size,
+                                fs::Handle* out, fs::SysError* err) {
   if (std::this_thread::get_id() == injected.caller) {
     wait_until([] { return injected.helper_opening.load(); });
   } else {
     injected.helper_opening = true;
     wait_until([] { return injected.signs_of_life->load() >= 2; });
   }
-  return fs::platform_ops().open_read(folder, name, out, err);
+  return fs::platform_ops().open_read(folder, name, size, out, err);
 }
 
-TEST_F(FolderPass, WaitingForTheHelperStillReportsProgress) {
+TEST_F(FolderPass, WaitingForTheReadersStillReportsProgress) {
   const std::vector<fs::DirEntry> entries = make_files(dir, 2, 3000);
   EventLog log;
   injected.signs_of_life = &log.empty_progress;
   fault.ops().open_read = open_held_up_by_the_helper;
-  ChecksumPass pass(open.get(), entries, true);
+  ChecksumPass pass(open.get(), entries, 2);
   for (std::size_t i = 0; i < entries.size(); ++i)
     EXPECT_EQ(pass.take(entries[i], &log).crc, expected_crc(entries[i], 3000));
   EXPECT_GE(log.empty_progress, 2);

@@ -155,7 +155,8 @@ TEST(Listing, UnreadableFileIsListedAsZeroAndReported) {
   TempFolder dir;
   write_bytes(dir.file("locked"), "content");
   test::FsOverride fault;
-  fault.ops().open_read = [](fs::Handle, const std::string&, fs::Handle*, fs::SysError* err) {
+  fault.ops().open_read = [](fs::Handle, const std::string&, std::uint64_t, fs::Handle*,
+                             fs::SysError* err) {
     return test::inject(err, "held by another process");
   };
   RecordingObserver seen;

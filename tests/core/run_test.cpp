@@ -156,10 +156,10 @@ TEST_F(RunTest, WriteFailuresAreReportedAndTheFilesAreNotShown) {
 TEST_F(RunTest, UnreadableFilesAreReportedBeforeAnyQuestion) {
   first_run();
   test::FsOverride fault;
-  fault.ops().open_read = [](fs::Handle folder, const std::string& name, fs::Handle* h,
-                             fs::SysError* err) {
+  fault.ops().open_read = [](fs::Handle folder, const std::string& name, std::uint64_t size,
+                             fs::Handle* h, fs::SysError* err) {
     if (name == "a.txt") return test::inject(err, "held by another process");
-    return fs::platform_ops().open_read(folder, name, h, err);
+    return fs::platform_ops().open_read(folder, name, size, h, err);
   };
   ui.answers = {true, false};
   const RunReport r = run_job(ui, &settings);

@@ -77,7 +77,8 @@ constexpr fs::Ops kMemoryOps = {
           return content != nullptr;
         },
     .open_read =
-        [](fs::Handle, const std::string& name, fs::Handle* out, fs::SysError* err) {
+        [](fs::Handle, const std::string& name, std::uint64_t, fs::Handle* out,
+           fs::SysError* err) {
           const std::string* content = find(name);
           if (content == nullptr) return refuse(err);
           *out = open_bytes(*content);

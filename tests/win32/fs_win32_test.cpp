@@ -291,7 +291,7 @@ TEST(Win32ShareModes, ReadingIsExclusiveWhileNobodyElseHasTheFile) {
   write_bytes(path, kCheckBytes);
   fs::Handle h = fs::kNoHandle;
   fs::SysError err;
-  ASSERT_TRUE(fs::ops().open_read(fs::kNoHandle, path, &h, &err)) << err.message;
+  ASSERT_TRUE(fs::ops().open_read(fs::kNoHandle, path, 0, &h, &err)) << err.message;
   // While the layer has it open for exclusive reading, nobody else gets in, not even a reader.
   Holder reader(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
   EXPECT_FALSE(reader.held());
