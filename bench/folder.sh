@@ -13,10 +13,14 @@
 #            /proc/sys/vm/drop_caches); without it the corpora are read from memory.
 # MILLION=1: add the corpus of 1,000,000 files of 1 KiB (about 4 GiB on disk), with the peak
 #            memory of every sumwright run, --no-compare and --compare.
+# TREE=1:   add the tree of 10,000 folders of 20 files of 4 KiB (100 folders of 100), with
+#            sumwright -r against rhash -r and the floors over the whole tree.
 # WINDOWS=DIR: also time the Windows program's folder pass from the Windows build DIR (configured
 #            with -DSUMWRIGHT_BENCH=ON; its bench/windows_pass.exe) under Wine, whichever edition
 #            that build is; its own timing output excludes Wine's start-up.
 # BASELINE:  optional path of another sumwright binary (an earlier build) to time alongside.
+# CORPORA:   which of the usual corpora to run (default "big small compare"; "" for none, to
+#            time only the million files or the tree).
 # ROUNDS:    repetitions (default 7; 3 for the million files). Each round runs every contender
 #            once, in an order that rotates from round to round; the tables give medians.
 # VERBOSE=1: also print every single time.
@@ -63,6 +67,14 @@ make_big
 make_files "$data/small" 20000 4096
 make_files "$data/compare" 20000 4096
 [[ -n ${MILLION:-} ]] && make_files "$data/million" 1000000 1024
+make_tree() {  # 100 folders of 100 folders of 20 files of 4 KiB
+  [[ -f $data/tree/099/099/file_0000019.bin ]] && return
+  local a b
+  for a in $(seq -f %03g 0 99); do
+    for b in $(seq -f %03g 0 99); do make_files "$data/tree/$a/$b" 20 4096; done
+  done
+}
+[[ -n ${TREE:-} ]] && make_tree
 
 # The earlier listing for the comparison: the folder's 20,000 true entries, 1,000 of them with
 # a changed checksum, and 180,000 entries for files that are gone; 200,000 lines in all.
@@ -91,7 +103,10 @@ if [[ -n ${WINDOWS:-} ]]; then
   wine_use "$windows_edition"
   export WINEPREFIX=$data/wine-$windows_edition
   [[ -d $WINEPREFIX ]] || { "$WINE" wineboot -i >/dev/null 2>&1; "$WINESERVER" -w; }
-  "$WINESERVER" -p 60  # one server for every run, so its start-up is not timed
+  # One server for every run, so its start-up is not timed (one left running is used as it is),
+  # and none left behind.
+  "$WINESERVER" -p 60 2>/dev/null || true
+  trap '"$WINESERVER" -k 2>/dev/null || true' EXIT
 fi
 
 # ---- timing ---------------------------------------------------------------------------------
@@ -108,8 +123,15 @@ run_floor16() { "$floor" "$1" 16 >/dev/null; }
 # sumwright runs report their peak memory (KiB) through /usr/bin/time.
 run_sumwright() { /usr/bin/time -f %M -o "$data/.rss" "$sumwright" --no-compare -q "$1" >/dev/null; }
 run_baseline() { "$BASELINE" --no-compare -q "$1" >/dev/null; }
-run_7z() { (cd "$1" && 7z h -scrcCRC32 -- * >/dev/null); }
+# The folder itself rather than its names: a million names overflow the argument list.
+run_7z() { (cd "$1" && 7z h -scrcCRC32 -- . >/dev/null); }
 run_rhash() { rhash --crc32 -r "$1" >/dev/null; }
+run_tree_floor2() { "$floor" -r "$1" 2 >/dev/null; }
+run_tree_floor16() { "$floor" -r "$1" 16 >/dev/null; }
+run_tree_sumwright() {
+  /usr/bin/time -f %M -o "$data/.rss" "$sumwright" -r --no-compare -q "$1" >/dev/null
+}
+clean_tree() { find "$1" \( -name "$listing" -o -name "$comparison" \) -delete; }
 run_with_compare() {
   /usr/bin/time -f %M -o "$data/.rss" "$sumwright" --compare -q "$1" >/dev/null || [[ $? == 1 ]]
 }
@@ -157,9 +179,11 @@ contenders=(floor-1 clean run_floor1 floor-2 clean run_floor2 floor-16 clean run
   sumwright clean run_sumwright 7z clean run_7z rhash clean run_rhash)
 [[ -n ${BASELINE:-} ]] && contenders+=(baseline clean run_baseline)
 [[ -n $windows_pass ]] && contenders+=(windows clean run_windows)
-bench big "$data/big" "${contenders[@]}"
-bench small "$data/small" "${contenders[@]}"
-bench compare "$data/compare" plain clean run_sumwright \
+corpora=${CORPORA-big small compare}
+has() { [[ " $corpora " == *" $1 "* ]]; }
+has big && bench big "$data/big" "${contenders[@]}"
+has small && bench small "$data/small" "${contenders[@]}"
+has compare && bench compare "$data/compare" plain clean run_sumwright \
   no-compare prep_earlier run_sumwright compare prep_earlier run_with_compare
 if [[ -n ${MILLION:-} ]]; then
   # Compared with its own earlier listing: every entry is "OK".
@@ -175,6 +199,12 @@ if [[ -n ${MILLION:-} ]]; then
   rounds=$rounds_before
 fi
 
+if [[ -n ${TREE:-} ]]; then
+  bench tree "$data/tree" floor-2 clean_tree run_tree_floor2 floor-16 clean_tree run_tree_floor16 \
+    sumwright clean_tree run_tree_sumwright rhash clean_tree run_rhash
+  clean_tree "$data/tree"
+fi
+
 # ---- report ---------------------------------------------------------------------------------
 ratio() { bc -l <<<"scale=2; $1 / $2"; }
 echo "CPU: $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores; $rounds rounds, medians;" \
@@ -188,7 +218,7 @@ report() {  # corpus, title, labels...
   local f2 f16 z
   f2=$(median "${times[$corpus/floor-2]}")
   f16=$(median "${times[$corpus/floor-16]}")
-  z=$(median "${times[$corpus/7z]}")
+  z=$(median "${times[$corpus/7z]:-}")
   printf '  %-10s %9s %10s %10s %10s %12s\n' contender seconds "/ floor-2" "/ floor-16" "7z / this" \
     "peak memory"
   for label in "$@"; do
@@ -197,18 +227,23 @@ report() {  # corpus, title, labels...
     local mem=""
     [[ -n ${memory[$corpus/$label]:-} ]] && mem="$(($(median "${memory[$corpus/$label]}") / 1024)) MiB"
     printf '  %-10s %9.3f %9sx %9sx %9sx %12s\n' "$label" "$t" "$(ratio "$t" "$f2")" \
-      "$(ratio "$t" "$f16")" "$(ratio "$z" "$t")" "$mem"
+      "$(ratio "$t" "$f16")" "$([[ -n $z ]] && ratio "$z" "$t" || echo -)" "$mem"
     [[ -n ${VERBOSE:-} ]] && echo "             ${times[$corpus/$label]}"
   done
   return 0
 }
 labels=(floor-1 floor-2 floor-16 sumwright 7z rhash baseline windows)
-report big "1 GiB in 8 files ($data/big)" "${labels[@]}"
-report small "20,000 files of 4 KiB ($data/small)" "${labels[@]}"
+has big && report big "1 GiB in 8 files ($data/big)" "${labels[@]}"
+has small && report small "20,000 files of 4 KiB ($data/small)" "${labels[@]}"
 if [[ -n ${MILLION:-} ]]; then
   report million "1,000,000 files of 1 KiB ($data/million), compared with their own listing" \
     floor-2 floor-16 sumwright compare 7z windows
 fi
+if [[ -n ${TREE:-} ]]; then
+  report tree "10,000 folders of 20 files of 4 KiB ($data/tree), sumwright -r" floor-2 floor-16 \
+    sumwright rhash
+fi
+has compare || exit 0
 echo
 echo "Comparison: $((lines - 3)) earlier entries against 20,000 files ($data/compare)"
 p=$(median "${times[compare/plain]}")

@@ -1,6 +1,4 @@
 // sumwright: the folder checksum job on the command line.
-#include <dirent.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,9 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/job.h"
 #include "cli/options.h"
-#include "cli/summary.h"
-#include "cli/terminal_front_end.h"
 #include "cli/visible.h"
 #include "core/crc32.h"
 
@@ -59,26 +56,5 @@ int main(int argc, char** argv) {
     return finish(kExitDone);
   }
 
-  const std::string shown = visible(options.folder);
-  struct stat st {};
-  if (::stat(options.folder.c_str(), &st) != 0) {
-    std::cerr << "sumwright: " << shown << ": " << std::strerror(errno) << '\n';
-    return finish(kExitTrouble);
-  }
-  if (!S_ISDIR(st.st_mode)) {
-    std::cerr << "sumwright: " << shown << ": " << std::strerror(ENOTDIR) << '\n';
-    return finish(kExitTrouble);
-  }
-  // A folder we may not list would give an empty listing that looks like a real one.
-  if (DIR* dir = ::opendir(options.folder.c_str())) {
-    ::closedir(dir);
-  } else {
-    std::cerr << "sumwright: " << shown << ": " << std::strerror(errno) << '\n';
-    return finish(kExitTrouble);
-  }
-
-  TerminalFrontEnd ui(options, ::isatty(STDIN_FILENO) != 0, ::isatty(STDERR_FILENO) != 0);
-  const sw::RunReport report = sw::run_job(ui, nullptr);
-  std::cout << summary_text(report, ui.elapsed_seconds());
-  return finish(exit_status(report));
+  return finish(run_command(options, ::isatty(STDIN_FILENO) != 0, ::isatty(STDERR_FILENO) != 0));
 }

@@ -3,6 +3,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cinttypes>
 
 #include "cli/visible.h"
@@ -23,13 +24,36 @@ std::string human_bytes(std::uint64_t bytes) {
   return buf;
 }
 
+std::string time_left(double seconds) {
+  const auto whole = static_cast<std::uint64_t>(seconds + 0.5);
+  char buf[48];
+  if (whole >= 3600)
+    std::snprintf(buf, sizeof buf, "%" PRIu64 ":%02u:%02u left", whole / 3600,
+                  static_cast<unsigned>(whole / 60 % 60), static_cast<unsigned>(whole % 60));
+  else
+    std::snprintf(buf, sizeof buf, "%u:%02u left", static_cast<unsigned>(whole / 60),
+                  static_cast<unsigned>(whole % 60));
+  return buf;
+}
+
 std::string progress_line(const ProgressState& s, std::size_t width) {
-  char head[160];
+  char head[200];
   const double rate = s.seconds > 0 ? static_cast<double>(s.bytes_done) / s.seconds : 0;
-  std::snprintf(head, sizeof head, "%" PRIu64 "/%" PRIu64 " files  %s/%s  %s/s  ", s.files_done,
-                s.files_total, human_bytes(s.bytes_done).c_str(),
-                human_bytes(s.bytes_total).c_str(),
-                human_bytes(static_cast<std::uint64_t>(rate)).c_str());
+  int n = std::snprintf(head, sizeof head, "%" PRIu64 "/%" PRIu64 " files  ", s.files_done,
+                        s.files_total);
+  // A share of the bytes and the time left, once there is a total to measure against.
+  if (s.bytes_total > 0) {
+    const std::uint64_t done = std::min(s.bytes_done, s.bytes_total);
+    n += std::snprintf(head + n, sizeof head - n, "%u%%  ",
+                       static_cast<unsigned>(done * 100 / s.bytes_total));
+  }
+  n += std::snprintf(head + n, sizeof head - n, "%s/%s  %s/s  ", human_bytes(s.bytes_done).c_str(),
+                     human_bytes(s.bytes_total).c_str(),
+                     human_bytes(static_cast<std::uint64_t>(rate)).c_str());
+  // Guessed only after a second's work: the first reads say little about the rest.
+  if (s.bytes_total > s.bytes_done && s.seconds >= 1 && rate > 0)
+    std::snprintf(head + n, sizeof head - n, "%s  ",
+                  time_left(static_cast<double>(s.bytes_total - s.bytes_done) / rate).c_str());
   std::string line = head;
   line += visible(s.name);  // a name must not steer the terminal
   if (line.size() > width) line.resize(width);
@@ -37,11 +61,17 @@ std::string progress_line(const ProgressState& s, std::size_t width) {
 }
 
 ProgressLine::ProgressLine(std::FILE* out, bool enabled)
-    : out_(out), enabled_(enabled), start_(std::chrono::steady_clock::now()) {}
+    : out_(out),
+      enabled_(enabled),
+      start_(std::chrono::steady_clock::now()),
+      stretch_start_(start_) {}
 
 void ProgressLine::set_totals(std::uint64_t files, std::uint64_t bytes) {
+  // A new stretch of work (the next folder of a tree): its counts and rate start afresh.
+  state_ = ProgressState{};
   state_.files_total = files;
   state_.bytes_total = bytes;
+  stretch_start_ = std::chrono::steady_clock::now();
   draw(true);
 }
 
@@ -72,7 +102,7 @@ void ProgressLine::draw(bool force) {
   struct winsize ws {};
   std::size_t width = 80;
   if (::ioctl(::fileno(out_), TIOCGWINSZ, &ws) == 0 && ws.ws_col > 1) width = ws.ws_col - 1;
-  state_.seconds = elapsed_seconds();
+  state_.seconds = std::chrono::duration<double>(now - stretch_start_).count();
   state_.name = name_;
   std::fprintf(out_, "\r\033[K%s", progress_line(state_, width).c_str());
   std::fflush(out_);

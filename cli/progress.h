@@ -19,6 +19,9 @@ struct ProgressState {
   std::string_view name;
 };
 
+// "0:42 left", "1:02:03 left".
+std::string time_left(double seconds);
+
 // The progress line, cut to `width` columns.
 std::string progress_line(const ProgressState& s, std::size_t width);
 
@@ -26,6 +29,7 @@ std::string progress_line(const ProgressState& s, std::size_t width);
 class ProgressLine {
  public:
   ProgressLine(std::FILE* out, bool enabled);
+  // Starts a stretch of work (a folder) of this many files and bytes.
   void set_totals(std::uint64_t files, std::uint64_t bytes);
   void set_name(std::string_view name);
   void add_bytes(std::uint64_t n);
@@ -33,6 +37,7 @@ class ProgressLine {
   // Removes the line so that other output starts on a clean line.
   void clear();
   double elapsed_seconds() const;
+  bool enabled() const { return enabled_; }
 
  private:
   void draw(bool force);
@@ -42,7 +47,7 @@ class ProgressLine {
   bool shown_ = false;
   ProgressState state_;
   std::string name_;
-  std::chrono::steady_clock::time_point start_, last_draw_;
+  std::chrono::steady_clock::time_point start_, stretch_start_, last_draw_;
 };
 
 }  // namespace sw::cli

@@ -1,5 +1,6 @@
 #include "cli/summary.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "cli/progress.h"
@@ -7,7 +8,7 @@
 
 namespace sw::cli {
 
-std::string summary_text(const RunReport& r, double seconds) {
+std::string summary_text(const RunReport& r, double seconds, bool lines_shown) {
   std::string out;
   char line[200];
   std::snprintf(line, sizeof line, "Listed %llu file%s, %s, in %.2f s.\n",
@@ -51,11 +52,13 @@ std::string summary_text(const RunReport& r, double seconds) {
   if (c.read_failed)
     out +=
         "The earlier listing could not be read to its end: " + visible(c.read_error.message) + "\n";
-  for (const ComparedLine& p : c.problems)
-    out += "  " + std::string(status_text(p.status)) + ": " + visible(p.old_line) + "\n";
-  if (c.problem_count() > c.problems.size())
-    out += "  and " + std::to_string(c.problem_count() - c.problems.size()) + " more in " +
-           std::string(kComparisonFileName) + "\n";
+  if (!lines_shown) {
+    for (const ComparedLine& p : c.problems)
+      out += "  " + std::string(status_text(p.status)) + ": " + visible(p.old_line) + "\n";
+  }
+  if (!lines_shown && c.problem_count() > c.problems.size())
+    out += "  and " + std::to_string(c.problem_count() - c.problems.size()) + " more" +
+           (r.comparison_path.empty() ? std::string() : " in " + visible(r.comparison_path)) + "\n";
   if (!c.new_names.empty()) {
     out += "New since the earlier listing:\n";
     for (const std::string& name : c.new_names) out += "  " + visible(name) + "\n";
@@ -63,14 +66,77 @@ std::string summary_text(const RunReport& r, double seconds) {
   return out;
 }
 
-ExitStatus exit_status(const RunReport& r) {
+ExitStatus exit_status(const RunReport& r, bool verifying) {
+  const Comparison& c = r.comparison;
   if (!r.listing.enumerated || !r.listing_saved || (r.comparison_accepted && !r.comparison_saved))
     return kExitTrouble;
-  const Comparison& c = r.comparison;
-  if (r.comparison_accepted && (c.count(Status::kMismatch) > 0 || c.count(Status::kNotFound) > 0 ||
-                                c.count(Status::kUnreadable) > 0))
-    return kExitDifferences;
+  // A comparison that stopped part-way through the earlier listing has not looked at the rest.
+  if (r.comparison_accepted && c.read_failed) return kExitTrouble;
+  if (verifying && !r.comparison_accepted) return kExitTrouble;
+  if (r.comparison_accepted && c.problem_count() > 0) return kExitDifferences;
   return kExitDone;
+}
+
+std::string missing_listing_text(const RunReport& r, const std::string& listing_path) {
+  const std::string path =
+      visible(listing_path.empty() ? r.folder_path + std::string(kListingFileName) : listing_path);
+  switch (r.earlier) {
+    case Earlier::kNone:
+      return "no earlier listing to verify against: " + path + " does not exist";
+    case Earlier::kNotPlain:
+      return path + " is not a plain file (a symbolic link, say): not read as a listing";
+    case Earlier::kNotAListing:
+      return path + " is not a listing of this program, or cannot be read";
+    case Earlier::kListing:
+      break;
+  }
+  return {};
+}
+
+void TreeTotals::add(const RunReport& r, ExitStatus folder_status) {
+  ++folders;
+  files += r.listing.files_listed;
+  bytes += r.listing.bytes;
+  if (r.comparison_accepted) {
+    ++compared;
+    for (int i = 0; i < kStatusCount; ++i) counts[i] += r.comparison.counts[i];
+  }
+  unreadable.insert(unreadable.end(), r.listing.unreadable.begin(), r.listing.unreadable.end());
+  if (!r.listing.enumerated)
+    failed.push_back(r.folder_path + ": " + r.listing.enumerate_error.message);
+  status = std::max(status, folder_status);
+}
+
+std::string tree_summary_text(const TreeTotals& t) {
+  std::string out;
+  char line[300];
+  std::snprintf(line, sizeof line, "Tree: %llu folder%s, %llu file%s, %s, in %.2f s.\n",
+                static_cast<unsigned long long>(t.folders), t.folders == 1 ? "" : "s",
+                static_cast<unsigned long long>(t.files), t.files == 1 ? "" : "s",
+                human_bytes(t.bytes).c_str(), t.seconds);
+  out += line;
+  if (t.compared > 0) {
+    std::snprintf(line, sizeof line,
+                  "Compared in %llu folder%s: %llu OK, %llu CRC Missmatch, %llu Not Found in This "
+                  "Folder, %llu Could Not Be Read, %llu Skipped.\n",
+                  static_cast<unsigned long long>(t.compared), t.compared == 1 ? "" : "s",
+                  static_cast<unsigned long long>(t.counts[static_cast<int>(Status::kOk)]),
+                  static_cast<unsigned long long>(t.counts[static_cast<int>(Status::kMismatch)]),
+                  static_cast<unsigned long long>(t.counts[static_cast<int>(Status::kNotFound)]),
+                  static_cast<unsigned long long>(t.counts[static_cast<int>(Status::kUnreadable)]),
+                  static_cast<unsigned long long>(t.counts[static_cast<int>(Status::kSkipped)]));
+    out += line;
+  }
+  if (!t.unreadable.empty()) {
+    out += "Could not be read in the tree:\n";
+    for (const UnreadableFile& u : t.unreadable)
+      out += "  " + visible(u.path) + ": " + visible(u.error.message) + "\n";
+  }
+  if (!t.failed.empty()) {
+    out += "Folders with trouble:\n";
+    for (const std::string& f : t.failed) out += "  " + visible(f) + "\n";
+  }
+  return out;
 }
 
 }  // namespace sw::cli

@@ -1,7 +1,10 @@
 // The report printed at the end of a run, and the exit status it stands for.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/run.h"
 
@@ -9,8 +12,28 @@ namespace sw::cli {
 
 enum ExitStatus : int { kExitDone = 0, kExitDifferences = 1, kExitTrouble = 2 };
 
-std::string summary_text(const RunReport& report, double seconds);
+// The summary of one folder's run. `lines_shown`: the comparison's lines were printed already,
+// so they are counted but not repeated.
+std::string summary_text(const RunReport& report, double seconds, bool lines_shown = false);
 
-ExitStatus exit_status(const RunReport& report);
+// `verifying`: the run is a verification, which fails without a comparable earlier listing.
+ExitStatus exit_status(const RunReport& report, bool verifying = false);
+
+// Why a verification found nothing to compare with, naming the listing; empty when it did.
+std::string missing_listing_text(const RunReport& report, const std::string& listing_path);
+
+// The sums over the folders of a tree.
+struct TreeTotals {
+  std::uint64_t folders = 0, files = 0, bytes = 0, compared = 0;
+  double seconds = 0;
+  std::array<std::uint64_t, kStatusCount> counts{};
+  std::vector<UnreadableFile> unreadable;  // every file that could not be read, by its path
+  std::vector<std::string> failed;         // folders with trouble, each with the reason
+  ExitStatus status = kExitDone;           // the worst of the folders
+
+  void add(const RunReport& report, ExitStatus folder_status);
+};
+
+std::string tree_summary_text(const TreeTotals& totals);
 
 }  // namespace sw::cli

@@ -13,15 +13,25 @@ TerminalFrontEnd::TerminalFrontEnd(const Options& options, bool stdin_is_termina
       interactive_(stdin_is_terminal),
       progress_(stderr, stderr_is_terminal && !options.quiet) {}
 
+void TerminalFrontEnd::set_folder(const std::string& path, const std::string& relative) {
+  folder_ = path;
+  relative_ = relative.empty() ? relative : relative + "/";
+}
+
 std::string TerminalFrontEnd::choose_folder(const std::string&) {
-  return options_.folder;
+  return folder_.empty() ? options_.folder : folder_;
 }
 
 void TerminalFrontEnd::on_start(std::uint64_t files, std::uint64_t bytes) {
   progress_.set_totals(files, bytes);
 }
 void TerminalFrontEnd::on_name(std::string_view name) {
-  progress_.set_name(name);
+  if (relative_.empty()) {
+    progress_.set_name(name);
+    return;
+  }
+  shown_name_.assign(relative_).append(name);
+  progress_.set_name(shown_name_);
 }
 void TerminalFrontEnd::on_bytes(std::uint64_t count) {
   progress_.add_bytes(count);
@@ -41,6 +51,7 @@ void TerminalFrontEnd::on_unreadable(const std::string& path, const fs::SysError
 
 bool TerminalFrontEnd::ask(Question question, std::string_view text) {
   if (question == Question::kCompare && options_.compare.has_value()) return *options_.compare;
+  if (question == Question::kCompare && compare_answer_.has_value()) return *compare_answer_;
   // Without a viewer the listing is only named, so there is nothing to decline.
   if (question == Question::kShowListing && !options_.open) return true;
   if (!interactive_) return true;
@@ -49,11 +60,14 @@ bool TerminalFrontEnd::ask(Question question, std::string_view text) {
   std::string answer;
   const bool answered = static_cast<bool>(std::getline(std::cin, answer));
   answering_seconds_ += progress_.elapsed_seconds() - asked_at;
-  return !answered || !(answer.starts_with('n') || answer.starts_with('N'));
+  const bool yes = !answered || !(answer.starts_with('n') || answer.starts_with('N'));
+  if (question == Question::kCompare) compare_answer_ = yes;
+  return yes;
 }
 
 void TerminalFrontEnd::show_file(const std::string& path) {
-  std::cout << "Wrote " << visible(path) << '\n' << std::flush;
+  // JSON Lines name the written files themselves; nothing else may share standard output.
+  if (!options_.json) std::cout << "Wrote " << visible(path) << '\n' << std::flush;
   if (!options_.open) return;
   std::string error;
   if (!start_viewer(path, &error))

@@ -16,7 +16,12 @@ class TerminalFrontEnd final : public RunFrontEnd {
  public:
   TerminalFrontEnd(const Options& options, bool stdin_is_terminal, bool stderr_is_terminal);
 
+  // The folder the next run works on, and its path from the top of the tree (shown before each
+  // name in the progress line).
+  void set_folder(const std::string& path, const std::string& relative);
+
   std::string choose_folder(const std::string& initial) override;
+  bool wants_byte_totals() const override { return progress_.enabled(); }
   void on_start(std::uint64_t files, std::uint64_t bytes) override;
   void on_name(std::string_view name) override;
   void on_bytes(std::uint64_t count) override;
@@ -33,6 +38,9 @@ class TerminalFrontEnd final : public RunFrontEnd {
  private:
   const Options& options_;
   bool interactive_;
+  std::string folder_, relative_;
+  std::string shown_name_;
+  std::optional<bool> compare_answer_;  // one answer serves every folder of a tree
   ProgressLine progress_;
   double answering_seconds_ = 0;
 };

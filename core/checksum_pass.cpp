@@ -36,13 +36,6 @@ class ReaderCount final : public ByteProgress {
   std::atomic<std::uint64_t>& count_;
 };
 
-std::vector<const fs::DirEntry*> entries_to_read(const std::vector<fs::DirEntry>& entries) {
-  std::vector<const fs::DirEntry*> files;
-  for (const fs::DirEntry& e : entries)
-    if (gets_entry(e)) files.push_back(&e);
-  return files;
-}
-
 }  // namespace
 
 // The calling thread's own pieces, reported together with what the readers read meanwhile.
@@ -60,11 +53,20 @@ class ChecksumPass::Forwarder final : public ByteProgress {
 };
 
 ChecksumPass::ChecksumPass(fs::Handle folder, const std::vector<fs::DirEntry>& entries,
-                           std::size_t readers)
-    : folder_(folder), files_(entries_to_read(entries)) {
+                           std::size_t readers) {
+  const auto files = static_cast<std::size_t>(
+      std::count_if(entries.begin(), entries.end(), [](const auto& e) { return gets_entry(e); }));
   // One file is read where it is asked for; more readers than files would only wait.
-  if (files_.size() < 2) readers = 0;
-  if (readers > files_.size()) readers = files_.size();
+  start(files < 2 ? 0 : std::min(readers, files));
+  add(folder, entries);
+  finish_adding();
+}
+
+ChecksumPass::ChecksumPass(std::size_t readers) {
+  start(readers);
+}
+
+void ChecksumPass::start(std::size_t readers) {
   if (readers == 0) return;
   window_ = kWindow;
   ring_ = std::make_unique<Slot[]>(window_);
@@ -87,6 +89,37 @@ ChecksumPass::ChecksumPass(fs::Handle folder, const std::vector<fs::DirEntry>& e
   }
   tuning_.epoch_start = std::chrono::steady_clock::now();
   tuning_.epoch_cpu = fs::process_cpu_seconds();
+}
+
+void ChecksumPass::add(fs::Handle folder, const std::vector<fs::DirEntry>& entries) {
+  {
+    const std::lock_guard<std::mutex> lock(feed_mutex_);
+    for (const fs::DirEntry& e : entries)
+      if (gets_entry(e)) files_.push_back({folder, &e});
+    added_.store(files_.size(), std::memory_order_release);
+  }
+  more_.notify_all();
+}
+
+void ChecksumPass::finish_adding() {
+  {
+    const std::lock_guard<std::mutex> lock(feed_mutex_);
+    adding_done_.store(true);
+  }
+  more_.notify_all();
+}
+
+bool ChecksumPass::wait_for_file(std::size_t index) {
+  if (index < added_.load(std::memory_order_acquire)) return true;
+  std::unique_lock<std::mutex> lock(feed_mutex_);
+  more_.wait(
+      lock, [this, index] { return stop_.load() || adding_done_.load() || index < added_.load(); });
+  return !stop_.load() && index < added_.load();
+}
+
+ChecksumPass::Item ChecksumPass::item_at(std::size_t index) {
+  const std::lock_guard<std::mutex> lock(feed_mutex_);
+  return files_[index];
 }
 
 void ChecksumPass::set_active(std::size_t count) {
@@ -127,13 +160,17 @@ void ChecksumPass::stop_readers() {
     room_.notify_all();
     parked_.notify_all();
   }
+  {
+    const std::lock_guard<std::mutex> lock(feed_mutex_);
+    more_.notify_all();
+  }
   for (std::thread& t : threads_) t.join();
   threads_.clear();
 }
 
-FileChecksum ChecksumPass::read(const fs::DirEntry& entry, ReadBuffer& buffer,
-                                ByteProgress* progress) const {
-  return checksum_file(folder_, entry.native(), buffer, progress, entry.size);  // as enumerated
+FileChecksum ChecksumPass::read(const Item& item, ReadBuffer& buffer, ByteProgress* progress) {
+  const fs::DirEntry& e = *item.entry;
+  return checksum_file(item.folder, e.native(), buffer, progress, e.size);  // as enumerated
 }
 
 void ChecksumPass::wait_for_room(std::size_t index) {
@@ -151,7 +188,7 @@ void ChecksumPass::wake_waiting_readers() {
 
 void ChecksumPass::run_reader(std::size_t id) {
   // Nothing may leave the thread: on failure the file it holds goes back to the caller.
-  const std::size_t none = files_.size();
+  constexpr std::size_t none = ~std::size_t{0};
   std::size_t held = none;
   try {
     ReadBuffer buffer;
@@ -165,13 +202,15 @@ void ChecksumPass::run_reader(std::size_t id) {
       // Files are claimed in order, and never read further ahead of the caller than the ring
       // holds.
       held = next_.fetch_add(1);
-      if (held >= files_.size()) {
-        held = none;
+      if (!wait_for_file(held)) {
+        // Past the last file: nothing to give back. A stop gives the file back, since it may
+        // still be added and taken.
+        if (!stop_.load()) held = none;
         break;
       }
       if (held >= taken_.load() + window_) wait_for_room(held);
       if (stop_.load()) break;
-      FileChecksum sum = read(*files_[held], buffer, &count);
+      FileChecksum sum = read(item_at(held), buffer, &count);
       Slot& slot = ring_[held % window_];
       slot.sum = std::move(sum);
       slot.state.store(kDone, std::memory_order_release);
@@ -194,17 +233,19 @@ void ChecksumPass::report_reader_bytes(ByteProgress* progress) {
 
 FileChecksum ChecksumPass::read_here(std::size_t index, ByteProgress* progress) {
   Forwarder forward(*this, progress);
-  return read(*files_[index], buffer_, &forward);
+  return read(files_[index], buffer_, &forward);
 }
 
 FileChecksum ChecksumPass::take(const fs::DirEntry& entry, ByteProgress* progress) {
   const std::size_t index = taken_.load();
-  if (index < files_.size() && files_[index] == &entry) return take_at(index, progress);
+  if (index < files_.size() && files_[index].entry == &entry) return take_at(index, progress);
   // Out of turn: a reader might be reading the same file, which an exclusive open would refuse
   // one of them, so the pass goes on alone.
   stop_readers();
+  const auto it = std::find_if(files_.begin(), files_.end(),
+                               [&entry](const Item& item) { return item.entry == &entry; });
   Forwarder forward(*this, progress);
-  return read(entry, buffer_, &forward);
+  return read({it != files_.end() ? it->folder : fs::kNoHandle, &entry}, buffer_, &forward);
 }
 
 FileChecksum ChecksumPass::take_at(std::size_t index, ByteProgress* progress) {
@@ -227,9 +268,10 @@ FileChecksum ChecksumPass::take_at(std::size_t index, ByteProgress* progress) {
       if ((index & 63) == 0) tune(false);
       return sum;
     }
-    if (live_readers_.load() == 0 && index >= next_.load()) {
-      // No reader is left to claim it.
-      next_.store(index + 1);
+    if (live_readers_.load() == 0) {
+      // No reader is left: what they put in is in, so a slot still empty stays empty.
+      if (slot.state.load(std::memory_order_acquire) != kEmpty) continue;
+      next_.store(std::max(next_.load(), index + 1));
       taken_.store(index + 1);
       return read_here(index, progress);
     }
@@ -237,7 +279,8 @@ FileChecksum ChecksumPass::take_at(std::size_t index, ByteProgress* progress) {
     std::this_thread::sleep_for(kLookInterval);
     tune(true);
     const auto now = std::chrono::steady_clock::now();
-    if (reader_bytes_.load(std::memory_order_relaxed) != 0 || now - last_sign >= kProgressInterval) {
+    if (reader_bytes_.load(std::memory_order_relaxed) != 0 ||
+        now - last_sign >= kProgressInterval) {
       report_reader_bytes(progress);  // also when nothing came: a sign of life
       last_sign = now;
     }

@@ -1,7 +1,7 @@
-// The checksums of a folder's files, read by a set of reader threads and handed out in
-// enumeration order on the thread that made the pass. Many reads in flight are what a folder of
-// small files needs when it is not in memory: each read then waits on the disk, not on the
-// processor (bench/README.md, "Folder pass").
+// The checksums of a folder's files (or of the folders of a tree, one after another), read by a
+// set of reader threads and handed out in enumeration order on the thread that made the pass. Many
+// reads in flight are what a folder of small files needs when it is not in memory: each read then
+// waits on the disk, not on the processor (bench/README.md, "Folder pass").
 #pragma once
 
 #include <atomic>
@@ -36,6 +36,14 @@ class ChecksumPass {
   // entries must outlive the pass. Memory: one ReadBuffer per reader and kWindow results.
   ChecksumPass(fs::Handle folder, const std::vector<fs::DirEntry>& entries,
                std::size_t readers = kDefaultReaders);
+  // A pass given its files folder by folder (add), for the folders of a tree: the readers go on
+  // from one folder into the next instead of waiting for each to be listed.
+  explicit ChecksumPass(std::size_t readers);
+  // Appends the entries of one more open folder that get a line in the listing; from the thread
+  // that made the pass. The folder and the entries must outlive their takes.
+  void add(fs::Handle folder, const std::vector<fs::DirEntry>& entries);
+  // No folder follows: readers that find nothing more to read end.
+  void finish_adding();
   ~ChecksumPass();
   ChecksumPass(const ChecksumPass&) = delete;
   ChecksumPass& operator=(const ChecksumPass&) = delete;
@@ -62,7 +70,17 @@ class ChecksumPass {
   };
   class Forwarder;
 
-  FileChecksum read(const fs::DirEntry& entry, ReadBuffer& buffer, ByteProgress* progress) const;
+  // One file to read: its folder and its entry.
+  struct Item {
+    fs::Handle folder;
+    const fs::DirEntry* entry;
+  };
+
+  void start(std::size_t readers);
+  static FileChecksum read(const Item& item, ReadBuffer& buffer, ByteProgress* progress);
+  // Waits until file `index` has been added; false when none will be (or the pass stops).
+  bool wait_for_file(std::size_t index);
+  Item item_at(std::size_t index);
   void run_reader(std::size_t id);
   void set_active(std::size_t count);
   // Called by the calling thread as it takes and as it waits (`waited`).
@@ -75,16 +93,21 @@ class ChecksumPass {
   // Lets every reader finish the file it reads and end; everything else is then read here.
   void stop_readers();
 
-  const fs::Handle folder_;
-  const std::vector<const fs::DirEntry*> files_;
-  std::size_t window_ = 1;            // file i lives in ring_[i % window_] from read to take
+  // Appended by the calling thread under feed_mutex_, which readers take to look at it; the
+  // calling thread, its only writer, looks without.
+  std::vector<Item> files_;
+  alignas(64) std::atomic<std::size_t> added_{0};  // files_.size(), for the readers
+  std::atomic<bool> adding_done_{false};
+  std::mutex feed_mutex_;
+  std::condition_variable more_;  // readers wait here for files to be added
+  std::size_t window_ = 1;        // file i lives in ring_[i % window_] from read to take
   std::unique_ptr<Slot[]> ring_;
   // The counters every reader touches live on cache lines of their own.
-  alignas(64) std::atomic<std::size_t> next_{0};  // the first file nobody has claimed
+  alignas(64) std::atomic<std::size_t> next_{0};   // the first file nobody has claimed
   alignas(64) std::atomic<std::size_t> taken_{0};  // files handed out; a reader reads file i
                                                    // only below taken_ + window_
   alignas(64) std::atomic<std::size_t> live_readers_{0};
-  std::atomic<std::size_t> active_{0};  // readers with a lower id read; the others are parked
+  std::atomic<std::size_t> active_{0};   // readers with a lower id read; the others are parked
   std::atomic<std::size_t> started_{0};  // reader threads there are
   std::atomic<bool> stop_{false};
   std::atomic<std::size_t> room_waiters_{0};  // readers waiting for taken_ to move
@@ -92,7 +115,7 @@ class ChecksumPass {
   std::condition_variable room_;
   std::condition_variable parked_;  // readers over the active count wait here
   alignas(64) std::atomic<std::uint64_t> reader_bytes_{0};  // read, not yet reported
-  ReadBuffer buffer_;                           // the calling thread's own
+  ReadBuffer buffer_;                                       // the calling thread's own
   std::vector<std::thread> threads_;
 
   // The calling thread's view of how busy the cores were over the last epoch.

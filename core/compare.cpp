@@ -135,20 +135,39 @@ std::string_view status_text(Status status) {
   return {};
 }
 
-Earlier find_earlier_listing(const fs::Folder& folder) {
+namespace {
+
+// Opens the earlier listing: the folder's own file (a plain file, never through a link), or the
+// file the caller named.
+bool open_earlier(const fs::Folder& folder, const std::string& listing_path, fs::File* file,
+                  fs::SysError* err) {
   const fs::Ops& os = fs::ops();
-  const std::string name(kListingFileName);
-  switch (os.own_file(folder.get(), name)) {
-    case fs::OwnFile::kAbsent:
-      return Earlier::kNone;
-    case fs::OwnFile::kNotPlain:
-      return Earlier::kNotPlain;
-    case fs::OwnFile::kPlain:
-      break;
+  if (!listing_path.empty()) {
+    std::uint64_t size = fs::kUnknownSize;
+    return os.open_read(fs::kNoHandle, listing_path, &size, file->receive(), err);
+  }
+  return os.open_own_read(folder.get(), std::string(kListingFileName), file->receive(), err);
+}
+
+}  // namespace
+
+Earlier find_earlier_listing(const fs::Folder& folder, const std::string& listing_path) {
+  if (!listing_path.empty() &&
+      fs::ops().own_file(fs::kNoHandle, listing_path) == fs::OwnFile::kAbsent)
+    return Earlier::kNone;
+  if (listing_path.empty()) {
+    switch (fs::ops().own_file(folder.get(), std::string(kListingFileName))) {
+      case fs::OwnFile::kAbsent:
+        return Earlier::kNone;
+      case fs::OwnFile::kNotPlain:
+        return Earlier::kNotPlain;
+      case fs::OwnFile::kPlain:
+        break;
+    }
   }
   fs::File file;
   fs::SysError err;
-  if (!os.open_own_read(folder.get(), name, file.receive(), &err)) return Earlier::kNotAListing;
+  if (!open_earlier(folder, listing_path, &file, &err)) return Earlier::kNotAListing;
   FileSource source(file.get());
   LineReader reader(source);
   return trim_blanks(reader.read_line()) == kListingHeader ? Earlier::kListing
@@ -158,13 +177,14 @@ Earlier find_earlier_listing(const fs::Folder& folder) {
 namespace {
 
 Comparison compare(const fs::Folder& folder, std::string_view new_listing,
-                   const std::vector<std::string_view>& unreadable_columns, TextSink& out) {
+                   const std::vector<std::string_view>& unreadable_columns, TextSink& out,
+                   const CompareOptions& options) {
   Comparison result;
-  const fs::Ops& os = fs::ops();
-  const std::string name(kListingFileName);
-  if (os.own_file(folder.get(), name) != fs::OwnFile::kPlain) return result;
+  if (options.listing_path.empty() &&
+      fs::ops().own_file(folder.get(), std::string(kListingFileName)) != fs::OwnFile::kPlain)
+    return result;
   fs::File file;
-  if (!os.open_own_read(folder.get(), name, file.receive(), &result.read_error)) return result;
+  if (!open_earlier(folder, options.listing_path, &file, &result.read_error)) return result;
 
   FileSource source(file.get());
   LineReader reader(source);
@@ -204,8 +224,9 @@ Comparison compare(const fs::Folder& folder, std::string_view new_listing,
     out.write(text);
     ++result.counts[static_cast<int>(status)];
     if (status != Status::kOk && status != Status::kSkipped &&
-        result.problems.size() < kKeptProblemLines)
-      result.problems.push_back({std::string(old_line), status});
+        result.problems.size() < options.kept_problems)
+      result.problems.push_back({std::string(old_line), status,
+                                 status == Status::kMismatch ? std::string(found->line) : ""});
   }
   result.read_failed = source.failed();
   if (result.read_failed) result.read_error = source.error();
@@ -218,11 +239,12 @@ Comparison compare(const fs::Folder& folder, std::string_view new_listing,
 
 }  // namespace
 
-Comparison COMPARECRCLIST(const fs::Folder& folder, const Listing& listing, TextSink& out) {
+Comparison COMPARECRCLIST(const fs::Folder& folder, const Listing& listing, TextSink& out,
+                          const CompareOptions& options) {
   std::vector<std::string_view> unreadable;
   unreadable.reserve(listing.unreadable.size());
   for (const UnreadableFile& u : listing.unreadable) unreadable.push_back(u.name_column);
-  return compare(folder, listing.text, unreadable, out);
+  return compare(folder, listing.text, unreadable, out, options);
 }
 
 Comparison COMPARECRCLIST(const std::string& folder_path, std::string_view new_listing,
@@ -231,7 +253,7 @@ Comparison COMPARECRCLIST(const std::string& folder_path, std::string_view new_l
   fs::Folder folder;
   fs::SysError err;
   if (!folder.open(folder_path, &err)) return {};
-  Comparison result = compare(folder, new_listing, unreadable_columns, out);
+  Comparison result = compare(folder, new_listing, unreadable_columns, out, {});
   // The header lines stand also when nothing could be compared.
   if (!result.comparable) {
     out.text().append(kComparisonHeader).append(kCrLf);

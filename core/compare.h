@@ -27,6 +27,7 @@ std::string_view status_text(Status status);
 struct ComparedLine {
   std::string old_line;  // trimmed
   Status status;
+  std::string new_line;  // this run's line for the same name column ("CRC Missmatch" only)
 };
 
 // What stands in a folder as its earlier listing.
@@ -37,8 +38,9 @@ enum class Earlier : std::uint8_t {
   kListing,
 };
 
-// Looks at folder's "File CRCs.TXT", reading its first line only.
-Earlier find_earlier_listing(const fs::Folder& folder);
+// Looks at folder's "File CRCs.TXT", reading its first line only; with `listing_path`, at that
+// file instead (native form; a link there is followed, since the caller named it).
+Earlier find_earlier_listing(const fs::Folder& folder, const std::string& listing_path = {});
 
 // At most this many lines that are not "OK" or "Skipped" are kept for a summary; the file holds
 // all, and the counts count all.
@@ -60,13 +62,19 @@ struct Comparison {
   }
 };
 
+struct CompareOptions {
+  std::string listing_path;  // the earlier listing kept elsewhere; empty: the folder's own
+  std::size_t kept_problems = kKeptProblemLines;  // lines kept in Comparison::problems
+};
+
 // Reads folder's "File CRCs.TXT" (a plain file only) line by line and classifies each entry
 // against the entries of this run's `listing`: the same name column with the same whole line is
 // "OK", the same name column with another line "CRC Missmatch", no such name "Not Found in This
 // Folder"; a file this run could not read "Could Not Be Read"; entries for the two output files
 // and their temporary files "Skipped". The text goes to `out` as it is made, so memory follows
 // the new listing, whatever the earlier one claims.
-Comparison COMPARECRCLIST(const fs::Folder& folder, const Listing& listing, TextSink& out);
+Comparison COMPARECRCLIST(const fs::Folder& folder, const Listing& listing, TextSink& out,
+                          const CompareOptions& options = {});
 
 // The in-memory form: the folder given by its path, the new listing by its text and the name
 // columns of its unreadable files; the whole text is kept in Comparison::text.

@@ -22,9 +22,9 @@ FileChecksum checksum_file(fs::Handle folder, const std::string& name, ReadBuffe
   FileChecksum result;
   const fs::Ops& os = fs::ops();
   fs::File file;
-  // A size of 0 tells the open nothing, so it makes sure of a regular file itself.
-  const std::uint64_t known = expected_size.value_or(0);
-  if (!os.open_read(folder, name, known, file.receive(), &result.error)) {
+  // An unknown size makes the open look it up from the file itself.
+  std::uint64_t known = expected_size.value_or(fs::kUnknownSize);
+  if (!os.open_read(folder, name, &known, file.receive(), &result.error)) {
     result.readable = false;
     return result;
   }
@@ -48,7 +48,7 @@ FileChecksum checksum_file(fs::Handle folder, const std::string& name, ReadBuffe
     }
   }
   file.close();
-  if (result.readable && expected_size && result.bytes != *expected_size) {
+  if (result.readable && expected_size && result.bytes != known) {
     result.readable = false;
     result.error = {0, kChangedWhileRead};
   }

@@ -46,8 +46,9 @@ class ByteProgress {
 
 // The CRC-32 of the whole content of the file `name` in the open folder `folder` (kNoHandle:
 // `name` is a path of its own). A file that cannot be opened, or fails to read part-way, gives
-// crc 0 and readable false; nothing is ever created or written. With `expected_size`, a file
-// that gives another number of bytes changed while it was read, and counts as unreadable too.
+// crc 0 and readable false; nothing is ever created or written. With `expected_size` (which
+// may be fs::kUnknownSize: the size the file has when it is opened), a file that gives another
+// number of bytes changed while it was read, and counts as unreadable too.
 FileChecksum checksum_file(fs::Handle folder, const std::string& name, ReadBuffer& buffer,
                            ByteProgress* progress = nullptr,
                            std::optional<std::uint64_t> expected_size = std::nullopt);

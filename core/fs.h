@@ -34,11 +34,14 @@ enum class EntryKind : std::uint8_t {
 // files by, so that every file can be opened whatever its name. The listing form is what this
 // program's files and messages hold: on POSIX the bytes themselves; on Windows the bytes the
 // system's ANSI conversion gives, exactly as FindFirstFileA returns a name.
+// The size of a file whose size the enumeration was not asked for.
+inline constexpr std::uint64_t kUnknownSize = ~std::uint64_t{0};
+
 struct DirEntry {
   std::string name;         // the listing form, as the system's enumeration gives it
   std::string native_name;  // the native form when it differs from `name`, else empty
   EntryKind kind = EntryKind::kOther;
-  std::uint64_t size = 0;  // full 64-bit size from the enumeration itself
+  std::uint64_t size = 0;  // full 64-bit size from the enumeration; kUnknownSize when not asked
 
   const std::string& native() const { return native_name.empty() ? name : native_name; }
 };
@@ -62,8 +65,9 @@ struct Ops {
 
   // All entries of the folder except "." and "..", in the system's order. Fails when the
   // folder cannot be enumerated to its end; the entries found before the failure are in `out`
-  // all the same.
-  bool (*list_folder)(Handle folder, std::vector<DirEntry>* out, SysError* err);
+  // all the same. Without `sizes`, files whose size would cost a lookup of their own (on
+  // POSIX, every regular file) get kUnknownSize; the open file tells it later for free.
+  bool (*list_folder)(Handle folder, bool sizes, std::vector<DirEntry>* out, SysError* err);
 
   // What an own file of that name is (see OwnFile).
   OwnFile (*own_file)(Handle folder, const std::string& name);
@@ -73,10 +77,10 @@ struct Ops {
 
   // Opens an existing file for reading, for exclusive use when nobody else has it open,
   // otherwise shared with readers only; links are followed. Never creates a file, never asks
-  // for write access, never waits on a FIFO. `size` is what the enumeration found (0: not
-  // known); it decides the sequential-access hint, and a caller that gives it bounds what it
-  // reads by it. Without it only a regular file is opened.
-  bool (*open_read)(Handle folder, const std::string& name, std::uint64_t size, Handle* out,
+  // for write access, never waits on a FIFO. `*size` is what the enumeration found; it decides
+  // the sequential-access hint, and a caller that gives it bounds what it reads by it. When it
+  // is kUnknownSize, only a regular file is opened and `*size` becomes its size.
+  bool (*open_read)(Handle folder, const std::string& name, std::uint64_t* size, Handle* out,
                     SysError* err);
 
   // The same for an own file: only a plain file, never through a link.

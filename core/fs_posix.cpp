@@ -88,7 +88,7 @@ void look_up(int dfd, std::vector<DirEntry>& out, const std::vector<std::size_t>
 // Below this many lookups a second thread costs more than it saves.
 constexpr std::size_t kSharedLookupMinimum = 256;
 
-bool posix_list_folder(Handle folder, std::vector<DirEntry>* out, SysError* err) {
+bool posix_list_folder(Handle folder, bool sizes, std::vector<DirEntry>* out, SysError* err) {
   // The stream takes its own descriptor, so the folder stays open for the rest of the run.
   const int own = ::openat(at(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (own < 0) return fail(err, errno);
@@ -119,6 +119,13 @@ bool posix_list_folder(Handle folder, std::vector<DirEntry>* out, SysError* err)
       case DT_BLK:
         entry.kind = EntryKind::kOther;
         break;
+      case DT_REG:
+        if (!sizes) {
+          entry.kind = EntryKind::kFile;
+          entry.size = kUnknownSize;
+          break;
+        }
+        [[fallthrough]];
       default:
         unsized.push_back(out->size());
     }
@@ -156,14 +163,15 @@ bool posix_find_first_size(const char* path, std::uint64_t* size) {
 }
 
 // Opens for reading. O_NONBLOCK keeps a FIFO that took the file's place from blocking the open.
-// With `check`, only a regular file is kept; without, the caller bounds what it reads by the
-// size the enumeration found, which spares a call per file on the folder pass.
-bool open_regular(Handle folder, const std::string& name, int flags, bool check,
-                  std::uint64_t size, Handle* out, SysError* err) {
+// With an unknown size, only a regular file is kept and the size is looked up; with a known
+// one, the caller bounds what it reads by it, which spares a call per file on the folder pass.
+bool open_regular(Handle folder, const std::string& name, int flags, std::uint64_t* size_io,
+                  Handle* out, SysError* err) {
   const int fd =
       ::openat(at(folder), name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | flags);
   if (fd < 0) return fail(err, errno);
-  if (check) {
+  std::uint64_t size = *size_io;
+  if (size == kUnknownSize) {
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
       const int code = errno;
@@ -175,6 +183,7 @@ bool open_regular(Handle folder, const std::string& name, int flags, bool check,
       return fail(err, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     }
     size = static_cast<std::uint64_t>(st.st_size);
+    *size_io = size;
   }
 #ifdef POSIX_FADV_SEQUENTIAL
   // The hint widens read-ahead for large files; for small ones it is only another call.
@@ -184,13 +193,14 @@ bool open_regular(Handle folder, const std::string& name, int flags, bool check,
   return true;
 }
 
-bool posix_open_read(Handle folder, const std::string& name, std::uint64_t size, Handle* out,
+bool posix_open_read(Handle folder, const std::string& name, std::uint64_t* size, Handle* out,
                      SysError* err) {
-  return open_regular(folder, name, 0, size == 0, size, out, err);
+  return open_regular(folder, name, 0, size, out, err);
 }
 
 bool posix_open_own_read(Handle folder, const std::string& name, Handle* out, SysError* err) {
-  return open_regular(folder, name, O_NOFOLLOW, true, 0, out, err);
+  std::uint64_t size = kUnknownSize;
+  return open_regular(folder, name, O_NOFOLLOW, &size, out, err);
 }
 
 bool posix_read(Handle h, void* buffer, std::size_t size, std::size_t* got, SysError* err) {

@@ -198,7 +198,8 @@ bool win_current_directory(std::string* out, SysError* err) {
   }
 }
 
-bool win_list_folder(Handle handle, std::vector<DirEntry>* out, SysError* err) {
+// The enumeration gives every size for nothing, so `sizes` changes nothing here.
+bool win_list_folder(Handle handle, bool /*sizes*/, std::vector<DirEntry>* out, SysError* err) {
   QuietErrors quiet;
   const std::string folder = path_in(handle, "");
   WIN32_FIND_DATAW data;
@@ -272,9 +273,21 @@ bool open_reading(Handle folder, const std::string& name, DWORD flags, Handle* o
   return true;
 }
 
-bool win_open_read(Handle folder, const std::string& name, std::uint64_t /*size*/, Handle* out,
+// A folder is never opened here (that would need FILE_FLAG_BACKUP_SEMANTICS), so a size the
+// caller does not know comes from the open file alone.
+bool win_open_read(Handle folder, const std::string& name, std::uint64_t* size, Handle* out,
                    SysError* err) {
-  return open_reading(folder, name, 0, out, err);
+  if (!open_reading(folder, name, 0, out, err)) return false;
+  if (*size != kUnknownSize) return true;
+  LARGE_INTEGER bytes;
+  if (::GetFileSizeEx(as_handle(*out), &bytes)) {
+    *size = static_cast<std::uint64_t>(bytes.QuadPart);
+    return true;
+  }
+  fail_last(err);
+  ::CloseHandle(as_handle(*out));
+  *out = kNoHandle;
+  return false;
 }
 
 // Opened as the entry itself (a link is not followed), and kept only when that is a plain file.

@@ -91,6 +91,12 @@ std::string_view name_column(std::string_view line) {
   return trim_blanks(trimmed.substr(0, std::min<std::size_t>(trimmed.size(), kNameColumnWidth)));
 }
 
+std::string_view checksum_column(std::string_view line) {
+  const std::string_view trimmed = trim_blanks(line);
+  if (trimmed.size() <= static_cast<std::size_t>(kNameColumnWidth)) return {};
+  return trim_blanks(trimmed.substr(kNameColumnWidth));
+}
+
 void append_entry(std::string& text, std::string_view name, std::string_view checksum) {
   const std::string_view trimmed = trim_blanks(name);
   const std::size_t column = padded_length(trimmed.size(), kNameColumnWidth);
@@ -116,6 +122,14 @@ Listing header_only(const std::string& folder_line) {
   return listing;
 }
 
+// Whether a file enumerated without its size had none: read whole to nothing, or, when it
+// could not be read, found empty by a lookup of its own.
+bool turned_out_empty(const fs::Folder& folder, const fs::DirEntry& e, const FileChecksum& sum) {
+  if (sum.readable) return sum.bytes == 0;
+  std::uint64_t size = 0;
+  return fs::ops().find_first_size((folder.path() + e.native()).c_str(), &size) && size == 0;
+}
+
 }  // namespace
 
 Listing BUILDCRCLIST(const std::string& folder_path, ListingObserver* observer) {
@@ -130,42 +144,60 @@ Listing BUILDCRCLIST(const std::string& folder_path, ListingObserver* observer) 
   return BUILDCRCLIST(folder, observer);
 }
 
+EnumeratedFolder enumerate_folder(const fs::Folder& folder, bool sizes) {
+  EnumeratedFolder found;
+  found.enumerated =
+      fs::ops().list_folder(folder.get(), sizes, &found.entries, &found.enumerate_error);
+  // Temporary files of earlier saves are no files of the user's: they leave the listing here.
+  std::erase_if(found.entries, [&found](fs::DirEntry& e) {
+    if (!is_own_temporary(e.name)) return false;
+    found.own_temporaries.push_back(std::move(e.native_name.empty() ? e.name : e.native_name));
+    return true;
+  });
+  return found;
+}
+
 Listing BUILDCRCLIST(const fs::Folder& folder, ListingObserver* observer) {
+  const bool sizes = observer != nullptr && observer->wants_byte_totals();
+  const EnumeratedFolder found = enumerate_folder(folder, sizes);
+  // Many files are read at once; the observer still hears everything from this thread, in
+  // enumeration order.
+  ChecksumPass pass(folder.get(), found.entries);
+  return BUILDCRCLIST(folder, found, pass, observer);
+}
+
+Listing BUILDCRCLIST(const fs::Folder& folder, const EnumeratedFolder& found, ChecksumPass& pass,
+                     ListingObserver* observer) {
   ListingObserver quiet;
   ListingObserver& notify = observer != nullptr ? *observer : quiet;
+  const std::vector<fs::DirEntry>& entries = found.entries;
 
   const std::string folder_line = fs::best_listing_form(folder.path());
   Listing listing = header_only(folder_line);
-  std::vector<fs::DirEntry> entries;
-  listing.enumerated = fs::ops().list_folder(folder.get(), &entries, &listing.enumerate_error);
-  // Temporary files of earlier saves are no files of the user's: they leave the listing here.
-  std::erase_if(entries, [&listing](fs::DirEntry& e) {
-    if (!is_own_temporary(e.name)) return false;
-    listing.own_temporaries.push_back(std::move(e.native_name.empty() ? e.name : e.native_name));
-    return true;
-  });
+  listing.enumerated = found.enumerated;
+  listing.enumerate_error = found.enumerate_error;
+  listing.own_temporaries = found.own_temporaries;
 
   std::size_t files = 0;
   std::uint64_t bytes = 0;
   for (const fs::DirEntry& e : entries) {
     if (!is_examined(e)) continue;
     ++files;
-    bytes += e.size;
+    if (e.size != fs::kUnknownSize) bytes += e.size;
   }
   notify.on_start(files, bytes);
   listing.text.reserve(listing.text.size() + files * (kNameColumnWidth + 11));
 
-  // Many files are read at once; the observer still hears everything from this thread, in
-  // enumeration order.
-  ChecksumPass pass(folder.get(), entries);
   SharedColumns columns(entries);
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const fs::DirEntry& e = entries[i];
     if (!is_examined(e)) continue;
     notify.on_name(trim_blanks(e.name));
-    // The enumeration's own 64-bit size decides: empty files get no entry.
-    if (gets_entry(e)) {
-      FileChecksum sum = pass.take(e, &notify);
+    // The 64-bit size decides: empty files get no entry. The enumeration's size is final;
+    // without one, the open file's (or, for a file that could not be opened, a lookup's).
+    FileChecksum sum;
+    if (gets_entry(e)) sum = pass.take(e, &notify);
+    if (gets_entry(e) && (e.size != fs::kUnknownSize || !turned_out_empty(folder, e, sum))) {
       const std::size_t line_start = listing.text.size();
       char digits[8];
       const std::string_view text = checksum_digits(sum.crc, digits);

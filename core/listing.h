@@ -11,6 +11,8 @@
 
 namespace sw {
 
+class ChecksumPass;
+
 inline constexpr std::string_view kListingFileName = "File CRCs.TXT";
 inline constexpr std::string_view kListingHeader = "File CRCs For Folder:";
 inline constexpr std::string_view kHeaderRule = "-----------------------------------------";
@@ -19,6 +21,10 @@ inline constexpr int kNameColumnWidth = 40;
 // What the listing tells its caller while it works, in enumeration order.
 class ListingObserver : public ByteProgress {
  public:
+  // Whether on_start's byte total is shown. Where the enumeration does not give sizes (POSIX),
+  // they cost a lookup per file before the first read, so only a caller that shows them
+  // gets them; the others get 0 bytes.
+  virtual bool wants_byte_totals() const { return false; }
   // Totals of what will be read: files and bytes.
   virtual void on_start(std::uint64_t /*files*/, std::uint64_t /*bytes*/) {}
   // The file about to be examined, its name trimmed.
@@ -59,9 +65,9 @@ struct Listing {
 // followed by fs::kTemporaryMark. Such files are never listed nor compared.
 bool is_own_temporary(std::string_view name);
 
-// Whether an enumerated entry gets a line in the listing: a file with content, or a link whose
-// target cannot be reached (listed as unreadable). Empty files, folders and everything else get
-// none.
+// Whether an enumerated entry may get a line in the listing: a file with content (or of a size
+// not yet known), or a link whose target cannot be reached (listed as unreadable). Empty files,
+// folders and everything else get none.
 inline bool gets_entry(const fs::DirEntry& e) {
   return (e.kind == fs::EntryKind::kFile && e.size > 0) || e.kind == fs::EntryKind::kUnreachable;
 }
@@ -75,9 +81,28 @@ inline bool is_examined(const fs::DirEntry& e) {
 // bytes of the trimmed line.
 std::string_view name_column(std::string_view line);
 
+// The checksum column of an entry line: what follows the name column, trimmed.
+std::string_view checksum_column(std::string_view line);
+
 // One entry line: the name column (the format's own bytes marked, as listing_safe does), the
 // checksum text, CR LF. Written straight into `text`: this runs once per file.
 void append_entry(std::string& text, std::string_view name, std::string_view checksum);
+
+// A folder enumerated, its files not yet read.
+struct EnumeratedFolder {
+  std::vector<fs::DirEntry> entries;  // in the system's order, without own temporary files
+  bool enumerated = true;             // false: only the entries found before a failure
+  fs::SysError enumerate_error;
+  std::vector<std::string> own_temporaries;  // temporary files of this program's saves
+};
+
+// Enumerates the open folder; with `sizes`, every file's size is known before it is read.
+EnumeratedFolder enumerate_folder(const fs::Folder& folder, bool sizes);
+
+// The listing of an enumerated folder whose files were given to `pass` (ChecksumPass::add), in
+// that order. `found` and `pass` must outlive nothing here: the listing is complete on return.
+Listing BUILDCRCLIST(const fs::Folder& folder, const EnumeratedFolder& found, ChecksumPass& pass,
+                     ListingObserver* observer);
 
 // The listing of the open folder `folder`. Names and the folder line are written in the listing
 // form with the format's own bytes marked (listing_safe). A folder that cannot be enumerated to

@@ -20,7 +20,9 @@ need_packages() {
 }
 
 # What the native build and its tests need.
-NATIVE_PACKAGES=(g++ cmake ninja-build googletest zlib1g-dev)
+NATIVE_PACKAGES=(g++ cmake ninja-build googletest zlib1g-dev nlohmann-json3-dev)
+# Packages: dpkg-shlibdeps finds the Debian package's dependencies.
+PACKAGE_PACKAGES=(dpkg-dev)
 # The fuzz targets: clang and its libFuzzer.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # Benchmarks: Google Benchmark and the CRC-32 peers they are measured against.

@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
 #include <random>
 #include <string>
 #include <thread>
@@ -142,6 +144,206 @@ TEST(Cli, ComparisonStatusesReachTheExitStatusAndTheSummary) {
   const Outcome declined = run("--no-compare " + shell_quote(dir.path().string()));
   EXPECT_EQ(declined.status, 0);
   EXPECT_EQ(test::read_bytes(dir.file("CRC Comparison.TXT")), "kept");
+}
+
+// Every entry below `top` with its bytes and modification time: what a run that writes nothing
+// must leave exactly as it was.
+std::map<std::string, std::string> snapshot(const std::filesystem::path& top) {
+  std::map<std::string, std::string> out;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(top)) {
+    struct stat st {};
+    ::lstat(e.path().c_str(), &st);
+    out[e.path().string()] = (e.is_regular_file() ? test::read_bytes(e.path().string()) : "") +
+                             "@" + std::to_string(st.st_mtim.tv_sec) + "." +
+                             std::to_string(st.st_mtim.tv_nsec);
+  }
+  return out;
+}
+
+// The files of the comparison test: kept, changed, removed, made unreadable and added.
+void change_files(const TempFolder& dir) {
+  write_bytes(dir.file("change"), "after");
+  std::filesystem::remove(dir.path() / "remove");
+  write_bytes(dir.file("added"), "new");
+  std::filesystem::remove(dir.path() / "break");
+  std::filesystem::create_symlink(dir.file("nowhere"), dir.file("break"));
+}
+
+void make_files(const TempFolder& dir) {
+  write_bytes(dir.file("keep"), "same");
+  write_bytes(dir.file("change"), "before");
+  write_bytes(dir.file("remove"), "soon gone");
+  write_bytes(dir.file("break"), "readable at first");
+}
+
+TEST(Cli, VerifyComparesWithTheBaselineAndWritesNothing) {
+  TempFolder dir, elsewhere;
+  const std::string folder = shell_quote(dir.path().string());
+  const Outcome nothing = run("--verify " + folder);
+  EXPECT_EQ(nothing.status, 2);
+  EXPECT_TRUE(contains(nothing.err, "no earlier listing to verify against: " +
+                                        dir.file("File CRCs.TXT") + " does not exist"))
+      << nothing.err;
+
+  make_files(dir);
+  ASSERT_EQ(run(folder).status, 0);
+  const auto before = snapshot(dir.path());
+  const Outcome same = run("--verify " + folder);
+  EXPECT_EQ(same.status, 0) << same.err;
+  EXPECT_TRUE(contains(same.out, "Comparison listing for Folder \n" + dir.folder_path() + "\n"));
+  EXPECT_TRUE(contains(same.out,
+                       "keep" + std::string(36, ' ') + "FC50F144" + std::string(22, ' ') + "OK\n"))
+      << same.out;
+  EXPECT_TRUE(contains(same.out, "4 OK, 0 CRC Missmatch"));
+  EXPECT_EQ(snapshot(dir.path()), before);
+
+  change_files(dir);
+  const auto changed = snapshot(dir.path());
+  // Twice: the baseline is never rewritten, so the damage is found every time.
+  for (int time = 0; time < 2; ++time) {
+    const Outcome o = run("--verify " + folder);
+    EXPECT_EQ(o.status, 1);
+    for (const char* line : {"change", "remove", "break"})
+      EXPECT_TRUE(contains(o.out, "\n" + std::string(line))) << line;
+    EXPECT_TRUE(contains(o.out, " CRC Missmatch\n"));
+    EXPECT_TRUE(contains(o.out, " Not Found in This Folder\n"));
+    EXPECT_TRUE(contains(o.out, " Could Not Be Read\n"));
+    EXPECT_TRUE(contains(o.out,
+                         "1 OK, 1 CRC Missmatch, 1 Not Found in This Folder, 1 Could Not "
+                         "Be Read, 0 Skipped"));
+    EXPECT_TRUE(contains(o.out, "New since the earlier listing:\n  added\n"));
+    EXPECT_FALSE(contains(o.out, "  CRC Missmatch: change")) << "lines shown once";
+    EXPECT_EQ(snapshot(dir.path()), changed);
+  }
+
+  // --output: the comparison goes to a file of its own, in the file format.
+  const std::string report = elsewhere.file("report.txt");
+  const Outcome to_file = run("--verify --output " + shell_quote(report) + " " + folder);
+  EXPECT_EQ(to_file.status, 1);
+  EXPECT_TRUE(contains(test::read_bytes(report), "Could Not Be Read\r\n"));
+  EXPECT_TRUE(contains(to_file.out, "Wrote " + report));
+  EXPECT_TRUE(contains(to_file.out, "  CRC Missmatch: change"));
+  EXPECT_EQ(snapshot(dir.path()), changed);
+}
+
+// The command as a user without the right to write into the folder (root may write anywhere).
+std::string unprivileged() {
+  return ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups" : "";
+}
+
+TEST(Cli, AReadOnlyFolderIsVerifiedAgainstAListingKeptElsewhere) {
+  TempFolder media, keep;
+  make_files(media);
+  const std::string folder = shell_quote(media.path().string());
+  const std::string listing = keep.file("media.crc");
+  const Outcome made = run("--output " + shell_quote(listing) + " " + folder);
+  EXPECT_EQ(made.status, 0) << made.err;
+  EXPECT_TRUE(contains(made.out, "Wrote " + listing));
+  EXPECT_FALSE(test::exists(media.file("File CRCs.TXT")));
+  EXPECT_TRUE(
+      contains(test::read_bytes(listing), "File CRCs For Folder:\r\n" + media.folder_path()));
+
+  for (const auto& [path, mode] : {std::pair{media.path(), 0555}, std::pair{keep.path(), 0755}})
+    ::chmod(path.c_str(), mode);
+  for (const std::string name : {"keep", "change", "remove", "break"})
+    ::chmod(media.file(name).c_str(), 0644);
+  ::chmod(listing.c_str(), 0644);
+  const auto before = snapshot(media.path());
+  const std::string as_user = unprivileged();
+  const Outcome verified =
+      run("--verify --listing " + shell_quote(listing) + " " + folder, as_user);
+  EXPECT_EQ(verified.status, 0) << verified.err;
+  EXPECT_TRUE(contains(verified.out, "4 OK"));
+  EXPECT_EQ(snapshot(media.path()), before);
+  // An ordinary run there cannot write its listing, and says so.
+  const Outcome refused = run("--no-compare " + folder, as_user);
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_TRUE(contains(refused.err, "cannot write " + media.file("File CRCs.TXT")));
+  ::chmod(media.path().c_str(), 0755);
+
+  const Outcome missing =
+      run("--verify --listing " + shell_quote(keep.file("none")) + " " + folder);
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_TRUE(contains(missing.err, "cannot read the listing " + keep.file("none")));
+}
+
+TEST(Cli, RecursiveRunsTakeEveryFolderOnceInOrderAndNeverFollowLinks) {
+  TempFolder top;
+  const auto& t = top.path();
+  std::filesystem::create_directories(t / "sub b" / "deep");
+  std::filesystem::create_directories(t / "sub a");
+  write_bytes(top.file("root.txt"), "1");
+  write_bytes(top.file("sub a/a.txt"), "2");
+  write_bytes(top.file("sub b/b.txt"), "3");
+  write_bytes(top.file("sub b/deep/c.txt"), "4");
+  std::filesystem::create_directory_symlink(t, t / "sub b" / "loop");  // back to the top
+  std::filesystem::create_directory_symlink(t / "sub a", t / "z link");
+
+  const Outcome o = run("-r " + shell_quote(t.string()));
+  EXPECT_EQ(o.status, 0) << o.err;
+  const std::string order[] = {top.folder_path(), top.file("sub a/"), top.file("sub b/"),
+                               top.file("sub b/deep/")};
+  std::size_t at = 0;
+  for (const std::string& folder : order) {
+    at = o.out.find("Folder " + folder + ":\n", at);
+    EXPECT_NE(at, std::string::npos) << folder << " in order in\n" << o.out;
+    EXPECT_TRUE(test::exists(folder + "File CRCs.TXT")) << folder;
+  }
+  EXPECT_FALSE(test::exists(top.file("z link/File CRCs.TXT.tmp")));
+  EXPECT_TRUE(contains(o.out, "Tree: 4 folders, 4 files, 4 B"));
+
+  write_bytes(top.file("sub b/deep/c.txt"), "5");
+  const auto before = snapshot(t);
+  const Outcome v = run("-r --verify " + shell_quote(t.string()));
+  EXPECT_EQ(v.status, 1);
+  EXPECT_TRUE(contains(v.out, "Compared in 4 folders: 3 OK, 1 CRC Missmatch"));
+  EXPECT_EQ(snapshot(t), before);
+}
+
+TEST(Cli, JsonLinesCarryEveryStatusAndNamesThatAreNotUtf8) {
+  TempFolder dir;
+  make_files(dir);
+  const std::string latin1 = "caf\xE9";
+  write_bytes(dir.file(latin1), "latin-1 name");
+  // Twice, so that the baseline lists the tool's own listing too ("Skipped").
+  ASSERT_EQ(run(shell_quote(dir.path().string())).status, 0);
+  ASSERT_EQ(run(shell_quote(dir.path().string())).status, 0);
+  change_files(dir);
+  write_bytes(dir.file(latin1), "changed too");
+
+  const Outcome o = run("--verify --json " + shell_quote(dir.path().string()));
+  EXPECT_EQ(o.status, 1) << o.err;
+  std::vector<nlohmann::json> lines;
+  std::size_t start = 0;
+  for (std::size_t end; (end = o.out.find('\n', start)) != std::string::npos; start = end + 1)
+    lines.push_back(nlohmann::json::parse(o.out.substr(start, end - start)));  // throws if bad
+  ASSERT_EQ(lines.size(), 2u) << o.out;
+  const nlohmann::json& folder = lines[0];
+  EXPECT_EQ(folder["type"], "folder");
+  EXPECT_EQ(folder["folder"], dir.folder_path());
+  EXPECT_EQ(folder["counts"]["OK"], 1);
+  EXPECT_EQ(folder["counts"]["Skipped"], 1);
+  std::map<std::string, std::string> status_of;
+  for (const auto& e : folder["entries"]) {
+    const std::string name = e.contains("name_hex") ? "hex:" + e["name_hex"].get<std::string>()
+                                                    : e["name"].get<std::string>();
+    status_of[name] = e["status"];
+    if (e["status"] == "CRC Missmatch")
+      EXPECT_NE(e["old_crc"], e["new_crc"]);
+    else
+      EXPECT_TRUE(e["new_crc"].is_null());
+  }
+  EXPECT_EQ(status_of, (std::map<std::string, std::string>{
+                           {"change", "CRC Missmatch"},
+                           {"remove", "Not Found in This Folder"},
+                           {"break", "Could Not Be Read"},
+                           {"hex:636166e9", "CRC Missmatch"},
+                       }));
+  EXPECT_EQ(folder["new"][0]["name"], "added");
+  EXPECT_EQ(folder["unreadable"][0]["path"], dir.file("break"));
+  EXPECT_EQ(lines[1]["type"], "run");
+  EXPECT_EQ(lines[1]["exit"], 1);
+  EXPECT_EQ(lines[1]["counts"]["CRC Missmatch"], 2);
 }
 
 TEST(Cli, UnwritableListingIsReportedWithFileAndReason) {
@@ -284,6 +486,27 @@ TEST(CliOptions, ParsesEveryOption) {
   EXPECT_EQ(cli::parse_options({"--no-compare", "d"}).options.compare, false);
   EXPECT_EQ(cli::parse_options({"--", "-odd"}).options.folder, "-odd");
   EXPECT_FALSE(cli::parse_options({"d"}).options.compare.has_value());
+  p = cli::parse_options({"--verify", "--listing", "l.txt", "--output=o.txt", "--json", "d"});
+  EXPECT_EQ(p.error, "");
+  EXPECT_TRUE(p.options.verify && p.options.json && !p.options.recursive);
+  EXPECT_EQ(p.options.listing, "l.txt");
+  EXPECT_EQ(p.options.output, "o.txt");
+  p = cli::parse_options({"-rq", "d"});
+  EXPECT_TRUE(p.options.recursive && p.options.quiet) << p.error;
+
+  const struct {
+    std::vector<std::string> args;
+    const char* error;
+  } refused[] = {
+      {{"--listing"}, "option '--listing' needs a FILE"},
+      {{"--output=", "d"}, "option '--output' needs a FILE"},
+      {{"--verify", "--no-compare", "d"}, "--verify compares"},
+      {{"-r", "--listing", "l", "d"}, "with --recursive every folder has its own"},
+      {{"-r", "--output", "o", "d"}, "with --recursive every folder has its own"},
+      {{"-rx", "d"}, "unknown option '-rx'"},
+  };
+  for (const auto& c : refused)
+    EXPECT_TRUE(contains(cli::parse_options(c.args).error, c.error)) << c.error;
 }
 
 TEST(CliProgress, LineShowsCountsSizesRateAndAHarmlessName) {
@@ -294,8 +517,14 @@ TEST(CliProgress, LineShowsCountsSizesRateAndAHarmlessName) {
   s.bytes_total = 10 << 20;
   s.seconds = 2;
   s.name = "bad\rname";
-  EXPECT_EQ(cli::progress_line(s, 200), "3/10 files  3.0 MiB/10.0 MiB  1.5 MiB/s  bad\\rname");
+  EXPECT_EQ(cli::progress_line(s, 200),
+            "3/10 files  30%  3.0 MiB/10.0 MiB  1.5 MiB/s  0:05 left  bad\\rname");
   EXPECT_EQ(cli::progress_line(s, 10).size(), 10u);
+  s.seconds = 0.5;  // too early to guess the time left
+  EXPECT_EQ(cli::progress_line(s, 200).find("left"), std::string::npos);
+  s.bytes_total = 0;  // no totals (a quiet enumeration): no share either
+  EXPECT_EQ(cli::progress_line(s, 200).find('%'), std::string::npos);
+  EXPECT_EQ(cli::time_left(3725), "1:02:05 left");
   EXPECT_EQ(cli::human_bytes(1023), "1023 B");
   EXPECT_EQ(cli::human_bytes(1536), "1.5 KiB");
 }

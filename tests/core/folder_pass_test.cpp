@@ -1,4 +1,4 @@
-// The folder pass reads on two threads; what the caller sees must not show it.
+// The folder pass reads on many threads; what the caller sees must not show it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,6 +15,7 @@
 
 #include "core/checksum_pass.h"
 #include "core/crc32.h"
+#include "core/folder_stream.h"
 #include "core/line_reader.h"
 #include "core/listing.h"
 #include "core/text.h"
@@ -44,12 +45,12 @@ std::string numbered(std::string prefix, int i) {
   return prefix;
 }
 
-std::vector<fs::DirEntry> enumerate(const std::string& folder_path) {
+std::vector<fs::DirEntry> enumerate(const std::string& folder_path, bool sizes = true) {
   std::vector<fs::DirEntry> entries;
   fs::SysError err;
   fs::Folder folder;
   EXPECT_TRUE(folder.open(folder_path, &err)) << err.message;
-  EXPECT_TRUE(fs::ops().list_folder(folder.get(), &entries, &err)) << err.message;
+  EXPECT_TRUE(fs::ops().list_folder(folder.get(), sizes, &entries, &err)) << err.message;
   return entries;
 }
 
@@ -83,7 +84,7 @@ struct Injected {
 };
 Injected injected;
 
-bool counting_open(fs::Handle folder, const std::string& name, std::uint64_t size, fs::Handle* out,
+bool counting_open(fs::Handle folder, const std::string& name, std::uint64_t* size, fs::Handle* out,
                    fs::SysError* err) {
   bool linger = false;
   {
@@ -128,6 +129,7 @@ void close_and_forget(fs::Handle h) {
 // Every notification as one line, and the thread it arrived on.
 class EventLog : public ListingObserver {
  public:
+  bool wants_byte_totals() const override { return totals; }
   void on_start(std::uint64_t files, std::uint64_t total) override {
     note("S " + std::to_string(files) + " " + std::to_string(total));
   }
@@ -143,6 +145,7 @@ class EventLog : public ListingObserver {
     seen_on_other_thread |= std::this_thread::get_id() != caller;
   }
 
+  bool totals = true;
   std::vector<std::string> events;
   std::uint64_t bytes = 0;
   std::atomic<int> empty_progress{0};  // also watched by the helper thread
@@ -210,23 +213,35 @@ TEST_F(FolderPass, ManyFilesComeOutInEnumerationOrderReadOnceEach) {
     }
     expected_events.push_back("F");
   }
-  expected_events.insert(expected_events.begin(),
-                         "S " + std::to_string(files) + " " + std::to_string(total));
-
-  EventLog log;
-  const Listing listing = BUILDCRCLIST(folder(), &log);
-  EXPECT_EQ(listing.text, expected_text);
-  EXPECT_EQ(log.events, expected_events);
-  EXPECT_FALSE(log.seen_on_other_thread);
-  EXPECT_EQ(log.bytes, readable_bytes);
-  EXPECT_EQ(listing.bytes, readable_bytes);
-  std::vector<std::string> unreadable;
-  for (const UnreadableFile& u : listing.unreadable) unreadable.push_back(u.path);
-  EXPECT_EQ(unreadable, expected_unreadable);
-  EXPECT_EQ(unreadable.size(), 7u);
-  // Empty files are never opened; every other file exactly once.
-  for (const auto& [name, content] : contents)
-    EXPECT_EQ(injected.opens[name], content.empty() ? 0 : 1) << name;
+  // Without sizes before reading (where the enumeration gives none for free), empty files are
+  // only found empty once opened, or looked up when they cannot be.
+  for (const bool totals : {true, false}) {
+    SCOPED_TRACE(totals ? "sizes asked for" : "sizes not asked for");
+    injected.opens.clear();
+    EventLog log;
+    log.totals = totals;
+    const Listing listing = BUILDCRCLIST(folder(), &log);
+    EXPECT_EQ(listing.text, expected_text);
+    ASSERT_FALSE(log.events.empty());
+    // Unasked, the byte total is 0 where the enumeration gives no sizes for nothing (POSIX).
+    const std::string start = "S " + std::to_string(files) + " ";
+    EXPECT_TRUE(log.events[0] == start + std::to_string(total) ||
+                (!totals && log.events[0] == start + "0"))
+        << log.events[0];
+    EXPECT_EQ(std::vector<std::string>(log.events.begin() + 1, log.events.end()), expected_events);
+    EXPECT_FALSE(log.seen_on_other_thread);
+    EXPECT_EQ(log.bytes, readable_bytes);
+    EXPECT_EQ(listing.bytes, readable_bytes);
+    std::vector<std::string> unreadable;
+    for (const UnreadableFile& u : listing.unreadable) unreadable.push_back(u.path);
+    EXPECT_EQ(unreadable, expected_unreadable);
+    EXPECT_EQ(unreadable.size(), 7u);  // one of the eight locked files is empty
+    // Every file with content is opened exactly once; an empty one only when its size was not
+    // known before reading.
+    const bool sized = log.events[0] != start + "0";
+    for (const auto& [name, content] : contents)
+      EXPECT_EQ(injected.opens[name], content.empty() && sized ? 0 : 1) << name;
+  }
 }
 
 TEST_F(FolderPass, ReadFailuresPartWayOnAnyReaderGiveZeroInTheirOwnPlace) {
@@ -320,7 +335,52 @@ TEST_F(FolderPass, APassGivenUpEarlyStopsItsReadersAndReadsNoFurther) {
   EXPECT_LE(injected.opens.size(), 2 + ChecksumPass::kWindow);
 }
 
-bool throwing_off_caller(fs::Handle folder, const std::string& name, std::uint64_t size,
+TEST_F(FolderPass, FoldersOfATreeComeOutFolderByFolderInOrderWhateverFinishesFirst) {
+  // Folders of every size, one missing, read as one stream with later reads finishing first.
+  const int counts[] = {3, 0, 1, 300, 2, -1, 40};
+  std::vector<std::string> paths;
+  for (std::size_t f = 0; f < std::size(counts); ++f) {
+    const std::string path = fs::folder_path(numbered(dir.file("folder"), static_cast<int>(f)));
+    paths.push_back(path);
+    if (counts[f] < 0) continue;
+    std::filesystem::create_directory(path);
+    for (int i = 0; i < counts[f]; ++i)
+      write_bytes(path + numbered(numbered("f", static_cast<int>(f)) + "_", i),
+                  content_for(i + static_cast<int>(f) * 1000, 700));
+  }
+  std::vector<std::string> expected;
+  for (const std::string& path : paths) expected.push_back(BUILDCRCLIST(path).text);
+
+  fault.ops().open_read = counting_open;
+  fault.ops().close = close_and_forget;
+  for (const bool give_up : {false, true}) {
+    injected.reset();
+    injected.out_of_order = true;
+    {
+      FolderStream stream(paths, /*sizes=*/false);
+      for (std::size_t f = 0; f < paths.size(); ++f) {
+        FolderStream::Prepared* p = stream.next();
+        ASSERT_NE(p, nullptr);
+        EXPECT_EQ(p->path, paths[f]);
+        EXPECT_EQ(p->folder.is_open(), counts[f] >= 0) << p->path;
+        if (!p->folder.is_open()) continue;
+        EventLog log;
+        EXPECT_EQ(BUILDCRCLIST(p->folder, p->found, stream.pass(), &log).text, expected[f]);
+        EXPECT_FALSE(log.seen_on_other_thread);
+        if (give_up && f == 3) break;
+      }
+      if (!give_up) {
+        EXPECT_EQ(stream.next(), nullptr);
+        EXPECT_EQ(stream.next(), nullptr);
+      }
+    }
+    const std::lock_guard<std::mutex> lock(injected.mutex);
+    EXPECT_EQ(injected.open_now, 0) << "a reader outlived its stream";
+    for (const auto& [name, times] : injected.opens) EXPECT_EQ(times, 1) << name;
+  }
+}
+
+bool throwing_off_caller(fs::Handle folder, const std::string& name, std::uint64_t* size,
                          fs::Handle* out, fs::SysError* err) {
   if (std::this_thread::get_id() != injected.caller) throw std::bad_alloc();
   return fs::platform_ops().open_read(folder, name, size, out, err);
@@ -347,7 +407,7 @@ void wait_until(Ready ready) {
 
 // A reader's open does not end before the calling thread, which waits for its file, has given
 // two signs of life; an open on the calling thread waits until a reader has begun.
-bool open_held_up_by_the_helper(fs::Handle folder, const std::string& name, std::uint64_t size,
+bool open_held_up_by_the_helper(fs::Handle folder, const std::string& name, std::uint64_t* size,
                                 fs::Handle* out, fs::SysError* err) {
   if (std::this_thread::get_id() == injected.caller) {
     wait_until([] { return injected.helper_opening.load(); });
@@ -382,20 +442,25 @@ TEST(FolderEnumeration, KindsAndSizesOfAFolderLargeEnoughToShareTheLookups) {
   std::filesystem::create_symlink(dir.file("nowhere"), dir.file("dangling"));
   ASSERT_EQ(::mkfifo(dir.file("pipe").c_str(), 0600), 0);
 
-  std::map<std::string, fs::DirEntry> by_name;
-  for (fs::DirEntry& e : enumerate(dir.folder_path())) by_name[e.name] = e;
-  ASSERT_EQ(by_name.size(), 405u);
-  for (int i = 0; i < 400; ++i) {
-    const fs::DirEntry& e = by_name[numbered("r", i)];
-    EXPECT_EQ(e.kind, fs::EntryKind::kFile) << e.name;
-    EXPECT_EQ(e.size, static_cast<std::uint64_t>(i * 3)) << e.name;
+  // Unasked, a plain file's size may stay unknown; links are still looked up for their target.
+  for (const bool sizes : {true, false}) {
+    std::map<std::string, fs::DirEntry> by_name;
+    for (fs::DirEntry& e : enumerate(dir.folder_path(), sizes)) by_name[e.name] = e;
+    ASSERT_EQ(by_name.size(), 405u);
+    for (int i = 0; i < 400; ++i) {
+      const fs::DirEntry& e = by_name[numbered("r", i)];
+      EXPECT_EQ(e.kind, fs::EntryKind::kFile) << e.name;
+      if (sizes || e.size != fs::kUnknownSize) {
+        EXPECT_EQ(e.size, static_cast<std::uint64_t>(i * 3)) << e.name;
+      }
+    }
+    EXPECT_EQ(by_name["to_file"].kind, fs::EntryKind::kFile);
+    EXPECT_EQ(by_name["to_file"].size, 300u);
+    EXPECT_EQ(by_name["sub"].kind, fs::EntryKind::kDirectory);
+    EXPECT_EQ(by_name["to_dir"].kind, fs::EntryKind::kDirectory);
+    EXPECT_EQ(by_name["dangling"].kind, fs::EntryKind::kUnreachable);
+    EXPECT_EQ(by_name["pipe"].kind, fs::EntryKind::kOther);
   }
-  EXPECT_EQ(by_name["to_file"].kind, fs::EntryKind::kFile);
-  EXPECT_EQ(by_name["to_file"].size, 300u);
-  EXPECT_EQ(by_name["sub"].kind, fs::EntryKind::kDirectory);
-  EXPECT_EQ(by_name["to_dir"].kind, fs::EntryKind::kDirectory);
-  EXPECT_EQ(by_name["dangling"].kind, fs::EntryKind::kUnreachable);
-  EXPECT_EQ(by_name["pipe"].kind, fs::EntryKind::kOther);
 }
 #endif
 

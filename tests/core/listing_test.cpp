@@ -43,6 +43,8 @@ std::vector<std::string> entry_lines(const std::string& listing) {
 
 class RecordingObserver : public ListingObserver {
  public:
+  explicit RecordingObserver(bool want_totals = true) : totals(want_totals) {}
+  bool wants_byte_totals() const override { return totals; }
   void on_start(std::uint64_t files, std::uint64_t total) override {
     start_files = files;
     start_bytes = total;
@@ -55,6 +57,7 @@ class RecordingObserver : public ListingObserver {
   void on_file_finished() override { ++finished; }
   void on_bytes(std::uint64_t count) override { bytes += count; }
 
+  bool totals;
   std::uint64_t start_files = 0, start_bytes = 0, bytes = 0;
   int finished = 0;
   std::vector<std::string> names, checksums, unreadable;
@@ -94,15 +97,39 @@ TEST(Listing, NameColumnRuleAndChecksumTexts) {
   EXPECT_EQ(listing.files_listed, 3u);
 }
 
-TEST(Listing, ZeroByteFilesAreNamedButNotListed) {
+// Files whose open is refused, as when another process holds them.
+bool refusing_locked_files(fs::Handle folder, const std::string& name, std::uint64_t* size,
+                           fs::Handle* out, fs::SysError* err) {
+  if (name.starts_with("locked")) return test::inject(err, "held by another process");
+  return fs::platform_ops().open_read(folder, name, size, out, err);
+}
+
+TEST(Listing, ZeroByteFilesAreNamedButNotListedWhetherOrNotSizesCameBeforeReading) {
   TempFolder dir;
-  write_bytes(dir.file("empty.bin"), "");
-  RecordingObserver seen;
-  const Listing listing = BUILDCRCLIST(dir.folder_path(), &seen);
-  EXPECT_EQ(listing.text, header(dir.folder_path()));
-  EXPECT_EQ(seen.names, std::vector<std::string>{"empty.bin"});
-  EXPECT_TRUE(seen.checksums.empty());
-  EXPECT_EQ(seen.finished, 1);
+  for (const char* name : {"empty.bin", "locked_empty"}) write_bytes(dir.file(name), "");
+  write_bytes(dir.file("full"), "123456789");
+  write_bytes(dir.file("locked_full"), "abc");
+  test::FsOverride fault;
+  fault.ops().open_read = refusing_locked_files;
+  for (const bool totals : {true, false}) {
+    RecordingObserver seen(totals);
+    const Listing listing = BUILDCRCLIST(dir.folder_path(), &seen);
+    EXPECT_EQ(entry_lines(listing.text),
+              (std::vector<std::string>{"full" + std::string(36, ' ') + "CBF43926",
+                                        "locked_full" + std::string(29, ' ') + "0"}));
+    std::sort(seen.names.begin(), seen.names.end());
+    EXPECT_EQ(seen.names,
+              (std::vector<std::string>{"empty.bin", "full", "locked_empty", "locked_full"}));
+    EXPECT_EQ(seen.unreadable, std::vector<std::string>{dir.file("locked_full")});
+    EXPECT_EQ(seen.checksums.size(), 2u);
+    EXPECT_EQ(seen.finished, 4);
+    EXPECT_EQ(seen.start_files, 4u);
+    // Sizes the platform gives for nothing may arrive unasked (Windows); asked, they are exact.
+    if (totals) {
+      EXPECT_EQ(seen.start_bytes, 12u);
+    }
+    EXPECT_EQ(listing.bytes, 9u);
+  }
 }
 
 TEST(Listing, ProgressCountsFilesAndBytes) {
@@ -155,7 +182,7 @@ TEST(Listing, UnreadableFileIsListedAsZeroAndReported) {
   TempFolder dir;
   write_bytes(dir.file("locked"), "content");
   test::FsOverride fault;
-  fault.ops().open_read = [](fs::Handle, const std::string&, std::uint64_t, fs::Handle*,
+  fault.ops().open_read = [](fs::Handle, const std::string&, std::uint64_t*, fs::Handle*,
                              fs::SysError* err) {
     return test::inject(err, "held by another process");
   };
@@ -179,9 +206,9 @@ TEST(Listing, FolderThatCannotBeEnumeratedGivesTheHeaderOnly) {
 }
 
 // The platform's enumeration, failing after its first two entries.
-bool enumeration_failing_part_way(fs::Handle folder, std::vector<fs::DirEntry>* out,
+bool enumeration_failing_part_way(fs::Handle folder, bool sizes, std::vector<fs::DirEntry>* out,
                                   fs::SysError* err) {
-  fs::platform_ops().list_folder(folder, out, err);
+  fs::platform_ops().list_folder(folder, sizes, out, err);
   std::sort(out->begin(), out->end(),
             [](const fs::DirEntry& a, const fs::DirEntry& b) { return a.name < b.name; });
   out->resize(2);
@@ -202,9 +229,9 @@ TEST(Listing, EnumerationThatFailsPartWayKeepsWhatItFoundAndSaysSo) {
 }
 
 // The platform's enumeration with sizes that the files no longer have when they are read.
-bool enumeration_with_stale_sizes(fs::Handle folder, std::vector<fs::DirEntry>* out,
+bool enumeration_with_stale_sizes(fs::Handle folder, bool /*sizes*/, std::vector<fs::DirEntry>* out,
                                   fs::SysError* err) {
-  const bool ok = fs::platform_ops().list_folder(folder, out, err);
+  const bool ok = fs::platform_ops().list_folder(folder, true, out, err);
   for (fs::DirEntry& e : *out) {
     if (e.name == "grew") e.size -= 1;
     if (e.name == "shrank") e.size += 1;

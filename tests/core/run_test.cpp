@@ -156,7 +156,7 @@ TEST_F(RunTest, WriteFailuresAreReportedAndTheFilesAreNotShown) {
 TEST_F(RunTest, UnreadableFilesAreReportedBeforeAnyQuestion) {
   first_run();
   test::FsOverride fault;
-  fault.ops().open_read = [](fs::Handle folder, const std::string& name, std::uint64_t size,
+  fault.ops().open_read = [](fs::Handle folder, const std::string& name, std::uint64_t* size,
                              fs::Handle* h, fs::SysError* err) {
     if (name == "a.txt") return test::inject(err, "held by another process");
     return fs::platform_ops().open_read(folder, name, size, h, err);
@@ -170,7 +170,7 @@ TEST_F(RunTest, UnreadableFilesAreReportedBeforeAnyQuestion) {
   EXPECT_EQ(r.comparison.count(Status::kOk), 0u);
 }
 
-bool enumeration_failing_at_once(fs::Handle, std::vector<fs::DirEntry>*, fs::SysError* err) {
+bool enumeration_failing_at_once(fs::Handle, bool, std::vector<fs::DirEntry>*, fs::SysError* err) {
   return test::inject(err, "network name no longer available");
 }
 

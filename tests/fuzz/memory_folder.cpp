@@ -61,9 +61,10 @@ constexpr fs::Ops kMemoryOps = {
         },
     .close_folder = [](fs::Handle) {},
     .list_folder =
-        [](fs::Handle, std::vector<fs::DirEntry>* out, fs::SysError*) {
+        [](fs::Handle, bool sizes, std::vector<fs::DirEntry>* out, fs::SysError*) {
           for (const auto& [name, content] : g_folder->files)
-            out->push_back({name, {}, fs::EntryKind::kFile, content.size()});
+            out->push_back(
+                {name, {}, fs::EntryKind::kFile, sizes ? content.size() : fs::kUnknownSize});
           return true;
         },
     .own_file =
@@ -77,10 +78,11 @@ constexpr fs::Ops kMemoryOps = {
           return content != nullptr;
         },
     .open_read =
-        [](fs::Handle, const std::string& name, std::uint64_t, fs::Handle* out,
+        [](fs::Handle, const std::string& name, std::uint64_t* size, fs::Handle* out,
            fs::SysError* err) {
           const std::string* content = find(name);
           if (content == nullptr) return refuse(err);
+          if (*size == fs::kUnknownSize) *size = content->size();
           *out = open_bytes(*content);
           return true;
         },

@@ -97,7 +97,7 @@ class OtherProcessHolder {
 bool list_in(const std::string& folder_path, std::vector<fs::DirEntry>* entries,
              fs::SysError* err) {
   fs::Folder folder;
-  return folder.open(folder_path, err) && fs::ops().list_folder(folder.get(), entries, err);
+  return folder.open(folder_path, err) && fs::ops().list_folder(folder.get(), true, entries, err);
 }
 
 bool folder_is_read_only(const std::string& folder_path) {
@@ -291,7 +291,8 @@ TEST(Win32ShareModes, ReadingIsExclusiveWhileNobodyElseHasTheFile) {
   write_bytes(path, kCheckBytes);
   fs::Handle h = fs::kNoHandle;
   fs::SysError err;
-  ASSERT_TRUE(fs::ops().open_read(fs::kNoHandle, path, 0, &h, &err)) << err.message;
+  std::uint64_t size = fs::kUnknownSize;
+  ASSERT_TRUE(fs::ops().open_read(fs::kNoHandle, path, &size, &h, &err)) << err.message;
   // While the layer has it open for exclusive reading, nobody else gets in, not even a reader.
   Holder reader(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
   EXPECT_FALSE(reader.held());

@@ -1,0 +1,140 @@
+#include "cli/job.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <iostream>
+#include <optional>
+#include <string>
+
+#include "cli/json_report.h"
+#include "cli/line_sink.h"
+#include "cli/terminal_front_end.h"
+#include "cli/tree.h"
+#include "cli/visible.h"
+#include "core/fs.h"
+#include "core/run.h"
+
+namespace sw::cli {
+namespace {
+
+// JSON lists every entry that is not "OK", up to this many per folder (about 100 MB): an earlier
+// listing may claim any number of lines, and memory must not follow its claims without end.
+constexpr std::size_t kJsonKeptEntries = 1'000'000;
+
+// Why `folder` cannot be checksummed, or empty. A folder we may not list would give an empty
+// listing that looks like a real one.
+std::string folder_trouble(const std::string& folder) {
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) != 0) return std::strerror(errno);
+  if (!S_ISDIR(st.st_mode)) return std::strerror(ENOTDIR);
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return std::strerror(errno);
+  ::closedir(dir);
+  return {};
+}
+
+// Why the earlier listing named by --listing cannot be read, or empty.
+std::string listing_trouble(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return std::strerror(errno);
+  struct stat st {};
+  const bool plain = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  ::close(fd);
+  return plain ? std::string() : "not a plain file";
+}
+
+RunPlan plan_for(const Options& o, TextSink* lines) {
+  RunPlan plan;
+  plan.earlier_listing = o.listing;
+  if (o.json) plan.kept_problems = kJsonKeptEntries;
+  if (o.verify) {
+    plan.write_listing = false;
+    plan.always_compare = true;
+    if (o.output.empty())
+      plan.comparison_stream = lines;
+    else
+      plan.comparison_output = o.output;
+  } else if (!o.output.empty()) {
+    // The listing lives at FILE: the earlier one is read from there too, and since nothing goes
+    // into the folder, the comparison is told by the summary only.
+    plan.listing_output = o.output;
+    if (plan.earlier_listing.empty()) plan.earlier_listing = o.output;
+    plan.comparison_stream = lines;
+  }
+  return plan;
+}
+
+}  // namespace
+
+ExitStatus run_command(const Options& o, bool stdin_is_terminal, bool stderr_is_terminal) {
+  if (const std::string trouble = folder_trouble(o.folder); !trouble.empty()) {
+    std::cerr << "sumwright: " << visible(o.folder) << ": " << trouble << '\n';
+    return kExitTrouble;
+  }
+  if (!o.listing.empty()) {
+    if (const std::string trouble = listing_trouble(o.listing); !trouble.empty()) {
+      std::cerr << "sumwright: cannot read the listing " << visible(o.listing) << ": " << trouble
+                << '\n';
+      return kExitTrouble;
+    }
+  }
+
+  std::vector<TreeFolder> folders;
+  if (o.recursive)
+    folders = tree_folders(o.folder);
+  else
+    folders.push_back({o.folder, ""});
+
+  TerminalFrontEnd ui(o, stdin_is_terminal, stderr_is_terminal);
+  VisibleLineSink to_stdout(stdout);
+  DiscardSink nowhere;
+  // Comparison lines go to standard output when verifying without --output, and never beside
+  // JSON Lines or a summary of a run whose listing goes elsewhere.
+  TextSink* lines = (o.verify && !o.json) ? static_cast<TextSink*>(&to_stdout) : &nowhere;
+  RunPlan plan = plan_for(o, lines);
+  const bool lines_shown = plan.comparison_stream == &to_stdout;
+  // A tree is read as one stream: reads stay in flight from one folder into the next.
+  std::optional<FolderStream> stream;
+  if (folders.size() > 1) {
+    std::vector<std::string> paths;
+    paths.reserve(folders.size());
+    for (const TreeFolder& folder : folders) paths.push_back(folder.path);
+    stream.emplace(std::move(paths), ui.wants_byte_totals());
+    plan.stream = &*stream;
+  }
+
+  TreeTotals totals;
+  for (const TreeFolder& folder : folders) {
+    ui.set_folder(folder.path, folder.relative);
+    if (o.recursive && !o.json)
+      std::cout << "Folder " << visible(fs::folder_path(folder.path)) << ":\n" << std::flush;
+    const double start = ui.elapsed_seconds();
+    const RunReport report = run_job(ui, nullptr, plan);
+    to_stdout.finish();
+    const double seconds = ui.elapsed_seconds() - start;
+    const ExitStatus status = exit_status(report, o.verify);
+    std::string problem;
+    if (o.verify && report.listing.enumerated) problem = missing_listing_text(report, o.listing);
+    totals.add(report, status);
+    if (!problem.empty()) totals.failed.push_back(problem);
+    if (o.json) {
+      std::cout << folder_json(report, seconds, status, problem);
+      continue;
+    }
+    if (!problem.empty()) std::cerr << "sumwright: " << problem << '\n';
+    std::cout << summary_text(report, seconds, lines_shown);
+  }
+  totals.seconds = ui.elapsed_seconds();
+  if (o.json)
+    std::cout << run_json(totals);
+  else if (o.recursive)
+    std::cout << tree_summary_text(totals);
+  return totals.status;
+}
+
+}  // namespace sw::cli

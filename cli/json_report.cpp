@@ -1,0 +1,155 @@
+#include "cli/json_report.h"
+
+#include <nlohmann/json.hpp>
+
+namespace sw::cli {
+namespace {
+
+using json = nlohmann::ordered_json;
+
+bool is_utf8(const std::string& bytes) {
+  try {
+    (void)json(bytes).dump();
+    return true;
+  } catch (const json::type_error&) {
+    return false;
+  }
+}
+
+std::string hex(const std::string& bytes) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(bytes.size() * 2);
+  for (const unsigned char c : bytes) {
+    out += kDigits[c >> 4];
+    out += kDigits[c & 15];
+  }
+  return out;
+}
+
+// Sets object[key] to the bytes, and object[key + "_hex"] when they are not UTF-8.
+void put_bytes(json& object, const std::string& key, const std::string& bytes) {
+  object[key] = bytes;
+  if (!is_utf8(bytes)) object[key + "_hex"] = hex(bytes);
+}
+
+json counts_of(const std::array<std::uint64_t, kStatusCount>& counts) {
+  json out = json::object();
+  for (int i = 0; i < kStatusCount; ++i)
+    out[std::string(status_text(static_cast<Status>(i)))] = counts[i];
+  return out;
+}
+
+json unreadable_of(const std::vector<UnreadableFile>& files) {
+  json out = json::array();
+  for (const UnreadableFile& u : files) {
+    json entry;
+    put_bytes(entry, "path", u.path);
+    put_bytes(entry, "error", u.error.message);
+    out.push_back(std::move(entry));
+  }
+  return out;
+}
+
+// Invalid UTF-8 has already been written out in hexadecimal; the string itself shows U+FFFD.
+std::string line_of(const json& object) {
+  return object.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+const char* earlier_text(Earlier earlier) {
+  switch (earlier) {
+    case Earlier::kNone:
+      return "none";
+    case Earlier::kNotPlain:
+      return "not a plain file";
+    case Earlier::kNotAListing:
+      return "not a listing";
+    case Earlier::kListing:
+      return "listing";
+  }
+  return "";
+}
+
+}  // namespace
+
+std::string folder_json(const RunReport& r, double seconds, ExitStatus status,
+                        const std::string& problem) {
+  json o;
+  o["type"] = "folder";
+  put_bytes(o, "folder", r.folder_path);
+  o["files"] = r.listing.files_listed;
+  o["bytes"] = r.listing.bytes;
+  o["seconds"] = seconds;
+  o["enumerated"] = r.listing.enumerated;
+  if (!r.listing.enumerated) put_bytes(o, "enumerate_error", r.listing.enumerate_error.message);
+  if (r.listing_saved && !r.listing_path.empty()) put_bytes(o, "listing", r.listing_path);
+  o["earlier"] = earlier_text(r.earlier);
+  o["compared"] = r.comparison_accepted;
+  if (r.comparison_saved && !r.comparison_path.empty())
+    put_bytes(o, "comparison", r.comparison_path);
+  if (r.comparison_accepted) {
+    const Comparison& c = r.comparison;
+    o["counts"] = counts_of(c.counts);
+    json entries = json::array();
+    for (const ComparedLine& p : c.problems) {
+      json e;
+      put_bytes(e, "name", std::string(name_column(p.old_line)));
+      e["status"] = status_text(p.status);
+      put_bytes(e, "old_crc", std::string(checksum_column(p.old_line)));
+      if (p.status == Status::kMismatch)
+        put_bytes(e, "new_crc", std::string(checksum_column(p.new_line)));
+      else
+        e["new_crc"] = nullptr;
+      entries.push_back(std::move(e));
+    }
+    o["entries"] = std::move(entries);
+    if (c.problem_count() > c.problems.size())
+      o["entries_left_out"] = c.problem_count() - c.problems.size();
+    json added = json::array();
+    for (const std::string& name : c.new_names) {
+      json e;
+      put_bytes(e, "name", name);
+      added.push_back(std::move(e));
+    }
+    o["new"] = std::move(added);
+    if (c.read_failed) put_bytes(o, "earlier_error", c.read_error.message);
+  }
+  o["unreadable"] = unreadable_of(r.listing.unreadable);
+  json shared = json::array();
+  for (const std::vector<std::string>& group : r.listing.shared_columns) {
+    json names = json::array();
+    for (const std::string& name : group) {
+      json e;
+      put_bytes(e, "name", name);
+      names.push_back(std::move(e));
+    }
+    shared.push_back(std::move(names));
+  }
+  o["shared_names"] = std::move(shared);
+  if (!problem.empty()) put_bytes(o, "error", problem);
+  o["exit"] = static_cast<int>(status);
+  return line_of(o);
+}
+
+std::string run_json(const TreeTotals& t) {
+  json o;
+  o["type"] = "run";
+  o["folders"] = t.folders;
+  o["files"] = t.files;
+  o["bytes"] = t.bytes;
+  o["seconds"] = t.seconds;
+  o["compared"] = t.compared;
+  o["counts"] = counts_of(t.counts);
+  o["unreadable"] = unreadable_of(t.unreadable);
+  json failed = json::array();
+  for (const std::string& f : t.failed) {
+    json e;
+    put_bytes(e, "error", f);
+    failed.push_back(std::move(e));
+  }
+  o["trouble"] = std::move(failed);
+  o["exit"] = static_cast<int>(t.status);
+  return line_of(o);
+}
+
+}  // namespace sw::cli
