@@ -202,8 +202,9 @@ Comparison compare(const fs::Folder& folder, std::string_view new_listing,
   EntryIndex now(new_listing);
   for (const std::string_view column : unreadable_columns)
     if (EntryIndex::Entry* e = now.find(column)) e->unreadable = true;
+  std::string raw;  // one line's memory serves them all
   while (reader.has_more()) {
-    const std::string raw = reader.read_line();
+    reader.read_line(raw);
     const std::string_view old_line = trim_blanks(raw);
     if (old_line.empty()) continue;
     const std::string_view old_name = name_column(old_line);
@@ -218,7 +219,8 @@ Comparison compare(const fs::Folder& folder, std::string_view new_listing,
     } else if (found != nullptr) {
       status = now.has_line(*found, old_line) ? Status::kOk : Status::kMismatch;
     }
-    text = pad_column(old_line, kStatusColumnWidth);
+    text.clear();
+    append_column(text, old_line, kStatusColumnWidth);
     text += status_text(status);
     text += kCrLf;
     out.write(text);

@@ -1,6 +1,7 @@
 #include "core/line_reader.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace sw {
 namespace {
@@ -35,12 +36,21 @@ bool LineReader::has_more() {
 
 std::string LineReader::read_line() {
   std::string line;
+  read_line(line);
+  return line;
+}
+
+void LineReader::read_line(std::string& line) {
+  line.clear();
   while (has_more()) {
     const char* start = buffer_ + pos_;
     const std::size_t avail = end_ - pos_;
-    // The line stops at the first CR or 0x1A of this chunk; LF is ordinary data.
-    const char* stop =
-        std::find_if(start, start + avail, [](char c) { return c == kCr || c == kEndOfFile; });
+    // The line stops at the first CR or 0x1A of this chunk; LF is ordinary data. Two memchr
+    // scans are many times faster than one loop testing two bytes.
+    const void* cr = std::memchr(start, kCr, avail);
+    const char* limit = cr != nullptr ? static_cast<const char*>(cr) : start + avail;
+    const void* eof = std::memchr(start, kEndOfFile, static_cast<std::size_t>(limit - start));
+    const char* stop = eof != nullptr ? static_cast<const char*>(eof) : limit;
     line.append(start, static_cast<std::size_t>(stop - start));
     pos_ += static_cast<std::size_t>(stop - start);
     if (pos_ == end_) continue;              // chunk ended inside the line
@@ -49,7 +59,6 @@ std::string LineReader::read_line() {
     if (has_more() && buffer_[pos_] == kLf) ++pos_;
     break;
   }
-  return line;
 }
 
 }  // namespace sw

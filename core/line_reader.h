@@ -35,6 +35,8 @@ class LineReader {
   bool has_more();
   // The next line without its CR (and LF). Empty when nothing is left.
   std::string read_line();
+  // The same into `line`, whose memory is reused: for loops over many lines.
+  void read_line(std::string& line);
 
  private:
   bool refill();

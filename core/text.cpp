@@ -18,10 +18,17 @@ std::size_t padded_length(std::size_t trimmed_size, int width) {
 }
 
 std::string pad_column(std::string_view text, int width) {
-  const std::string_view trimmed = trim_blanks(text);
-  std::string out(padded_length(trimmed.size(), width), kBlank);
-  trimmed.substr(0, out.size()).copy(out.data(), out.size());
+  std::string out;
+  append_column(out, text, width);
   return out;
+}
+
+void append_column(std::string& out, std::string_view text, int width) {
+  const std::string_view trimmed = trim_blanks(text);
+  const std::size_t length = padded_length(trimmed.size(), width);
+  const std::size_t kept = std::min(length, trimmed.size());
+  out.append(trimmed.substr(0, kept));
+  out.append(length - kept, kBlank);
 }
 
 std::string PADOUT(std::string& text, int width) {

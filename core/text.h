@@ -17,6 +17,8 @@ std::string_view trim_blanks(std::string_view text);
 // The column rule: the trimmed text cut to `width` bytes when longer, otherwise followed by
 // one blank and then blanks up to `width` bytes. A negative width counts as 0.
 std::string pad_column(std::string_view text, int width);
+// The same appended to `out`: one line of a long text, without a string of its own.
+void append_column(std::string& out, std::string_view text, int width);
 
 // The length of pad_column's result for a trimmed text of `trimmed_size` bytes.
 std::size_t padded_length(std::size_t trimmed_size, int width);
