@@ -33,6 +33,17 @@ void put_bytes(json& object, const std::string& key, const std::string& bytes) {
   if (!is_utf8(bytes)) object[key + "_hex"] = hex(bytes);
 }
 
+// An array of objects, each holding one of `items` under `key`.
+json objects_of(const std::vector<std::string>& items, const std::string& key) {
+  json out = json::array();
+  for (const std::string& item : items) {
+    json e;
+    put_bytes(e, key, item);
+    out.push_back(std::move(e));
+  }
+  return out;
+}
+
 json counts_of(const std::array<std::uint64_t, kStatusCount>& counts) {
   json out = json::object();
   for (int i = 0; i < kStatusCount; ++i)
@@ -105,26 +116,13 @@ std::string folder_json(const RunReport& r, double seconds, ExitStatus status,
     o["entries"] = std::move(entries);
     if (c.problem_count() > c.problems.size())
       o["entries_left_out"] = c.problem_count() - c.problems.size();
-    json added = json::array();
-    for (const std::string& name : c.new_names) {
-      json e;
-      put_bytes(e, "name", name);
-      added.push_back(std::move(e));
-    }
-    o["new"] = std::move(added);
+    o["new"] = objects_of(c.new_names, "name");
     if (c.read_failed) put_bytes(o, "earlier_error", c.read_error.message);
   }
   o["unreadable"] = unreadable_of(r.listing.unreadable);
   json shared = json::array();
-  for (const std::vector<std::string>& group : r.listing.shared_columns) {
-    json names = json::array();
-    for (const std::string& name : group) {
-      json e;
-      put_bytes(e, "name", name);
-      names.push_back(std::move(e));
-    }
-    shared.push_back(std::move(names));
-  }
+  for (const std::vector<std::string>& group : r.listing.shared_columns)
+    shared.push_back(objects_of(group, "name"));
   o["shared_names"] = std::move(shared);
   if (!problem.empty()) put_bytes(o, "error", problem);
   o["exit"] = static_cast<int>(status);
@@ -141,13 +139,7 @@ std::string run_json(const TreeTotals& t) {
   o["compared"] = t.compared;
   o["counts"] = counts_of(t.counts);
   o["unreadable"] = unreadable_of(t.unreadable);
-  json failed = json::array();
-  for (const std::string& f : t.failed) {
-    json e;
-    put_bytes(e, "error", f);
-    failed.push_back(std::move(e));
-  }
-  o["trouble"] = std::move(failed);
+  o["trouble"] = objects_of(t.failed, "error");
   o["exit"] = static_cast<int>(t.status);
   return line_of(o);
 }

@@ -23,9 +23,9 @@ namespace sw {
 class ChecksumPass {
  public:
   // Reads in flight at most, by default: sixteen deep reached the disk's own pace on cold small
-  // files (bench/README.md). How many of them run is tuned as the pass goes: as many as the
-  // processor has cores while that is fastest (files in memory: more would only take turns on
-  // the cores), more while more bring more (files that come from a disk).
+  // files (bench/README.md). How many of them run is tuned as the pass goes, starting at two per
+  // core: down to one per core while the cores are busy (files in memory: more would only take
+  // turns on the cores), up while more bring more (files that come from a disk).
   static constexpr std::size_t kDefaultReaders = 16;
   // Results read ahead of the one the calling thread takes, at most: enough that the readers of
   // small cached files need not wait while the calling thread sleeps between its looks.
