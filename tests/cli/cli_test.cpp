@@ -583,7 +583,8 @@ TEST(Cli, ControlBytesInNamesNeverReachTheTerminal) {
 }
 
 // Runs sumwright as a child of its own, output discarded, and gives its peak memory in KiB.
-long peak_memory_kib(std::vector<std::string> args) {
+// Starts sumwright with all three streams on /dev/null, not waiting for it.
+pid_t start(std::vector<std::string> args) {
   std::vector<char*> argv = {const_cast<char*>(SUMWRIGHT_CLI_PATH)};
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
@@ -596,6 +597,11 @@ long peak_memory_kib(std::vector<std::string> args) {
     ::execv(argv[0], argv.data());
     ::_exit(127);
   }
+  return pid;
+}
+
+long peak_memory_kib(std::vector<std::string> args) {
+  const pid_t pid = start(std::move(args));
   int status = 0;
   struct rusage usage {};
   ::wait4(pid, &status, 0, &usage);
@@ -646,16 +652,7 @@ TEST(Cli, ARunKilledAnywhereLeavesTheOldOrTheNewListingAndNoTemporaryFile) {
   std::mt19937 random(12345);
   int old_kept = 0, new_whole = 0;
   for (int kill = 0; kill < 30; ++kill) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      const int null = ::open("/dev/null", O_RDWR);
-      ::dup2(null, 0);
-      ::dup2(null, 1);
-      ::dup2(null, 2);
-      ::execl(SUMWRIGHT_CLI_PATH, SUMWRIGHT_CLI_PATH, "-q", "--no-compare", folder.c_str(),
-              static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
+    const pid_t pid = start({"-q", "--no-compare", folder});
     std::this_thread::sleep_for(whole * std::uniform_real_distribution<double>(0.2, 1.2)(random));
     ::kill(pid, SIGKILL);
     ::waitpid(pid, nullptr, 0);
