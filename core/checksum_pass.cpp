@@ -55,12 +55,11 @@ class ChecksumPass::Forwarder final : public ByteProgress {
 
 ChecksumPass::ChecksumPass(fs::Handle folder, const std::vector<fs::DirEntry>& entries,
                            std::size_t readers) {
-  const auto files = static_cast<std::size_t>(
-      std::count_if(entries.begin(), entries.end(), [](const auto& e) { return gets_entry(e); }));
-  // One file is read where it is asked for; more readers than files would only wait.
-  start(files < 2 ? 0 : std::min(readers, files));
-  add(folder, entries);
+  // Every file is there before the readers start. One file is read where it is asked for; more
+  // readers than files would only wait.
+  const std::size_t files = add(folder, entries);
   finish_adding();
+  start(files < 2 ? 0 : std::min(readers, files));
 }
 
 ChecksumPass::ChecksumPass(std::size_t readers) {
@@ -93,14 +92,19 @@ void ChecksumPass::start(std::size_t readers) {
   tuning_.epoch_cpu = fs::process_cpu_seconds();
 }
 
-void ChecksumPass::add(fs::Handle folder, const std::vector<fs::DirEntry>& entries) {
+std::size_t ChecksumPass::add(fs::Handle folder, const std::vector<fs::DirEntry>& entries) {
+  std::size_t added = 0;
   {
     const std::lock_guard<std::mutex> lock(feed_mutex_);
     for (const fs::DirEntry& e : entries)
-      if (gets_entry(e)) files_.push_back({folder, &e});
+      if (gets_entry(e)) {
+        files_.push_back({folder, &e});
+        ++added;
+      }
     added_.store(files_.size(), std::memory_order_release);
   }
   more_.notify_all();
+  return added;
 }
 
 void ChecksumPass::finish_adding() {

@@ -40,8 +40,9 @@ class ChecksumPass {
   // from one folder into the next instead of waiting for each to be listed.
   explicit ChecksumPass(std::size_t readers);
   // Appends the entries of one more open folder that get a line in the listing; from the thread
-  // that made the pass. The folder and the entries must outlive their takes.
-  void add(fs::Handle folder, const std::vector<fs::DirEntry>& entries);
+  // that made the pass. The folder and the entries must outlive their takes. Returns how many
+  // files it added.
+  std::size_t add(fs::Handle folder, const std::vector<fs::DirEntry>& entries);
   // No folder follows: readers that find nothing more to read end.
   void finish_adding();
   ~ChecksumPass();

@@ -1,6 +1,5 @@
 #include "core/folder_stream.h"
 
-#include <algorithm>
 #include <utility>
 
 namespace sw {
@@ -16,23 +15,18 @@ void FolderStream::fill() {
     // Built in place: the pass keeps pointers to the entries.
     Prepared& p = ahead_.emplace_back();
     p.path = fs::folder_path(paths_[next_path_++]);
-    std::size_t files = 0;
     if (p.folder.open(p.path, &p.open_error)) {
       p.found = enumerate_folder(p.folder, sizes_);
-      files = static_cast<std::size_t>(std::count_if(p.found.entries.begin(), p.found.entries.end(),
-                                                     [](const auto& e) { return gets_entry(e); }));
-      pass_.add(p.folder.get(), p.found.entries);
+      p.files_in_pass = pass_.add(p.folder.get(), p.found.entries);
     }
-    files_of_.push_back(files);
-    files_ahead_ += files;
+    files_ahead_ += p.files_in_pass;
     if (next_path_ == paths_.size()) pass_.finish_adding();
   }
 }
 
 FolderStream::Prepared* FolderStream::next() {
   if (handed_out_ && !ahead_.empty()) {
-    files_ahead_ -= files_of_.front();
-    files_of_.pop_front();
+    files_ahead_ -= ahead_.front().files_in_pass;
     ahead_.pop_front();
   }
   fill();

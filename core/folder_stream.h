@@ -29,6 +29,7 @@ class FolderStream {
     fs::Folder folder;  // not open when it could not be opened
     fs::SysError open_error;
     EnumeratedFolder found;  // its files are given to the pass
+    std::size_t files_in_pass = 0;
   };
 
   // The next folder of the list, open and enumerated; null after the last. The folder returned
@@ -49,7 +50,6 @@ class FolderStream {
   bool sizes_;
   bool handed_out_ = false;  // the front of ahead_ was returned by next()
   std::deque<Prepared> ahead_;
-  std::deque<std::size_t> files_of_;  // files each folder of ahead_ gave the pass
   std::size_t files_ahead_ = 0;
   // Last: destroyed first, so its readers end before the folders and entries they use go.
   ChecksumPass pass_;
