@@ -11,7 +11,7 @@
 #include <random>
 #include <string>
 
-#include "core/crc32.h"
+#include "core/crc/crc32.h"
 
 namespace {
 

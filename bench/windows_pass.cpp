@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <string>
 
-#include "core/fs.h"
-#include "core/fs_win32.h"
 #include "core/listing.h"
+#include "core/os/fs.h"
+#include "core/os/fs_win32.h"
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 2) {

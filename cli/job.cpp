@@ -16,7 +16,7 @@
 #include "cli/terminal_front_end.h"
 #include "cli/tree.h"
 #include "cli/visible.h"
-#include "core/fs.h"
+#include "core/os/fs.h"
 #include "core/run.h"
 
 namespace sw::cli {

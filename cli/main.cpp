@@ -11,7 +11,7 @@
 #include "cli/job.h"
 #include "cli/options.h"
 #include "cli/visible.h"
-#include "core/crc32.h"
+#include "core/crc/crc32.h"
 
 #ifndef SUMWRIGHT_VERSION
 #define SUMWRIGHT_VERSION "unknown"

@@ -14,9 +14,9 @@
 #include <thread>
 #include <vector>
 
+#include "core/enumeration.h"
 #include "core/file_crc.h"
-#include "core/fs.h"
-#include "core/listing.h"
+#include "core/os/fs.h"
 
 namespace sw {
 

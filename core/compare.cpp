@@ -34,10 +34,6 @@ class FileSource final : public ByteSource {
   fs::SysError error_;
 };
 
-bool is_own_output(std::string_view name) {
-  return name == kListingFileName || name == kComparisonFileName || is_own_temporary(name);
-}
-
 // The entries of this run's listing, looked up by name column. A name column is nearly always
 // unique; when two long names cut to the same column, their whole lines are kept for lookup too.
 // An earlier listing may have ten times as many lines as the folder has files, so the lookup is

@@ -7,13 +7,12 @@
 #include <string_view>
 #include <vector>
 
-#include "core/fs.h"
 #include "core/listing.h"
+#include "core/os/fs.h"
 #include "core/save_text.h"
 
 namespace sw {
 
-inline constexpr std::string_view kComparisonFileName = "CRC Comparison.TXT";
 inline constexpr std::string_view kComparisonHeader = "Comparison listing for Folder ";
 inline constexpr int kStatusColumnWidth = 70;
 

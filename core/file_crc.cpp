@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "core/crc32.h"
+#include "core/crc/crc32.h"
 #include "core/text.h"
 
 namespace sw {

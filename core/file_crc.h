@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "core/fs.h"
+#include "core/os/fs.h"
 
 namespace sw {
 

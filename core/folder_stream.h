@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "core/checksum_pass.h"
-#include "core/fs.h"
 #include "core/listing.h"
+#include "core/os/fs.h"
 
 namespace sw {
 

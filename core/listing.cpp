@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "core/checksum_pass.h"
-#include "core/compare.h"
 #include "core/text.h"
 
 namespace sw {
@@ -78,14 +77,6 @@ class SharedColumns {
 
 }  // namespace
 
-bool is_own_temporary(std::string_view name) {
-  for (const std::string_view own : {kListingFileName, kComparisonFileName})
-    if (name.size() > own.size() + fs::kTemporaryMark.size() && name.starts_with(own) &&
-        name.substr(own.size()).starts_with(fs::kTemporaryMark))
-      return true;
-  return false;
-}
-
 std::string_view name_column(std::string_view line) {
   const std::string_view trimmed = trim_blanks(line);
   return trim_blanks(trimmed.substr(0, std::min<std::size_t>(trimmed.size(), kNameColumnWidth)));
@@ -142,19 +133,6 @@ Listing BUILDCRCLIST(const std::string& folder_path, ListingObserver* observer) 
     return listing;
   }
   return BUILDCRCLIST(folder, observer);
-}
-
-EnumeratedFolder enumerate_folder(const fs::Folder& folder, bool sizes) {
-  EnumeratedFolder found;
-  found.enumerated =
-      fs::ops().list_folder(folder.get(), sizes, &found.entries, &found.enumerate_error);
-  // Temporary files of earlier saves are no files of the user's: they leave the listing here.
-  std::erase_if(found.entries, [&found](fs::DirEntry& e) {
-    if (!is_own_temporary(e.name)) return false;
-    found.own_temporaries.push_back(std::move(e.native_name.empty() ? e.name : e.native_name));
-    return true;
-  });
-  return found;
 }
 
 Listing BUILDCRCLIST(const fs::Folder& folder, ListingObserver* observer) {

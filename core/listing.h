@@ -6,14 +6,15 @@
 #include <string_view>
 #include <vector>
 
+#include "core/enumeration.h"
 #include "core/file_crc.h"
-#include "core/fs.h"
+#include "core/os/fs.h"
+#include "core/own_files.h"
 
 namespace sw {
 
 class ChecksumPass;
 
-inline constexpr std::string_view kListingFileName = "File CRCs.TXT";
 inline constexpr std::string_view kListingHeader = "File CRCs For Folder:";
 inline constexpr std::string_view kHeaderRule = "-----------------------------------------";
 inline constexpr int kNameColumnWidth = 40;
@@ -61,22 +62,6 @@ struct Listing {
   std::vector<std::string> own_temporaries;
 };
 
-// Whether a name is that of a temporary file of this program's saves: an output file's name
-// followed by fs::kTemporaryMark. Such files are never listed nor compared.
-bool is_own_temporary(std::string_view name);
-
-// Whether an enumerated entry may get a line in the listing: a file with content (or of a size
-// not yet known), or a link whose target cannot be reached (listed as unreadable). Empty files,
-// folders and everything else get none.
-inline bool gets_entry(const fs::DirEntry& e) {
-  return (e.kind == fs::EntryKind::kFile && e.size > 0) || e.kind == fs::EntryKind::kUnreachable;
-}
-
-// Whether an enumerated entry is looked at as a file (it is named to the observer).
-inline bool is_examined(const fs::DirEntry& e) {
-  return e.kind == fs::EntryKind::kFile || e.kind == fs::EntryKind::kUnreachable;
-}
-
 // The name column of an entry line, trimmed, as the comparison reads it back: the first 40
 // bytes of the trimmed line.
 std::string_view name_column(std::string_view line);
@@ -87,17 +72,6 @@ std::string_view checksum_column(std::string_view line);
 // One entry line: the name column (the format's own bytes marked, as listing_safe does), the
 // checksum text, CR LF. Written straight into `text`: this runs once per file.
 void append_entry(std::string& text, std::string_view name, std::string_view checksum);
-
-// A folder enumerated, its files not yet read.
-struct EnumeratedFolder {
-  std::vector<fs::DirEntry> entries;  // in the system's order, without own temporary files
-  bool enumerated = true;             // false: only the entries found before a failure
-  fs::SysError enumerate_error;
-  std::vector<std::string> own_temporaries;  // temporary files of this program's saves
-};
-
-// Enumerates the open folder; with `sizes`, every file's size is known before it is read.
-EnumeratedFolder enumerate_folder(const fs::Folder& folder, bool sizes);
 
 // The listing of an enumerated folder whose files were given to `pass` (ChecksumPass::add), in
 // that order. `found` and `pass` must outlive nothing here: the listing is complete on return.

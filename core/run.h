@@ -7,8 +7,8 @@
 
 #include "core/compare.h"
 #include "core/folder_stream.h"
-#include "core/fs.h"
 #include "core/listing.h"
+#include "core/os/fs.h"
 #include "core/settings.h"
 
 namespace sw {

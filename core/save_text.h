@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/fs.h"
+#include "core/os/fs.h"
 
 namespace sw {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/fs.h"
+#include "core/os/fs.h"
 #include "core/text.h"
 
 namespace sw {

@@ -7,10 +7,11 @@
 #include <string>
 #include <string_view>
 
+#include "core/own_files.h"
+
 namespace sw {
 
 inline constexpr std::size_t kSettingsRecordSize = 256;
-inline constexpr std::string_view kSettingsFileName = "Checksum.def";
 
 // The working directory followed by one separator. Only a doubled separator at the end (a
 // drive root) is collapsed, so a network path keeps its two leading backslashes.

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "core/file_crc.h"
-#include "core/fs.h"
+#include "core/os/fs.h"
 #include "core/text.h"
 #include "exports/colour.h"
 #include "exports/dialogs_win32.h"

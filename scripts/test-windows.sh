@@ -25,7 +25,7 @@ if [[ ${1:-} != --on-display ]]; then
     echo "$build is the i686 edition, and this machine does not run 32-bit code: test an x64 build" >&2
     exit 2
   fi
-  for file in ui/Sumwright.exe tests/core/core_tests.exe tests/crc/crc_kernel_tests.exe \
+  for file in ui/Sumwright.exe tests/core/core_tests.exe tests/crc/crc_tests.exe \
     tests/win32/win32_tests.exe tests/e2e/sumwright_e2e_driver.exe; do
     [[ -f $build/$file ]] || { echo "missing $build/$file: build the Windows tree first" >&2; exit 1; }
   done
@@ -78,9 +78,9 @@ ln -sfn "$drive" "$WINEPREFIX/dosdevices/t:"
 note "--- core_tests.exe"
 (cd "$run" && timeout 240 "$WINE" "$build/tests/core/core_tests.exe" --gtest_brief=1) ||
   failed core_tests
-note "--- crc_kernel_tests.exe (every CRC-32 tier this CPU has)"
-(cd "$run" && timeout 240 "$WINE" "$build/tests/crc/crc_kernel_tests.exe" --gtest_brief=1) ||
-  failed crc_kernel_tests
+note "--- crc_tests.exe (every CRC-32 tier this CPU has)"
+(cd "$run" && timeout 240 "$WINE" "$build/tests/crc/crc_tests.exe" --gtest_brief=1) ||
+  failed crc_tests
 note "--- win32_tests.exe (code page 1252)"
 (cd "$run" && timeout 120 "$WINE" "$build/tests/win32/win32_tests.exe" --gtest_brief=1) ||
   failed win32_tests

@@ -2,8 +2,8 @@
 
 #include <shlobj.h>
 
-#include "core/fs.h"
-#include "core/fs_win32.h"
+#include "core/os/fs.h"
+#include "core/os/fs_win32.h"
 
 namespace sw::ui {
 namespace {

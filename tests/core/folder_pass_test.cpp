@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "core/checksum_pass.h"
-#include "core/crc32.h"
+#include "core/crc/crc32.h"
 #include "core/folder_stream.h"
 #include "core/line_reader.h"
 #include "core/listing.h"

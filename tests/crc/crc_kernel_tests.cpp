@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "core/crc32.h"
-#include "core/crc32_kernels.h"
+#include "core/crc/crc32.h"
+#include "core/crc/kernels.h"
 #include "tests/crc/guarded_buffer.h"
 
 #ifdef SW_HAVE_ZLIB
@@ -40,19 +40,13 @@ std::vector<std::uint8_t> random_bytes(std::size_t n, unsigned seed) {
   return v;
 }
 
-Tier best_available_tier() {
-  for (int t = kTierCount - 1; t > 0; --t)
-    if (kernel_for(static_cast<Tier>(t)) != nullptr) return static_cast<Tier>(t);
-  return Tier::kByteTable;
-}
-
 class CrcTierTest : public ::testing::TestWithParam<Tier> {
  protected:
   void SetUp() override {
     kernel_ = kernel_for(GetParam());
     if (kernel_ == nullptr) GTEST_SKIP() << tier_name(GetParam()) << " not available on this CPU";
   }
-  void TearDown() override { force_tier(best_available_tier()); }
+  void TearDown() override { use_best_tier(); }
 
   Kernel kernel_ = nullptr;
 };
@@ -158,15 +152,62 @@ INSTANTIATE_TEST_SUITE_P(AllTiers, CrcTierTest,
                            return name;
                          });
 
-TEST(CrcSelection, TheAutomaticChoiceIsTheHighestTierThatRuns) {
+TEST(CrcSelection, ACpuWithoutAFeatureNeverGetsItsTier) {
+  struct Row {
+    CpuSupport cpu;
+    Tier best;
+  };
+#if defined(__x86_64__) || defined(__i386__)
+  constexpr bool x86 = true;  // the vector tiers are built in
+#else
+  constexpr bool x86 = false;
+#endif
+  const Row rows[] = {
+      {{}, Tier::kSlicing},
+      {{true, false, false}, x86 ? Tier::kClmul128 : Tier::kSlicing},
+      {{true, true, false}, x86 ? Tier::kVpclmul256 : Tier::kSlicing},
+      {{true, false, true}, x86 ? Tier::kVpclmul512 : Tier::kSlicing},
+      {{true, true, true}, x86 ? Tier::kVpclmul512 : Tier::kSlicing},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(best_tier_for(row.cpu), row.best);
+    EXPECT_EQ(tier_runs_on(Tier::kClmul128, row.cpu), x86 && row.cpu.clmul128);
+    EXPECT_EQ(tier_runs_on(Tier::kVpclmul256, row.cpu), x86 && row.cpu.vpclmul256);
+    EXPECT_EQ(tier_runs_on(Tier::kVpclmul512, row.cpu), x86 && row.cpu.vpclmul512);
+  }
+  // The process runs the best tier of what its own CPU was found to offer.
   ASSERT_TRUE(force_tier(Tier::kByteTable));
-  const Tier chosen = use_best_tier();
-  EXPECT_NE(kernel_for(chosen), nullptr);
-  for (int t = static_cast<int>(chosen) + 1; t < kTierCount; ++t)
-    EXPECT_EQ(kernel_for(static_cast<Tier>(t)), nullptr) << tier_name(static_cast<Tier>(t));
-  EXPECT_EQ(active_tier(), chosen);
-  std::printf("CRC-32 kernel chosen here: %s\n", tier_name(chosen));
+  EXPECT_EQ(use_best_tier(), best_tier_for(detect_cpu_support()));
+  std::printf("CRC-32 kernel chosen here: %s\n", tier_name(active_tier()));
 }
+
+#if defined(__linux__) && (defined(__x86_64__) || defined(__i386__))
+// The detection read against the kernel's own account of the CPU, which also leaves out what the
+// kernel does not save on a context switch.
+TEST(CrcSelection, DetectionAgreesWithTheKernelsCpuFlags) {
+  std::FILE* info = std::fopen("/proc/cpuinfo", "r");
+  if (info == nullptr) GTEST_SKIP() << "no /proc/cpuinfo here";
+  std::string flags;
+  char line[8192];
+  while (std::fgets(line, sizeof line, info) != nullptr)
+    if (std::strncmp(line, "flags", 5) == 0) {
+      flags = std::string(" ") + (std::strchr(line, ':') + 1);
+      break;
+    }
+  std::fclose(info);
+  for (char& c : flags)
+    if (c == '\n' || c == '\t') c = ' ';
+  flags += ' ';
+  const auto has = [&flags](const char* flag) {
+    return flags.find(std::string(" ") + flag + " ") != std::string::npos;
+  };
+  const CpuSupport cpu = detect_cpu_support();
+  EXPECT_EQ(cpu.clmul128, has("pclmulqdq") && has("sse4_1"));
+  EXPECT_EQ(cpu.vpclmul256, cpu.clmul128 && has("vpclmulqdq") && has("avx2"));
+  EXPECT_EQ(cpu.vpclmul512, cpu.clmul128 && has("vpclmulqdq") && has("avx512f") &&
+                                has("avx512bw") && has("avx512vl"));
+}
+#endif
 
 TEST(CrcSelection, ForcingAnUnavailableTierChangesNothing) {
   const Tier before = active_tier();

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "core/crc32.h"
-#include "core/crc32_kernels.h"
+#include "core/crc/crc32.h"
+#include "core/crc/kernels.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::size_t split = size == 0 ? 0 : data[0] % (size + 1);

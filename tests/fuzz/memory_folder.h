@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/fs.h"
+#include "core/os/fs.h"
 
 namespace sw::fuzz {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/crc32.h"
+#include "core/crc/crc32.h"
 
 namespace sw::test {
 

@@ -1,7 +1,7 @@
 // Swaps single entries of the file-system table for the length of a test.
 #pragma once
 
-#include "core/fs.h"
+#include "core/os/fs.h"
 
 namespace sw::test {
 

@@ -6,7 +6,7 @@
 #include <iterator>
 #include <stdexcept>
 
-#include "core/fs.h"
+#include "core/os/fs.h"
 
 namespace sw::test {
 

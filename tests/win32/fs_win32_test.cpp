@@ -1,7 +1,7 @@
 // The Win32 file-system layer against the real system (run under Wine in CI): attributes,
 // share modes, sizes beyond 32 bits, drive roots, the error mode, and names of every kind
 // (scripts/test-windows.sh runs these under the code pages 1252 and 932).
-#include "core/fs_win32.h"
+#include "core/os/fs_win32.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -12,9 +12,9 @@
 
 #include "core/compare.h"
 #include "core/file_crc.h"
-#include "core/fs.h"
 #include "core/line_reader.h"
 #include "core/listing.h"
+#include "core/os/fs.h"
 #include "core/run.h"
 #include "core/save_text.h"
 #include "core/settings.h"
@@ -414,14 +414,6 @@ TEST_F(Win32StartFolder, FolderGetsOneBackslash) {
   EXPECT_EQ(settings.start_folder(), cwd + "\\");
 }
 
-TEST(Win32FolderPath, TrimsBlanksAndEndsInOneBackslash) {
-  EXPECT_EQ(fs::folder_path("C:\\"), "C:\\");
-  EXPECT_EQ(fs::folder_path("D:\\Work"), "D:\\Work\\");
-  EXPECT_EQ(fs::folder_path("  D:\\My Work  "), "D:\\My Work\\");
-  EXPECT_EQ(fs::folder_path("D:\\Work\\ "), "D:\\Work\\");
-  EXPECT_EQ(fs::separator(), '\\');
-}
-
 TEST(Win32ErrorMode, EveryCallPutsThePreviousModeBack) {
   TempFolder dir;
   write_bytes(dir.file("f.txt"), kCheckBytes);
@@ -606,11 +598,17 @@ TEST(Win32Names, AFolderTheCodePageCannotHoldIsReadAndNamedByItsShortPath) {
 namespace sw {
 namespace {
 
-TEST(Win32FolderPath, OneClosingBackslashAndNoOuterBlanks) {
-  EXPECT_EQ(fs::folder_path("C:\\Data"), "C:\\Data\\");
-  EXPECT_EQ(fs::folder_path("C:\\"), "C:\\");
-  EXPECT_EQ(fs::folder_path("  D:\\My Data  "), "D:\\My Data\\");
-  EXPECT_EQ(fs::folder_path("\\\\server\\share"), "\\\\server\\share\\");
+TEST(Win32FolderPath, OneClosingBackslashAndEveryByteOfTheName) {
+  // Blanks belong to a folder's name: "D:\tsp " is another folder than "D:\tsp".
+  const std::pair<const char*, const char*> rows[] = {
+      {"C:\\Data", "C:\\Data\\"}, {"C:\\", "C:\\"},
+      {"D:\\tsp ", "D:\\tsp \\"}, {" D:\\My Data", " D:\\My Data\\"},
+      {"D:\\Work/", "D:\\Work/"}, {"\\\\server\\share", "\\\\server\\share\\"},
+  };
+  for (const auto& [chosen, path] : rows) EXPECT_EQ(fs::folder_path(chosen), path) << chosen;
+  EXPECT_EQ(fs::split_path("D:\\Work/a\\b.txt"),
+            std::make_pair(std::string("D:\\Work/a\\"), std::string("b.txt")));
+  EXPECT_EQ(fs::separator(), '\\');
 }
 
 }  // namespace

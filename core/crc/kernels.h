@@ -1,11 +1,11 @@
-// The kernels behind CRCUPDATE, for the selector in crc32.cpp and the kernel tests. Each has the
+// The kernels behind CRCUPDATE, for the dispatcher in crc32.cpp and the kernel tests. Each has the
 // contract of crc::Kernel.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-#include "core/crc32.h"
+#include "core/crc/tier.h"
 
 namespace sw::crc {
 
@@ -13,18 +13,14 @@ std::uint32_t update_bytewise(const std::uint8_t* data, std::size_t length, std:
 std::uint32_t update_slicing(const std::uint8_t* data, std::size_t length, std::uint32_t crc);
 
 #if defined(__x86_64__) || defined(__i386__)
+#define SW_CRC_X86_KERNELS 1
 // Carry-less-multiply folding; only to be called when the matching CPU feature is present.
 std::uint32_t update_clmul128(const std::uint8_t* data, std::size_t length, std::uint32_t crc);
 std::uint32_t update_vpclmul256(const std::uint8_t* data, std::size_t length, std::uint32_t crc);
 std::uint32_t update_vpclmul512(const std::uint8_t* data, std::size_t length, std::uint32_t crc);
-
-// What the CPU offers and the OS saves on a context switch, by CPUID and XGETBV.
-struct CpuSupport {
-  bool clmul128 = false;    // PCLMULQDQ and SSE4.1
-  bool vpclmul256 = false;  // VPCLMULQDQ and AVX2, YMM state enabled
-  bool vpclmul512 = false;  // VPCLMULQDQ and AVX-512 F/BW/VL, opmask and ZMM state enabled
-};
-CpuSupport detect_cpu_support();
 #endif
+
+// Asks the CPU (and the OS) what it offers; CPUID is not cheap, so the dispatcher asks once.
+CpuSupport detect_cpu_support();
 
 }  // namespace sw::crc

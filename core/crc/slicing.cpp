@@ -3,8 +3,8 @@
 #include <array>
 #include <cstring>
 
-#include "core/crc32.h"
-#include "core/crc32_kernels.h"
+#include "core/crc/kernels.h"
+#include "core/crc/table.h"
 
 namespace sw::crc {
 namespace {

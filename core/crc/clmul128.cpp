@@ -1,11 +1,11 @@
 // PCLMULQDQ folding on 128-bit registers: four registers run side by side over 64 bytes per step.
 #if defined(__x86_64__) || defined(__i386__)
 
-#include "core/crc32_kernels.h"
-#include "core/crc32_x86_fold.h"
+#include "core/crc/kernels.h"
+#include "core/crc/x86_fold.h"
 
 SW_BEGIN_TARGET("pclmul,sse4.1")
-#include "core/crc32_fold_loop.h"
+#include "core/crc/fold_loop.h"
 
 // 32-bit Windows only promises a 4-byte aligned stack, and with eight XMM registers the
 // compiler spills a vector to it and uses the slot as a 16-byte memory operand; realign on entry.

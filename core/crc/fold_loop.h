@@ -11,7 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/crc32_x86_fold.h"
+#include "core/crc/x86_fold.h"
 
 namespace sw::crc::x86 {
 

@@ -1,7 +1,7 @@
 // The file-system seam on Windows. Paths come in as UTF-8 and go to the system as wide
 // characters (the long-path form past MAX_PATH), so every file can be named; names go back to the
 // core both ways: the bytes of the system's ANSI conversion for the listing, UTF-8 for opening.
-#include "core/fs_win32.h"
+#include "core/os/fs_win32.h"
 
 #include <atomic>
 #include <cstdio>
@@ -10,8 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/fs.h"
-#include "core/text.h"
+#include "core/os/fs.h"
 
 namespace sw::fs {
 namespace {
@@ -554,16 +553,8 @@ char separator() {
   return '\\';
 }
 
-std::string folder_path(std::string_view chosen) {
-  std::string path(trim_blanks(chosen));
-  if (path.empty() || path.back() != '\\') path.push_back('\\');
-  return path;
-}
-
-std::pair<std::string, std::string> split_path(std::string_view path) {
-  const std::size_t cut = path.find_last_of("\\/");
-  if (cut == std::string_view::npos) return {std::string(), std::string(path)};
-  return {std::string(path.substr(0, cut + 1)), std::string(path.substr(cut + 1))};
+bool is_separator(char c) {
+  return c == '\\' || c == '/';
 }
 
 }  // namespace sw::fs

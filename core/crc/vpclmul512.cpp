@@ -2,11 +2,11 @@
 // registers run side by side over 256 bytes per step.
 #if defined(__x86_64__) || defined(__i386__)
 
-#include "core/crc32_kernels.h"
-#include "core/crc32_x86_fold.h"
+#include "core/crc/kernels.h"
+#include "core/crc/x86_fold.h"
 
 SW_BEGIN_TARGET("avx512f,avx512bw,avx512vl,vpclmulqdq,pclmul,sse4.1")
-#include "core/crc32_fold_loop.h"
+#include "core/crc/fold_loop.h"
 
 namespace sw::crc {
 namespace {

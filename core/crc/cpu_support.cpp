@@ -1,10 +1,10 @@
 // Which vector kernels this CPU can run: CPUID for the instructions, XGETBV for whether the OS
 // saves the wider registers on a context switch (without that, using them corrupts state).
-#if defined(__x86_64__) || defined(__i386__)
+#include "core/crc/kernels.h"
+
+#if defined(SW_CRC_X86_KERNELS)
 
 #include <cpuid.h>
-
-#include "core/crc32_kernels.h"
 
 namespace sw::crc {
 namespace {
@@ -53,6 +53,14 @@ CpuSupport detect_cpu_support() {
   return s;
 }
 
+}  // namespace sw::crc
+
+#else
+
+namespace sw::crc {
+CpuSupport detect_cpu_support() {
+  return {};  // no vector kernel is built for this processor
+}
 }  // namespace sw::crc
 
 #endif

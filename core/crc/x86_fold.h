@@ -10,8 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/crc32_fold_constants.h"
-#include "core/crc32_kernels.h"
+#include "core/crc/fold_constants.h"
+#include "core/crc/kernels.h"
 
 #define SW_TARGET_CLMUL __attribute__((target("pclmul,sse4.1")))
 

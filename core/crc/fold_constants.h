@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "core/crc32.h"
+#include "core/crc/table.h"
 
 namespace sw::crc::fold {
 

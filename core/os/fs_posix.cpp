@@ -17,7 +17,7 @@
 #include <system_error>
 #include <thread>
 
-#include "core/fs.h"
+#include "core/os/fs.h"
 
 namespace sw::fs {
 namespace {
@@ -398,16 +398,8 @@ char separator() {
   return '/';
 }
 
-std::string folder_path(std::string_view chosen) {
-  std::string path(chosen);
-  if (path.empty() || path.back() != '/') path.push_back('/');
-  return path;
-}
-
-std::pair<std::string, std::string> split_path(std::string_view path) {
-  const std::size_t cut = path.rfind('/');
-  if (cut == std::string_view::npos) return {std::string(), std::string(path)};
-  return {std::string(path.substr(0, cut + 1)), std::string(path.substr(cut + 1))};
+bool is_separator(char c) {
+  return c == '/';
 }
 
 }  // namespace sw::fs

@@ -1,10 +1,10 @@
-// CRCUPDATE and its kernel selector: the fastest kernel this CPU can run is picked once per
-// process and kept in one pointer.
-#include "core/crc32.h"
+// CRCUPDATE and its kernel dispatcher: the fastest kernel this CPU can run is picked once per
+// process and kept in one pointer; the CPU is asked once.
+#include "core/crc/crc32.h"
 
 #include <atomic>
 
-#include "core/crc32_kernels.h"
+#include "core/crc/kernels.h"
 
 namespace sw {
 namespace crc {
@@ -19,11 +19,36 @@ namespace {
 // Zero-initialised, so no static constructor runs: the module may be loaded as a library.
 std::atomic<Kernel> g_kernel{nullptr};
 std::atomic<int> g_tier{-1};
+// The CPU's answer, packed as bits 1..3 with bit 0 set once it is known (0: not asked yet).
+std::atomic<unsigned> g_cpu{0};
 
-Tier best_tier() {
-  for (int t = kTierCount - 1; t > 0; --t)
-    if (kernel_for(static_cast<Tier>(t)) != nullptr) return static_cast<Tier>(t);
-  return Tier::kByteTable;
+CpuSupport cpu() {
+  unsigned bits = g_cpu.load(std::memory_order_relaxed);
+  if (bits == 0) {
+    const CpuSupport s = detect_cpu_support();
+    bits = 1u | (s.clmul128 ? 2u : 0u) | (s.vpclmul256 ? 4u : 0u) | (s.vpclmul512 ? 8u : 0u);
+    g_cpu.store(bits, std::memory_order_relaxed);  // racing threads store the same answer
+  }
+  return {(bits & 2u) != 0, (bits & 4u) != 0, (bits & 8u) != 0};
+}
+
+Kernel built_kernel(Tier tier) {
+  switch (tier) {
+    case Tier::kByteTable:
+      return &update_bytewise;
+    case Tier::kSlicing:
+      return &update_slicing;
+#if defined(SW_CRC_X86_KERNELS)
+    case Tier::kClmul128:
+      return &update_clmul128;
+    case Tier::kVpclmul256:
+      return &update_vpclmul256;
+    case Tier::kVpclmul512:
+      return &update_vpclmul512;
+#endif
+    default:
+      return nullptr;
+  }
 }
 
 void use(Tier tier, Kernel kernel) {
@@ -32,47 +57,16 @@ void use(Tier tier, Kernel kernel) {
 }
 
 Kernel select_kernel() {
-  const Tier tier = best_tier();
-  const Kernel kernel = kernel_for(tier);
+  const Tier tier = best_tier_for(cpu());
+  const Kernel kernel = built_kernel(tier);
   use(tier, kernel);
   return kernel;
 }
 
 }  // namespace
 
-const char* tier_name(Tier tier) {
-  switch (tier) {
-    case Tier::kByteTable:
-      return "byte-table";
-    case Tier::kSlicing:
-      return "slicing-by-16";
-    case Tier::kClmul128:
-      return "pclmulqdq-128";
-    case Tier::kVpclmul256:
-      return "vpclmulqdq-256";
-    case Tier::kVpclmul512:
-      return "vpclmulqdq-512";
-  }
-  return "unknown";
-}
-
 Kernel kernel_for(Tier tier) {
-  switch (tier) {
-    case Tier::kByteTable:
-      return &update_bytewise;
-    case Tier::kSlicing:
-      return &update_slicing;
-#if defined(__x86_64__) || defined(__i386__)
-    case Tier::kClmul128:
-      return detect_cpu_support().clmul128 ? &update_clmul128 : nullptr;
-    case Tier::kVpclmul256:
-      return detect_cpu_support().vpclmul256 ? &update_vpclmul256 : nullptr;
-    case Tier::kVpclmul512:
-      return detect_cpu_support().vpclmul512 ? &update_vpclmul512 : nullptr;
-#endif
-    default:
-      return nullptr;
-  }
+  return tier_runs_on(tier, cpu()) ? built_kernel(tier) : nullptr;
 }
 
 Tier active_tier() {

@@ -220,12 +220,14 @@ class Folder {
 
 // "\" on Windows, "/" elsewhere.
 char separator();
+// Whether `c` separates the parts of a path: Windows takes "/" as well as "\".
+bool is_separator(char c);
 
-// The folder path of a chosen folder: it ends in exactly the separator it needs
-// (Windows also drops blanks at both ends, which its file names never carry there).
+// The folder path of a chosen folder: its bytes as given, ending in exactly one separator of
+// its own (a root keeps the one it has).
 std::string folder_path(std::string_view chosen);
 
-// A path split at its last separator: the folder (ending in the separator; empty for a bare
+// A path split after its last separator: the folder (ending in the separator; empty for a bare
 // name) and the name.
 std::pair<std::string, std::string> split_path(std::string_view path);
 

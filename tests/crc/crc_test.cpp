@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/crc32.h"
+#include "core/crc/crc32.h"
 #include "core/text.h"
 #include "tests/support/crc_forge.h"
 
