@@ -91,7 +91,9 @@ std::string folder_json(const RunReport& r, double seconds, ExitStatus status,
   o["files"] = r.listing.files_listed;
   o["bytes"] = r.listing.bytes;
   o["seconds"] = seconds;
-  o["enumerated"] = r.listing.enumerated;
+  o["opened"] = r.opened;
+  if (!r.opened) put_bytes(o, "open_error", r.open_error.message);
+  o["enumerated"] = r.opened && r.listing.enumerated;
   if (!r.listing.enumerated) put_bytes(o, "enumerate_error", r.listing.enumerate_error.message);
   if (r.listing_saved && !r.listing_path.empty()) put_bytes(o, "listing", r.listing_path);
   o["earlier"] = earlier_text(r.earlier);

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/job.h"
+#include "cli/command.h"
 #include "cli/options.h"
 #include "cli/visible.h"
 #include "core/crc/crc32.h"

@@ -10,6 +10,9 @@ namespace sw::cli {
 
 std::string summary_text(const RunReport& r, double seconds, bool lines_shown) {
   std::string out;
+  if (!r.opened)
+    return "The folder could not be opened: " + visible(r.open_error.message) +
+           "\nNothing was read or written for it.\n";
   char line[200];
   std::snprintf(line, sizeof line, "Listed %llu file%s, %s, in %.2f s.\n",
                 static_cast<unsigned long long>(r.listing.files_listed),
@@ -68,7 +71,8 @@ std::string summary_text(const RunReport& r, double seconds, bool lines_shown) {
 
 ExitStatus exit_status(const RunReport& r, bool verifying) {
   const Comparison& c = r.comparison;
-  if (!r.listing.enumerated || !r.listing_saved || (r.comparison_accepted && !r.comparison_saved))
+  if (!r.opened || !r.listing.enumerated || !r.listing_saved ||
+      (r.comparison_accepted && !r.comparison_saved))
     return kExitTrouble;
   // A comparison that stopped part-way through the earlier listing has not looked at the rest.
   if (r.comparison_accepted && c.read_failed) return kExitTrouble;
@@ -102,7 +106,8 @@ void TreeTotals::add(const RunReport& r, ExitStatus folder_status) {
     for (int i = 0; i < kStatusCount; ++i) counts[i] += r.comparison.counts[i];
   }
   unreadable.insert(unreadable.end(), r.listing.unreadable.begin(), r.listing.unreadable.end());
-  if (!r.listing.enumerated)
+  if (!r.opened) failed.push_back(r.folder_path + ": " + r.open_error.message);
+  if (r.opened && !r.listing.enumerated)
     failed.push_back(r.folder_path + ": " + r.listing.enumerate_error.message);
   status = std::max(status, folder_status);
 }

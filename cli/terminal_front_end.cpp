@@ -13,13 +13,8 @@ TerminalFrontEnd::TerminalFrontEnd(const Options& options, bool stdin_is_termina
       interactive_(stdin_is_terminal),
       progress_(stderr, stderr_is_terminal && !options.quiet) {}
 
-void TerminalFrontEnd::set_folder(const std::string& path, const std::string& relative) {
-  folder_ = path;
+void TerminalFrontEnd::set_relative_folder(const std::string& relative) {
   relative_ = relative.empty() ? relative : relative + "/";
-}
-
-std::string TerminalFrontEnd::choose_folder(const std::string&) {
-  return folder_.empty() ? options_.folder : folder_;
 }
 
 void TerminalFrontEnd::on_start(std::uint64_t files, std::uint64_t bytes) {
@@ -50,8 +45,6 @@ void TerminalFrontEnd::on_unreadable(const std::string& path, const fs::SysError
 }
 
 bool TerminalFrontEnd::ask(Question question, std::string_view text) {
-  if (question == Question::kCompare && options_.compare.has_value()) return *options_.compare;
-  if (question == Question::kCompare && compare_answer_.has_value()) return *compare_answer_;
   // Without a viewer the listing is only named, so there is nothing to decline.
   if (question == Question::kShowListing && !options_.open) return true;
   if (!interactive_) return true;
@@ -60,9 +53,7 @@ bool TerminalFrontEnd::ask(Question question, std::string_view text) {
   std::string answer;
   const bool answered = static_cast<bool>(std::getline(std::cin, answer));
   answering_seconds_ += progress_.elapsed_seconds() - asked_at;
-  const bool yes = !answered || !(answer.starts_with('n') || answer.starts_with('N'));
-  if (question == Question::kCompare) compare_answer_ = yes;
-  return yes;
+  return !answered || !(answer.starts_with('n') || answer.starts_with('N'));
 }
 
 void TerminalFrontEnd::show_file(const std::string& path) {

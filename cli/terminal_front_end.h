@@ -1,5 +1,5 @@
-// The run's front end on a terminal: the folder comes from the command line, progress and
-// questions go to standard error, written files are printed or opened.
+// The run's front end on a terminal: progress and questions go to standard error, written files
+// are printed or opened.
 #pragma once
 
 #include <cstdio>
@@ -16,11 +16,10 @@ class TerminalFrontEnd final : public RunFrontEnd {
  public:
   TerminalFrontEnd(const Options& options, bool stdin_is_terminal, bool stderr_is_terminal);
 
-  // The folder the next run works on, and its path from the top of the tree (shown before each
-  // name in the progress line).
-  void set_folder(const std::string& path, const std::string& relative);
+  // The path from the top of the tree of the folder the next run works on, shown before each
+  // name in the progress line.
+  void set_relative_folder(const std::string& relative);
 
-  std::string choose_folder(const std::string& initial) override;
   bool wants_byte_totals() const override { return progress_.enabled(); }
   void on_start(std::uint64_t files, std::uint64_t bytes) override;
   void on_name(std::string_view name) override;
@@ -32,15 +31,14 @@ class TerminalFrontEnd final : public RunFrontEnd {
   void show_file(const std::string& path) override;
   void report_write_failure(const std::string& path, const fs::SysError& error) override;
 
-  // Time spent on the job, without the time the user took to answer.
+  // Time spent on the command, without the time the user took to answer.
   double elapsed_seconds() const { return progress_.elapsed_seconds() - answering_seconds_; }
 
  private:
   const Options& options_;
   bool interactive_;
-  std::string folder_, relative_;
+  std::string relative_;
   std::string shown_name_;
-  std::optional<bool> compare_answer_;  // one answer serves every folder of a tree
   ProgressLine progress_;
   double answering_seconds_ = 0;
 };

@@ -1,5 +1,6 @@
-// One run of the job, from the choice of a folder to the results on screen. The same sequence
-// serves the Windows dialog and the command line; each supplies a RunFrontEnd.
+// One run: one open folder listed, compared with its earlier listing when the plan says so, and
+// the results saved and shown. The same sequence serves the Windows dialog and the command line;
+// each chooses the folder, opens it and supplies a RunFrontEnd.
 #pragma once
 
 #include <string>
@@ -9,7 +10,6 @@
 #include "core/folder_stream.h"
 #include "core/listing.h"
 #include "core/os/fs.h"
-#include "core/settings.h"
 
 namespace sw {
 
@@ -17,14 +17,11 @@ inline constexpr std::string_view kCompareQuestion =
     "Existing CRC List Found, Do You Want To Compare?";
 inline constexpr std::string_view kShowListingQuestion = "Do you want to see newly generated CRCs?";
 inline constexpr std::string_view kDoneText = "Done";
-inline constexpr std::string_view kDefaultInitialFolder = "C:\\";
 
 enum class Question { kCompare, kShowListing };
 
 class RunFrontEnd : public ListingObserver {
  public:
-  // The folder to checksum, starting the choice at `initial`; empty when the user cancels.
-  virtual std::string choose_folder(const std::string& initial) = 0;
   // The listing is complete: both progress fields show "Done".
   virtual void on_listing_done() {}
   // Right after on_listing_done and before any question: what the user must know of the
@@ -32,7 +29,7 @@ class RunFrontEnd : public ListingObserver {
   // names the listing cannot tell apart). Not called when all went well.
   virtual void report_listing_problems(const std::string& /*folder_path*/,
                                        const Listing& /*listing*/) {}
-  // A yes/no question; true for yes.
+  // A yes/no question; true for yes. The comparison is asked only when the plan says so.
   virtual bool ask(Question question, std::string_view text) = 0;
   // Shows a file that was just written.
   virtual void show_file(const std::string& path) = 0;
@@ -40,8 +37,11 @@ class RunFrontEnd : public ListingObserver {
   virtual void report_write_failure(const std::string& path, const fs::SysError& error) = 0;
 };
 
-// Where a run reads and writes, when not in the folder itself. The window always runs the
-// default plan: everything in the folder.
+// Whether an earlier listing is compared with.
+enum class CompareChoice : std::uint8_t { kAsk, kYes, kNo };
+
+// Where a run reads and writes, when not in the folder itself, and whether it compares. The
+// window always runs the default plan: everything in the folder, the comparison asked for.
 struct RunPlan {
   // The earlier listing, kept elsewhere (native form); empty: the folder's own.
   std::string earlier_listing;
@@ -53,11 +53,7 @@ struct RunPlan {
   // written; otherwise to `comparison_output`, or the folder's "CRC Comparison.TXT" when empty.
   TextSink* comparison_stream = nullptr;
   std::string comparison_output;
-  // The folders of a tree, read ahead: the run takes its folder, already enumerated and being
-  // read, from here (the next one; it must be the chosen folder) instead of opening it.
-  FolderStream* stream = nullptr;
-  // Compare without asking (a verification); otherwise the front end is asked.
-  bool always_compare = false;
+  CompareChoice compare = CompareChoice::kAsk;
   std::size_t kept_problems = kKeptProblemLines;
 
   // Whether the run writes into the folder, and so may tidy it up too.
@@ -68,12 +64,16 @@ struct RunPlan {
 };
 
 struct RunReport {
-  bool cancelled = false;
-  std::string folder_path;
+  std::string folder_path;  // native form, ending in the separator
+  // False when the folder could not be opened (a folder of a tree): then nothing was read or
+  // written, anywhere.
+  bool opened = true;
+  fs::SysError open_error;
   Listing listing;
   Earlier earlier = Earlier::kNone;  // what stood in the folder as its earlier listing
   Comparison comparison;
-  bool comparison_accepted = false;  // the user said yes to it
+  bool comparison_asked = false;     // the front end was asked whether to compare
+  bool comparison_accepted = false;  // compared: the plan said so, or the user said yes
   bool comparison_saved = false;
   fs::SysError comparison_error;
   bool listing_saved = false;  // also true when the plan writes no listing
@@ -82,11 +82,15 @@ struct RunReport {
   std::string comparison_path;  // where the comparison was written (not for a stream)
 };
 
-// Runs the job. With settings, the choice starts at the remembered folder and the chosen
-// folder is remembered before anything is checksummed; without (the command line), nothing
-// is remembered. A folder that cannot be enumerated to its end gets no comparison and no new
-// listing: what was found would stand for the whole folder, and every name after the failure
-// would be "Not Found in This Folder".
-RunReport run_job(RunFrontEnd& ui, Settings* settings, const RunPlan& plan = {});
+// Runs the open folder: lists it, compares as the plan says, saves and shows. A folder that
+// cannot be enumerated to its end gets no comparison and no new listing: what was found would
+// stand for the whole folder, and every name after the failure would be "Not Found in This
+// Folder".
+RunReport run_folder(RunFrontEnd& ui, const fs::Folder& folder, const RunPlan& plan = {});
+
+// The same for the next folder of a tree, already enumerated and being read by the stream's pass.
+// A folder the stream could not open is reported as not opened, and nothing else happens.
+RunReport run_folder(RunFrontEnd& ui, FolderStream::Prepared& prepared, ChecksumPass& pass,
+                     const RunPlan& plan);
 
 }  // namespace sw

@@ -8,6 +8,10 @@
 
 namespace sw::ui {
 
+inline constexpr const char* kBrowseTitle = "Select Folder";
+// Where the browser starts when no folder is remembered.
+inline constexpr std::string_view kDefaultInitialFolder = "C:\\";
+
 // Shows the browser (owner may be null) with `title` (listing form) above the tree and
 // `initial` (native form) selected. Returns the chosen folder's path in the native form (a
 // trailing "\" only at a drive root), or "" when the user cancels or the choice has no

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ui/dialog_template.h"
+#include "ui/folder_picker.h"
 #include "ui/run_front_end.h"
 
 namespace sw::ui {
@@ -74,7 +75,7 @@ void on_command(MainWindow& window, WPARAM wparam) {
   if (window.running) return;
   if (id == kSelectButton) {
     WindowRunFrontEnd front_end(window.dialog);
-    run_from_click(window, front_end);
+    run_from_click(window, [&window, &front_end] { run_selected_folder(window, front_end); });
   } else if (id == kExitButton) {
     SAVEANDEXIT(window.dialog);
   }
@@ -149,7 +150,28 @@ std::string run_failure_text(std::string_view what_failed) {
   return text;
 }
 
-void run_from_click(MainWindow& window, RunFrontEnd& front_end) {
+void remember_folder(Settings& settings, const std::string& chosen) {
+  settings.store_folder(fs::best_listing_form(chosen));
+  settings.save();
+}
+
+void run_selected_folder(MainWindow& window, RunFrontEnd& front_end) {
+  std::string initial = window.settings.remembered_folder();
+  if (initial.empty()) initial = kDefaultInitialFolder;
+  const std::string chosen = BROWSEFOLDER(nullptr, kBrowseTitle, fs::native_form(initial));
+  if (chosen.empty()) return;
+  remember_folder(window.settings, chosen);
+  fs::Folder folder;
+  fs::SysError error;
+  if (!folder.open(fs::folder_path(chosen), &error)) {
+    const std::string text = folder_open_failure_text(fs::best_listing_form(chosen), error);
+    ::MessageBoxA(nullptr, text.c_str(), kPromptTitle, MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
+  run_folder(front_end, folder);
+}
+
+void run_from_click(MainWindow& window, const std::function<void()>& run) {
   const HWND dialog = window.dialog;
   window.running = true;
   const HWND focus = ::GetFocus();
@@ -160,7 +182,7 @@ void run_from_click(MainWindow& window, RunFrontEnd& front_end) {
   const char* failure = nullptr;
   std::string reason;
   try {
-    run_job(front_end, &window.settings);
+    run();
   } catch (const std::bad_alloc&) {
     failure = "there was not enough memory";
   } catch (const std::exception& e) {

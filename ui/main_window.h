@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -38,9 +39,18 @@ INT_PTR CALLBACK MAINDLGPROC(HWND dialog, UINT message, WPARAM wparam, LPARAM lp
 // "Exit": saves the settings record when `dialog` is the main window, then ends it with 0.
 void SAVEANDEXIT(HWND dialog);
 
-// One run from a click on "Select Directory". Both buttons stay disabled until it ends and are
-// given back however it ends; a run that fails part-way is reported in a box saying what failed.
-void run_from_click(MainWindow& window, RunFrontEnd& front_end);
+// What a click on "Select Directory" does: the browser starts at the remembered folder (or
+// kDefaultInitialFolder); the chosen folder is remembered before anything is read, then opened
+// and run. A cancelled choice changes nothing.
+void run_selected_folder(MainWindow& window, RunFrontEnd& front_end);
+
+// Remembers the chosen folder (native form) in the settings record and saves it: in the listing
+// form, by a path that still names the folder where there is one.
+void remember_folder(Settings& settings, const std::string& chosen);
+
+// Runs `run` for a click. Both buttons stay disabled until it ends and are given back however it
+// ends; a run that fails part-way is reported in a box saying what failed.
+void run_from_click(MainWindow& window, const std::function<void()>& run);
 
 // The text of that box.
 std::string run_failure_text(std::string_view what_failed);

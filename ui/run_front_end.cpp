@@ -1,10 +1,14 @@
 #include "ui/run_front_end.h"
 
 #include "ui/dialog_template.h"
-#include "ui/folder_picker.h"
 #include "win32/notepad.h"
 
 namespace sw::ui {
+
+std::string folder_open_failure_text(const std::string& folder, const fs::SysError& error) {
+  return "The folder " + folder + " could not be opened: " + error.message +
+         ".\r\nNothing was read or written.";
+}
 
 std::string write_failure_text(const std::string& path, const fs::SysError& error) {
   std::string text = path;
@@ -71,10 +75,6 @@ void WindowRunFrontEnd::pump() {
     }
   }
   last_pump_ = ::GetTickCount();
-}
-
-std::string WindowRunFrontEnd::choose_folder(const std::string& initial) {
-  return BROWSEFOLDER(nullptr, kBrowseTitle, initial);
 }
 
 void WindowRunFrontEnd::set_label(int id, std::string_view text) {

@@ -1,4 +1,4 @@
-// The run's face on Windows: the folder browser, the two labels, the prompts and Notepad.
+// The run's face on Windows: the two labels, the prompts, the boxes and Notepad.
 #pragma once
 
 #include <windows.h>
@@ -10,8 +10,13 @@
 
 namespace sw::ui {
 
+// The title every box of the program has carried since its first version; users and scripts that
+// answer its boxes look for it, so it stays as it is.
 inline constexpr const char* kPromptTitle = "Tallywick";
-inline constexpr const char* kBrowseTitle = "Select Folder";
+
+// The text of the box shown when the chosen folder cannot be opened (`folder` in the listing
+// form).
+std::string folder_open_failure_text(const std::string& folder, const fs::SysError& error);
 
 // The text of the box shown when an output file cannot be written (`path` in the listing form).
 std::string write_failure_text(const std::string& path, const fs::SysError& error);
@@ -29,7 +34,6 @@ class WindowRunFrontEnd final : public RunFrontEnd {
  public:
   explicit WindowRunFrontEnd(HWND dialog) : dialog_(dialog), last_pump_(::GetTickCount()) {}
 
-  std::string choose_folder(const std::string& initial) override;
   void on_name(std::string_view name) override;
   void on_checksum(std::string_view text) override;
   void on_bytes(std::uint64_t count) override;

@@ -14,21 +14,14 @@ namespace {
 
 using test::TempFolder;
 
-// Plays the user: a folder to choose and the answers to give, and records what it was shown.
+// Plays the user: the answers to give, and records what it was shown.
 class ScriptedFrontEnd : public RunFrontEnd {
  public:
-  std::string folder;
   std::deque<bool> answers;
 
   std::vector<std::string> events;
-  std::string initial_seen;
   std::string name_label, crc_label;
 
-  std::string choose_folder(const std::string& initial) override {
-    initial_seen = initial;
-    events.push_back("choose");
-    return folder;
-  }
   void on_name(std::string_view name) override { name_label = name; }
   void on_checksum(std::string_view text) override { crc_label = text; }
   void on_listing_done() override { name_label = crc_label = std::string(kDoneText); }
@@ -54,58 +47,40 @@ const std::string kShowAsk = "ask Do you want to see newly generated CRCs?";
 
 class RunTest : public ::testing::Test {
  protected:
-  RunTest() {
-    ui.folder = dir.path().string();
-    settings.set_start_folder(start.folder_path());
-    test::write_bytes(dir.file("a.txt"), "123456789");
-  }
+  RunTest() { test::write_bytes(dir.file("a.txt"), "123456789"); }
   std::string listing() const { return dir.file("File CRCs.TXT"); }
   std::string comparison() const { return dir.file("CRC Comparison.TXT"); }
+  RunReport run(RunFrontEnd& front_end, const RunPlan& plan = {}) {
+    fs::Folder folder;
+    fs::SysError err;
+    EXPECT_TRUE(folder.open(dir.folder_path(), &err)) << err.message;
+    return run_folder(front_end, folder, plan);
+  }
+  RunReport run(const RunPlan& plan = {}) { return run(ui, plan); }
   void first_run() {
     ScriptedFrontEnd quiet;
-    quiet.folder = ui.folder;
-    run_job(quiet, nullptr);
+    run(quiet);
   }
 
-  TempFolder dir, start;
-  Settings settings;
+  TempFolder dir;
   ScriptedFrontEnd ui;
 };
 
-TEST_F(RunTest, CancelChangesNothing) {
-  ui.folder.clear();
-  ui.name_label = "before";
-  const RunReport r = run_job(ui, &settings);
-  EXPECT_TRUE(r.cancelled);
-  EXPECT_EQ(ui.initial_seen, "C:\\");
-  EXPECT_EQ(ui.events, std::vector<std::string>{"choose"});
-  EXPECT_EQ(ui.name_label, "before");
-  EXPECT_FALSE(test::exists(start.file("Checksum.def")));
-  EXPECT_FALSE(test::exists(listing()));
-}
-
-TEST_F(RunTest, FirstRunRemembersWritesAndShowsTheListing) {
-  const RunReport r = run_job(ui, &settings);
-  EXPECT_EQ(ui.events, (std::vector<std::string>{"choose", "show " + listing()}));
+TEST_F(RunTest, FirstRunWritesAndShowsTheListing) {
+  const RunReport r = run();
+  EXPECT_EQ(ui.events, (std::vector<std::string>{"show " + listing()}));
   EXPECT_EQ(ui.name_label, "Done");
   EXPECT_EQ(ui.crc_label, "Done");
   EXPECT_TRUE(r.listing_saved);
   EXPECT_EQ(r.folder_path, dir.folder_path());
-  EXPECT_EQ(test::read_bytes(start.file("Checksum.def")).substr(0, ui.folder.size()), ui.folder);
-  EXPECT_EQ(settings.remembered_folder(), ui.folder);
-
-  ScriptedFrontEnd again;
-  again.folder.clear();
-  run_job(again, &settings);
-  EXPECT_EQ(again.initial_seen, ui.folder);  // the next choice starts where this one ended
 }
 
 TEST_F(RunTest, YesThenYesShowsComparisonThenListing) {
   first_run();
   ui.answers = {true, true};
-  const RunReport r = run_job(ui, &settings);
-  EXPECT_EQ(ui.events, (std::vector<std::string>{"choose", kCompareAsk, "show " + comparison(),
-                                                 kShowAsk, "show " + listing()}));
+  const RunReport r = run();
+  EXPECT_EQ(ui.events, (std::vector<std::string>{kCompareAsk, "show " + comparison(), kShowAsk,
+                                                 "show " + listing()}));
   EXPECT_TRUE(r.comparison_saved);
   EXPECT_NE(test::read_bytes(comparison()).find("OK\r\n"), std::string::npos);
 }
@@ -114,9 +89,8 @@ TEST_F(RunTest, YesThenNoShowsOnlyTheComparisonButStillWritesTheListing) {
   first_run();
   test::write_bytes(dir.file("b.txt"), "new file");
   ui.answers = {true, false};
-  run_job(ui, &settings);
-  EXPECT_EQ(ui.events,
-            (std::vector<std::string>{"choose", kCompareAsk, "show " + comparison(), kShowAsk}));
+  run();
+  EXPECT_EQ(ui.events, (std::vector<std::string>{kCompareAsk, "show " + comparison(), kShowAsk}));
   EXPECT_NE(test::read_bytes(listing()).find("b.txt"), std::string::npos);
 }
 
@@ -124,15 +98,15 @@ TEST_F(RunTest, NoKeepsTheOlderComparisonAndShowsTheListingAtOnce) {
   first_run();
   test::write_bytes(comparison(), "older comparison");
   ui.answers = {false};
-  run_job(ui, &settings);
-  EXPECT_EQ(ui.events, (std::vector<std::string>{"choose", kCompareAsk, "show " + listing()}));
+  run();
+  EXPECT_EQ(ui.events, (std::vector<std::string>{kCompareAsk, "show " + listing()}));
   EXPECT_EQ(test::read_bytes(comparison()), "older comparison");
 }
 
 TEST_F(RunTest, EarlierFileThatIsNotAListingIsReplacedWithoutAQuestion) {
   test::write_bytes(listing(), "my own notes\r\n");
-  run_job(ui, &settings);
-  EXPECT_EQ(ui.events, (std::vector<std::string>{"choose", "show " + listing()}));
+  run();
+  EXPECT_EQ(ui.events, (std::vector<std::string>{"show " + listing()}));
   EXPECT_EQ(test::read_bytes(listing()).rfind("File CRCs For Folder:", 0), 0u);
 }
 
@@ -143,10 +117,10 @@ TEST_F(RunTest, WriteFailuresAreReportedAndTheFilesAreNotShown) {
   test::FsOverride fault;
   fault.ops().flush = [](fs::Handle, fs::SysError* e) { return test::inject(e, "disk full"); };
   ui.answers = {true};
-  const RunReport r = run_job(ui, &settings);
-  EXPECT_EQ(ui.events, (std::vector<std::string>{"choose", kCompareAsk,
-                                                 "failed " + comparison() + ": disk full",
-                                                 "failed " + listing() + ": disk full"}));
+  const RunReport r = run();
+  EXPECT_EQ(ui.events,
+            (std::vector<std::string>{kCompareAsk, "failed " + comparison() + ": disk full",
+                                      "failed " + listing() + ": disk full"}));
   EXPECT_FALSE(r.listing_saved);
   EXPECT_FALSE(r.comparison_saved);
   EXPECT_EQ(test::read_bytes(listing()), before);
@@ -162,8 +136,8 @@ TEST_F(RunTest, UnreadableFilesAreReportedBeforeAnyQuestion) {
     return fs::platform_ops().open_read(folder, name, size, h, err);
   };
   ui.answers = {true, false};
-  const RunReport r = run_job(ui, &settings);
-  EXPECT_EQ(ui.events, (std::vector<std::string>{"choose", "problems: 1 unreadable", kCompareAsk,
+  const RunReport r = run();
+  EXPECT_EQ(ui.events, (std::vector<std::string>{"problems: 1 unreadable", kCompareAsk,
                                                  "show " + comparison(), kShowAsk}));
   // Its "0" now is not its checksum: never "OK", nor a mismatch.
   EXPECT_EQ(r.comparison.count(Status::kUnreadable), 1u);
@@ -179,18 +153,30 @@ TEST_F(RunTest, AnIncompleteEnumerationIsReportedAndNeitherComparedNorWritten) {
   const std::string before = test::read_bytes(listing());
   test::FsOverride fault;
   fault.ops().list_folder = enumeration_failing_at_once;
-  const RunReport r = run_job(ui, &settings);
-  EXPECT_EQ(ui.events, (std::vector<std::string>{
-                           "choose", "problems: 0 unreadable, network name no longer available"}));
+  const RunReport r = run();
+  EXPECT_EQ(ui.events,
+            (std::vector<std::string>{"problems: 0 unreadable, network name no longer available"}));
   EXPECT_FALSE(r.listing_saved);
   EXPECT_EQ(test::read_bytes(listing()), before);  // the earlier listing keeps every file
 }
 
-TEST_F(RunTest, WithoutSettingsNothingIsRemembered) {
-  const RunReport r = run_job(ui, nullptr);
-  EXPECT_TRUE(r.listing_saved);
-  EXPECT_EQ(ui.initial_seen, "C:\\");
-  EXPECT_FALSE(test::exists(start.file("Checksum.def")));
+TEST_F(RunTest, ThePlanMayAnswerTheComparisonItself) {
+  first_run();
+  for (const CompareChoice choice : {CompareChoice::kYes, CompareChoice::kNo}) {
+    const bool yes = choice == CompareChoice::kYes;
+    ScriptedFrontEnd quiet;
+    if (yes) quiet.answers = {false};  // not the listing too
+    RunPlan plan;
+    plan.compare = choice;
+    const RunReport r = run(quiet, plan);
+    EXPECT_FALSE(r.comparison_asked);
+    EXPECT_EQ(r.comparison_accepted, yes);
+    // The listing is only offered after a comparison that was shown.
+    const std::vector<std::string> shown =
+        yes ? std::vector<std::string>{"show " + comparison(), kShowAsk}
+            : std::vector<std::string>{"show " + listing()};
+    EXPECT_EQ(quiet.events, shown);
+  }
 }
 
 }  // namespace

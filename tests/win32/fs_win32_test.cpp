@@ -19,6 +19,7 @@
 #include "core/save_text.h"
 #include "core/settings.h"
 #include "tests/support/temp_folder.h"
+#include "ui/main_window.h"
 
 namespace sw {
 namespace {
@@ -551,19 +552,14 @@ TEST(Win32Names, EveryFileIsReadByItsRealNameAndListedAsFindFirstFileAGivesIt) {
   EXPECT_EQ(shared, want.size() - distinct) << "code page " << ::GetACP();
 }
 
-// Chooses one folder and answers no.
-class ChoosingFrontEnd final : public RunFrontEnd {
+// Answers no.
+class QuietFrontEnd final : public RunFrontEnd {
  public:
-  explicit ChoosingFrontEnd(std::string folder) : folder_(std::move(folder)) {}
-  std::string choose_folder(const std::string&) override { return folder_; }
   bool ask(Question, std::string_view) override { return false; }
   void show_file(const std::string&) override {}
   void report_write_failure(const std::string& path, const fs::SysError& error) override {
     ADD_FAILURE() << path << ": " << error.message;
   }
-
- private:
-  std::string folder_;
 };
 
 TEST(Win32Names, AFolderTheCodePageCannotHoldIsReadAndNamedByItsShortPath) {
@@ -577,8 +573,12 @@ TEST(Win32Names, AFolderTheCodePageCannotHoldIsReadAndNamedByItsShortPath) {
 
   Settings settings;
   settings.set_start_folder(dir.folder_path());
-  ChoosingFrontEnd ui(fs::native_of(wide));
-  const RunReport r = run_job(ui, &settings);
+  ui::remember_folder(settings, fs::native_of(wide));
+  fs::Folder folder;
+  fs::SysError err;
+  ASSERT_TRUE(folder.open(fs::folder_path(fs::native_of(wide)), &err)) << err.message;
+  QuietFrontEnd ui;
+  const RunReport r = run_folder(ui, folder);
   EXPECT_TRUE(r.listing_saved);
   EXPECT_TRUE(r.listing.unreadable.empty());
   EXPECT_EQ(

@@ -122,15 +122,6 @@ TEST(WriteFailureBox, NamesTheFileAndTheSystemsReason) {
   EXPECT_NE(text.find("Access denied"), std::string::npos);
 }
 
-// A front end whose folder choice fails the way an allocation does when memory runs out.
-class OutOfMemoryFrontEnd final : public RunFrontEnd {
- public:
-  std::string choose_folder(const std::string& /*initial*/) override { throw std::bad_alloc(); }
-  bool ask(Question /*question*/, std::string_view /*text*/) override { return false; }
-  void show_file(const std::string& /*path*/) override {}
-  void report_write_failure(const std::string& /*path*/, const fs::SysError& /*error*/) override {}
-};
-
 struct BoxWatch {
   DWORD thread;
   std::string text;
@@ -151,8 +142,8 @@ TEST(MainWindow, AFailedRunGivesTheButtonsBackAndSaysWhatFailed) {
 
   BoxWatch watch{::GetCurrentThreadId(), {}};
   const HANDLE watcher = ::CreateThread(nullptr, 0, &answer_prompt_box, &watch, 0, nullptr);
-  OutOfMemoryFrontEnd front_end;
-  run_from_click(window, front_end);
+  // A run that fails the way an allocation does when memory runs out.
+  run_from_click(window, [] { throw std::bad_alloc(); });
   ::WaitForSingleObject(watcher, 20000);
   ::CloseHandle(watcher);
 

@@ -1,12 +1,5 @@
-#include "cli/job.h"
+#include "cli/command.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -26,35 +19,23 @@ namespace {
 // listing may claim any number of lines, and memory must not follow its claims without end.
 constexpr std::size_t kJsonKeptEntries = 1'000'000;
 
-// Why `folder` cannot be checksummed, or empty. A folder we may not list would give an empty
-// listing that looks like a real one.
-std::string folder_trouble(const std::string& folder) {
-  struct stat st {};
-  if (::stat(folder.c_str(), &st) != 0) return std::strerror(errno);
-  if (!S_ISDIR(st.st_mode)) return std::strerror(ENOTDIR);
-  DIR* dir = ::opendir(folder.c_str());
-  if (dir == nullptr) return std::strerror(errno);
-  ::closedir(dir);
-  return {};
-}
-
 // Why the earlier listing named by --listing cannot be read, or empty.
 std::string listing_trouble(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return std::strerror(errno);
-  struct stat st {};
-  const bool plain = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  ::close(fd);
-  return plain ? std::string() : "not a plain file";
+  fs::File file;
+  fs::SysError err;
+  std::uint64_t size = fs::kUnknownSize;  // only a plain file is opened this way
+  if (!fs::ops().open_read(fs::kNoHandle, path, &size, file.receive(), &err)) return err.message;
+  return {};
 }
 
 RunPlan plan_for(const Options& o, TextSink* lines) {
   RunPlan plan;
   plan.earlier_listing = o.listing;
   if (o.json) plan.kept_problems = kJsonKeptEntries;
+  if (o.compare.has_value()) plan.compare = *o.compare ? CompareChoice::kYes : CompareChoice::kNo;
   if (o.verify) {
     plan.write_listing = false;
-    plan.always_compare = true;
+    plan.compare = CompareChoice::kYes;
     if (o.output.empty())
       plan.comparison_stream = lines;
     else
@@ -72,8 +53,10 @@ RunPlan plan_for(const Options& o, TextSink* lines) {
 }  // namespace
 
 ExitStatus run_command(const Options& o, bool stdin_is_terminal, bool stderr_is_terminal) {
-  if (const std::string trouble = folder_trouble(o.folder); !trouble.empty()) {
-    std::cerr << "sumwright: " << visible(o.folder) << ": " << trouble << '\n';
+  fs::Folder top;
+  fs::SysError open_error;
+  if (!top.open(fs::folder_path(o.folder), &open_error)) {
+    std::cerr << "sumwright: " << visible(o.folder) << ": " << visible(open_error.message) << '\n';
     return kExitTrouble;
   }
   if (!o.listing.empty()) {
@@ -105,21 +88,25 @@ ExitStatus run_command(const Options& o, bool stdin_is_terminal, bool stderr_is_
     paths.reserve(folders.size());
     for (const TreeFolder& folder : folders) paths.push_back(folder.path);
     stream.emplace(std::move(paths), ui.wants_byte_totals());
-    plan.stream = &*stream;
   }
 
   TreeTotals totals;
   for (const TreeFolder& folder : folders) {
-    ui.set_folder(folder.path, folder.relative);
+    ui.set_relative_folder(folder.relative);
     if (o.recursive && !o.json)
       std::cout << "Folder " << visible(fs::folder_path(folder.path)) << ":\n" << std::flush;
     const double start = ui.elapsed_seconds();
-    const RunReport report = run_job(ui, nullptr, plan);
+    const RunReport report =
+        stream ? run_folder(ui, *stream->next(), stream->pass(), plan) : run_folder(ui, top, plan);
+    // One answer serves every folder of a tree.
+    if (report.comparison_asked)
+      plan.compare = report.comparison_accepted ? CompareChoice::kYes : CompareChoice::kNo;
     to_stdout.finish();
     const double seconds = ui.elapsed_seconds() - start;
     const ExitStatus status = exit_status(report, o.verify);
     std::string problem;
-    if (o.verify && report.listing.enumerated) problem = missing_listing_text(report, o.listing);
+    if (o.verify && report.opened && report.listing.enumerated)
+      problem = missing_listing_text(report, o.listing);
     totals.add(report, status);
     if (!problem.empty()) totals.failed.push_back(problem);
     if (o.json) {

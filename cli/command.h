@@ -1,4 +1,4 @@
-// The command's work once its options are known: one folder, or every folder of a tree, each
+// The whole command once its options are known: one folder, or every folder of a tree, each
 // run through the same sequence as the window's, with the summary or JSON Lines after.
 #pragma once
 
@@ -7,7 +7,8 @@
 
 namespace sw::cli {
 
-// Checks the folder and the named listing, runs, prints; the exit status of the whole command.
+// Opens the folder, runs it (or every folder of its tree), prints; the exit status of the whole
+// command.
 ExitStatus run_command(const Options& options, bool stdin_is_terminal, bool stderr_is_terminal);
 
 }  // namespace sw::cli
