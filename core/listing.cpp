@@ -170,6 +170,10 @@ Listing BUILDCRCLIST(const fs::Folder& folder, const EnumeratedFolder& found, Ch
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const fs::DirEntry& e = entries[i];
     if (!is_examined(e)) continue;
+    if (notify.stop_requested()) {
+      listing.stopped = true;
+      break;
+    }
     notify.on_name(trim_blanks(e.name));
     // The 64-bit size decides: empty files get no entry. The enumeration's size is final;
     // without one, the open file's (or, for a file that could not be opened, a lookup's).

@@ -36,6 +36,8 @@ class ListingObserver : public ByteProgress {
   virtual void on_unreadable(const std::string& /*path*/, const fs::SysError& /*error*/) {}
   // One file is finished, listed or not.
   virtual void on_file_finished() {}
+  // Asked between files: true stops the listing there (the user closed the window, say).
+  virtual bool stop_requested() { return false; }
   void on_bytes(std::uint64_t /*count*/) override {}
 };
 
@@ -58,6 +60,9 @@ struct Listing {
   // files found before the failure and must not stand for the whole folder.
   bool enumerated = true;
   fs::SysError enumerate_error;
+  // True when the observer stopped the listing before its end: it must not stand for the
+  // folder either.
+  bool stopped = false;
   // Temporary files of this program's own saves (native names): never listed.
   std::vector<std::string> own_temporaries;
 };

@@ -82,6 +82,8 @@ void save_listing(RunFrontEnd& ui, const fs::Folder& folder, const RunPlan& plan
 // Everything after the listing: the report of its problems, the tidying, the comparison and the
 // saves, in that order.
 void finish(RunFrontEnd& ui, const fs::Folder& folder, const RunPlan& plan, RunReport& report) {
+  // A stopped run leaves everything as it was: no comparison, no listing, no tidying.
+  if (report.listing.stopped) return;
   ui.on_listing_done();
   const Listing& listing = report.listing;
   if (!listing.enumerated || !listing.unreadable.empty() || !listing.shared_columns.empty())

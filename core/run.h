@@ -82,7 +82,8 @@ struct RunReport {
   std::string comparison_path;  // where the comparison was written (not for a stream)
 };
 
-// Runs the open folder: lists it, compares as the plan says, saves and shows. A folder that
+// Runs the open folder: lists it, compares as the plan says, saves and shows. A run the front end
+// stops (ListingObserver::stop_requested) ends at the next file and writes nothing. A folder that
 // cannot be enumerated to its end gets no comparison and no new listing: what was found would
 // stand for the whole folder, and every name after the failure would be "Not Found in This
 // Folder".

@@ -160,6 +160,23 @@ TEST_F(RunTest, AnIncompleteEnumerationIsReportedAndNeitherComparedNorWritten) {
   EXPECT_EQ(test::read_bytes(listing()), before);  // the earlier listing keeps every file
 }
 
+TEST_F(RunTest, AStoppedRunEndsAtTheNextFileAndWritesNothing) {
+  first_run();
+  const std::string before = test::read_bytes(listing());
+  for (const char* name : {"b.txt", "c.txt", "d.txt"}) test::write_bytes(dir.file(name), name);
+  struct Stopping : ScriptedFrontEnd {
+    int names = 0;
+    void on_name(std::string_view) override { ++names; }
+    bool stop_requested() override { return names == 2; }
+  } stopping;
+  const RunReport r = run(stopping);
+  EXPECT_TRUE(r.listing.stopped);
+  EXPECT_EQ(stopping.names, 2);
+  EXPECT_EQ(stopping.events, std::vector<std::string>{});  // no question, nothing shown
+  EXPECT_EQ(test::read_bytes(listing()), before);
+  EXPECT_FALSE(test::exists(comparison()));
+}
+
 TEST_F(RunTest, ThePlanMayAnswerTheComparisonItself) {
   first_run();
   for (const CompareChoice choice : {CompareChoice::kYes, CompareChoice::kNo}) {
