@@ -75,6 +75,8 @@ const char* earlier_text(Earlier earlier) {
       return "not a plain file";
     case Earlier::kNotAListing:
       return "not a listing";
+    case Earlier::kUnreadable:
+      return "unreadable";
     case Earlier::kListing:
       return "listing";
   }
@@ -97,6 +99,7 @@ std::string folder_json(const RunReport& r, double seconds, ExitStatus status,
   if (!r.listing.enumerated) put_bytes(o, "enumerate_error", r.listing.enumerate_error.message);
   if (r.listing_saved && !r.listing_path.empty()) put_bytes(o, "listing", r.listing_path);
   o["earlier"] = earlier_text(r.earlier);
+  if (r.earlier == Earlier::kUnreadable) put_bytes(o, "earlier_error", r.earlier_error.message);
   o["compared"] = r.comparison_accepted;
   if (r.comparison_saved && !r.comparison_path.empty())
     put_bytes(o, "comparison", r.comparison_path);

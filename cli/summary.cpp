@@ -7,6 +7,21 @@
 #include "cli/visible.h"
 
 namespace sw::cli {
+namespace {
+
+// "211 OK, 1 CRC Missmatch, 0 Not Found in This Folder, 0 Could Not Be Read, 0 Skipped."
+std::string status_counts_text(const std::array<std::uint64_t, kStatusCount>& counts) {
+  static constexpr Status kOrder[] = {Status::kOk, Status::kMismatch, Status::kNotFound,
+                                      Status::kUnreadable, Status::kSkipped};
+  std::string out;
+  for (const Status s : kOrder) {
+    if (!out.empty()) out += ", ";
+    out += std::to_string(counts[static_cast<int>(s)]) + " " + std::string(status_text(s));
+  }
+  return out + ".";
+}
+
+}  // namespace
 
 std::string summary_text(const RunReport& r, double seconds, bool lines_shown) {
   std::string out;
@@ -37,21 +52,16 @@ std::string summary_text(const RunReport& r, double seconds, bool lines_shown) {
       out += "\n";
     }
   }
+  if (r.earlier == Earlier::kUnreadable)
+    out += "The earlier listing could not be read: " + visible(r.earlier_error.message) +
+           "\nNothing was compared with it.\n";
   if (r.earlier == Earlier::kNotPlain)
     out += std::string(kListingFileName) +
            " here is not a plain file (a symbolic link, say): it was not read as an earlier "
            "listing, and the new listing replaces it.\n";
   const Comparison& c = r.comparison;
   if (!r.comparison_accepted) return out;
-  std::snprintf(line, sizeof line,
-                "Compared with the earlier listing: %llu OK, %llu CRC Missmatch, %llu Not Found "
-                "in This Folder, %llu Could Not Be Read, %llu Skipped.\n",
-                static_cast<unsigned long long>(c.count(Status::kOk)),
-                static_cast<unsigned long long>(c.count(Status::kMismatch)),
-                static_cast<unsigned long long>(c.count(Status::kNotFound)),
-                static_cast<unsigned long long>(c.count(Status::kUnreadable)),
-                static_cast<unsigned long long>(c.count(Status::kSkipped)));
-  out += line;
+  out += "Compared with the earlier listing: " + status_counts_text(c.counts) + "\n";
   if (c.read_failed)
     out +=
         "The earlier listing could not be read to its end: " + visible(c.read_error.message) + "\n";
@@ -82,15 +92,16 @@ ExitStatus exit_status(const RunReport& r, bool verifying) {
 }
 
 std::string missing_listing_text(const RunReport& r, const std::string& listing_path) {
-  const std::string path =
-      visible(listing_path.empty() ? r.folder_path + std::string(kListingFileName) : listing_path);
+  const std::string path = visible(earlier_listing_path(r.folder_path, listing_path));
   switch (r.earlier) {
     case Earlier::kNone:
       return "no earlier listing to verify against: " + path + " does not exist";
     case Earlier::kNotPlain:
       return path + " is not a plain file (a symbolic link, say): not read as a listing";
     case Earlier::kNotAListing:
-      return path + " is not a listing of this program, or cannot be read";
+      return path + " is not a listing of this program";
+    case Earlier::kUnreadable:
+      return path + " cannot be read: " + visible(r.earlier_error.message);
     case Earlier::kListing:
       break;
   }
@@ -120,18 +131,9 @@ std::string tree_summary_text(const TreeTotals& t) {
                 static_cast<unsigned long long>(t.files), t.files == 1 ? "" : "s",
                 human_bytes(t.bytes).c_str(), t.seconds);
   out += line;
-  if (t.compared > 0) {
-    std::snprintf(line, sizeof line,
-                  "Compared in %llu folder%s: %llu OK, %llu CRC Missmatch, %llu Not Found in This "
-                  "Folder, %llu Could Not Be Read, %llu Skipped.\n",
-                  static_cast<unsigned long long>(t.compared), t.compared == 1 ? "" : "s",
-                  static_cast<unsigned long long>(t.counts[static_cast<int>(Status::kOk)]),
-                  static_cast<unsigned long long>(t.counts[static_cast<int>(Status::kMismatch)]),
-                  static_cast<unsigned long long>(t.counts[static_cast<int>(Status::kNotFound)]),
-                  static_cast<unsigned long long>(t.counts[static_cast<int>(Status::kUnreadable)]),
-                  static_cast<unsigned long long>(t.counts[static_cast<int>(Status::kSkipped)]));
-    out += line;
-  }
+  if (t.compared > 0)
+    out += "Compared in " + std::to_string(t.compared) +
+           (t.compared == 1 ? " folder: " : " folders: ") + status_counts_text(t.counts) + "\n";
   if (!t.unreadable.empty()) {
     out += "Could not be read in the tree:\n";
     for (const UnreadableFile& u : t.unreadable)

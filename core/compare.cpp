@@ -147,7 +147,8 @@ bool open_earlier(const fs::Folder& folder, const std::string& listing_path, fs:
 
 }  // namespace
 
-Earlier find_earlier_listing(const fs::Folder& folder, const std::string& listing_path) {
+Earlier find_earlier_listing(const fs::Folder& folder, const std::string& listing_path,
+                             fs::SysError* err) {
   if (!listing_path.empty() &&
       fs::ops().own_file(fs::kNoHandle, listing_path) == fs::OwnFile::kAbsent)
     return Earlier::kNone;
@@ -162,12 +163,17 @@ Earlier find_earlier_listing(const fs::Folder& folder, const std::string& listin
     }
   }
   fs::File file;
-  fs::SysError err;
-  if (!open_earlier(folder, listing_path, &file, &err)) return Earlier::kNotAListing;
+  fs::SysError ignored;
+  fs::SysError& why = err != nullptr ? *err : ignored;
+  if (!open_earlier(folder, listing_path, &file, &why)) return Earlier::kUnreadable;
   FileSource source(file.get());
   LineReader reader(source);
-  return trim_blanks(reader.read_line()) == kListingHeader ? Earlier::kListing
-                                                           : Earlier::kNotAListing;
+  const bool header = trim_blanks(reader.read_line()) == kListingHeader;
+  if (source.failed()) {
+    why = source.error();
+    return Earlier::kUnreadable;
+  }
+  return header ? Earlier::kListing : Earlier::kNotAListing;
 }
 
 namespace {
@@ -190,9 +196,7 @@ Comparison compare(const fs::Folder& folder, std::string_view new_listing,
   result.comparable = true;
 
   std::string text;
-  text.append(kComparisonHeader).append(kCrLf);
-  text.append(listing_safe(fs::best_listing_form(folder.path()))).append(kCrLf);
-  text.append(kHeaderRule).append(kCrLf);
+  append_header(text, kComparisonHeader, fs::best_listing_form(folder.path()));
   out.write(text);
 
   EntryIndex now(new_listing);
@@ -249,15 +253,12 @@ Comparison COMPARECRCLIST(const std::string& folder_path, std::string_view new_l
                           const std::vector<std::string_view>& unreadable_columns) {
   StringSink out;
   fs::Folder folder;
-  fs::SysError err;
-  if (!folder.open(folder_path, &err)) return {};
+  Comparison failed;
+  if (!folder.open(folder_path, &failed.read_error)) return failed;
   Comparison result = compare(folder, new_listing, unreadable_columns, out, {});
   // The header lines stand also when nothing could be compared.
-  if (!result.comparable) {
-    out.text().append(kComparisonHeader).append(kCrLf);
-    out.text().append(listing_safe(fs::best_listing_form(folder_path))).append(kCrLf);
-    out.text().append(kHeaderRule).append(kCrLf);
-  }
+  if (!result.comparable)
+    append_header(out.text(), kComparisonHeader, fs::best_listing_form(folder_path));
   result.text = std::move(out.text());
   return result;
 }

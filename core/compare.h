@@ -20,7 +20,8 @@ inline constexpr int kStatusColumnWidth = 70;
 enum class Status : std::uint8_t { kSkipped, kOk, kMismatch, kNotFound, kUnreadable };
 inline constexpr int kStatusCount = 5;
 
-// "Skipped", "OK", "CRC Missmatch", "Not Found in This Folder", "Could Not Be Read".
+// "Skipped", "OK", "CRC Missmatch", "Not Found in This Folder", "Could Not Be Read": fixed texts,
+// the misspelt "Missmatch" included, since other programs read them in "CRC Comparison.TXT".
 std::string_view status_text(Status status);
 
 struct ComparedLine {
@@ -33,13 +34,16 @@ struct ComparedLine {
 enum class Earlier : std::uint8_t {
   kNone,         // no "File CRCs.TXT"
   kNotPlain,     // a symbolic link, a folder or the like: never read as a listing
-  kNotAListing,  // a plain file whose first line is not the listing header (or unreadable)
+  kNotAListing,  // a plain file whose first line is not the listing header
+  kUnreadable,   // a file that could not be opened or read: nothing can be said of it
   kListing,
 };
 
 // Looks at folder's "File CRCs.TXT", reading its first line only; with `listing_path`, at that
-// file instead (native form; a link there is followed, since the caller named it).
-Earlier find_earlier_listing(const fs::Folder& folder, const std::string& listing_path = {});
+// file instead (native form; a link there is followed, since the caller named it). Why it is
+// kUnreadable goes to `err`.
+Earlier find_earlier_listing(const fs::Folder& folder, const std::string& listing_path = {},
+                             fs::SysError* err = nullptr);
 
 // At most this many lines that are not "OK" or "Skipped" are kept for a summary; the file holds
 // all, and the counts count all.

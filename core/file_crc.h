@@ -36,7 +36,7 @@ struct FileChecksum {
 };
 
 // Progress inside large files: called as pieces are read, with the bytes read since the last
-// call. In a folder pass these include pieces its helper thread read; the call itself always
+// call. In a folder pass these include pieces its reader threads read; the call itself always
 // comes on the thread that runs the pass, with 0 while it only waits.
 class ByteProgress {
  public:

@@ -23,14 +23,14 @@ class SharedColumns {
   }
 
   void add(std::size_t index) {
-    const std::string_view column = raw_column(entries_[index].name);
+    const std::string_view column = name_column(entries_[index].name);
     for (std::size_t i = hash(column) & mask_;; i = (i + 1) & mask_) {
       std::uint32_t& cell = cells_[i];
       if (cell == 0) {
         cell = static_cast<std::uint32_t>(index + 1);
         return;
       }
-      if (same(raw_column(entries_[cell - 1].name), column)) {
+      if (same(name_column(entries_[cell - 1].name), column)) {
         shared_[cell - 1].push_back(index);
         return;
       }
@@ -49,23 +49,17 @@ class SharedColumns {
   }
 
  private:
-  // The name column before the format's bytes are marked; marking changes no blank, so it
-  // trims and cuts the same.
-  static std::string_view raw_column(std::string_view name) {
-    const std::string_view trimmed = trim_blanks(name);
-    return trim_blanks(trimmed.substr(0, std::min<std::size_t>(trimmed.size(), kNameColumnWidth)));
-  }
-  static char marked(char c) {
-    return c == '\r' || c == '\n' || c == '\x1A' || c == '\0' ? kUnwritableMark : c;
-  }
+  // Columns are taken from the names before the format's bytes are marked (marking changes no
+  // blank, so they trim and cut the same) and compared as marked.
   static std::size_t hash(std::string_view column) {
     std::uint64_t h = 0xCBF29CE484222325u;  // FNV-1a
-    for (const char c : column) h = (h ^ static_cast<unsigned char>(marked(c))) * 0x100000001B3u;
+    for (const char c : column)
+      h = (h ^ static_cast<unsigned char>(marked_byte(c))) * 0x100000001B3u;
     return static_cast<std::size_t>(h);
   }
   static bool same(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-             return marked(x) == marked(y);
+             return marked_byte(x) == marked_byte(y);
            });
   }
 
@@ -88,16 +82,19 @@ std::string_view checksum_column(std::string_view line) {
   return trim_blanks(trimmed.substr(kNameColumnWidth));
 }
 
+void append_header(std::string& text, std::string_view title, std::string_view folder_line) {
+  text.append(title).append(kCrLf);
+  text.append(listing_safe(folder_line)).append(kCrLf);
+  text.append(kHeaderRule).append(kCrLf);
+}
+
 void append_entry(std::string& text, std::string_view name, std::string_view checksum) {
   const std::string_view trimmed = trim_blanks(name);
   const std::size_t column = padded_length(trimmed.size(), kNameColumnWidth);
   const std::size_t start = text.size();
   text.append(column, kBlank);
   char* out = text.data() + start;
-  for (std::size_t i = 0; i < column && i < trimmed.size(); ++i) {
-    const char c = trimmed[i];
-    out[i] = c == '\r' || c == '\n' || c == '\x1A' || c == '\0' ? kUnwritableMark : c;
-  }
+  for (std::size_t i = 0; i < column && i < trimmed.size(); ++i) out[i] = marked_byte(trimmed[i]);
   text += checksum;
   text += kCrLf;
 }
@@ -107,9 +104,7 @@ namespace {
 Listing header_only(const std::string& folder_line) {
   Listing listing;
   listing.text.reserve(4096);
-  listing.text.append(kListingHeader).append(kCrLf);
-  listing.text.append(listing_safe(folder_line)).append(kCrLf);
-  listing.text.append(kHeaderRule).append(kCrLf);
+  append_header(listing.text, kListingHeader, folder_line);
   return listing;
 }
 

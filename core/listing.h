@@ -74,6 +74,10 @@ std::string_view name_column(std::string_view line);
 // The checksum column of an entry line: what follows the name column, trimmed.
 std::string_view checksum_column(std::string_view line);
 
+// The three header lines both output files begin with: the title, the folder path (the format's
+// own bytes marked) and the rule.
+void append_header(std::string& text, std::string_view title, std::string_view folder_line);
+
 // One entry line: the name column (the format's own bytes marked, as listing_safe does), the
 // checksum text, CR LF. Written straight into `text`: this runs once per file.
 void append_entry(std::string& text, std::string_view name, std::string_view checksum);

@@ -2,9 +2,9 @@
 // for every rule that tells them from a user's files.
 #pragma once
 
+#include <cstdint>
+#include <string>
 #include <string_view>
-
-#include "core/os/fs.h"
 
 namespace sw {
 
@@ -12,6 +12,14 @@ namespace sw {
 inline constexpr std::string_view kListingFileName = "File CRCs.TXT";
 inline constexpr std::string_view kComparisonFileName = "CRC Comparison.TXT";
 inline constexpr std::string_view kSettingsFileName = "Checksum.def";
+
+// A save writes `target` first as target + ".tmp-" + the writer's process number + "-" + 16
+// lower-case hexadecimal digits, and renames it over `target` once it is whole.
+std::string temporary_name(std::string_view target, unsigned long process, std::uint64_t unique);
+
+// Whether `name` has exactly that form for `target`: a user's "File CRCs.TXT.tmp-my notes" does
+// not.
+bool is_temporary_of(std::string_view name, std::string_view target);
 
 // Whether a name is that of a temporary file of this program's saves of the listing or the
 // comparison: such files are never listed nor compared.

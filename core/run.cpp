@@ -93,9 +93,12 @@ void finish(RunFrontEnd& ui, const fs::Folder& folder, const RunPlan& plan, RunR
   // writes nothing into the folder leaves it untouched.
   if (plan.writes_into_folder())
     for (const std::string& name : listing.own_temporaries)
-      fs::ops().remove_abandoned(folder.get(), name);
+      fs::ops().remove_unheld(folder.get(), name);
 
-  report.earlier = find_earlier_listing(folder, plan.earlier_listing);
+  report.earlier = find_earlier_listing(folder, plan.earlier_listing, &report.earlier_error);
+  if (report.earlier == Earlier::kUnreadable)
+    ui.report_earlier_unreadable(earlier_listing_path(report.folder_path, plan.earlier_listing),
+                                 report.earlier_error);
   bool comparison_shown = false;
   if (report.earlier == Earlier::kListing && wants_comparison(ui, plan, report)) {
     report.comparison_accepted = true;
@@ -105,6 +108,10 @@ void finish(RunFrontEnd& ui, const fs::Folder& folder, const RunPlan& plan, RunR
 }
 
 }  // namespace
+
+std::string earlier_listing_path(const std::string& folder_path, const std::string& listing) {
+  return listing.empty() ? folder_path + std::string(kListingFileName) : listing;
+}
 
 RunReport run_folder(RunFrontEnd& ui, const fs::Folder& folder, const RunPlan& plan) {
   RunReport report;

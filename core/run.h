@@ -33,6 +33,9 @@ class RunFrontEnd : public ListingObserver {
   virtual bool ask(Question question, std::string_view text) = 0;
   // Shows a file that was just written.
   virtual void show_file(const std::string& path) = 0;
+  // The earlier listing at `path` could not be read, so it was not compared.
+  virtual void report_earlier_unreadable(const std::string& /*path*/,
+                                         const fs::SysError& /*error*/) {}
   // An output file could not be written; the earlier one is unchanged.
   virtual void report_write_failure(const std::string& path, const fs::SysError& error) = 0;
 };
@@ -71,6 +74,7 @@ struct RunReport {
   fs::SysError open_error;
   Listing listing;
   Earlier earlier = Earlier::kNone;  // what stood in the folder as its earlier listing
+  fs::SysError earlier_error;        // why it could not be read (Earlier::kUnreadable)
   Comparison comparison;
   bool comparison_asked = false;     // the front end was asked whether to compare
   bool comparison_accepted = false;  // compared: the plan said so, or the user said yes
@@ -81,6 +85,9 @@ struct RunReport {
   fs::SysError listing_error;
   std::string comparison_path;  // where the comparison was written (not for a stream)
 };
+
+// Where the earlier listing of a run in `folder_path` is: the plan's own, or the folder's.
+std::string earlier_listing_path(const std::string& folder_path, const std::string& listing);
 
 // Runs the open folder: lists it, compares as the plan says, saves and shows. A run the front end
 // stops (ListingObserver::stop_requested) ends at the next file and writes nothing. A folder that

@@ -1,8 +1,46 @@
 #include "core/save_text.h"
 
+#include <atomic>
+#include <random>
+
+#include "core/own_files.h"
 #include "core/text.h"
 
 namespace sw {
+namespace {
+
+// A new temporary file beside `target`, named by the temporary-name rule: never over anything
+// that exists, never for a target that may not be replaced (a folder, a plain file the user made
+// unwritable: not behind their back), and with what a replacement takes over from the target.
+bool create_temporary(fs::Handle folder, const std::string& target, fs::File* file,
+                      std::string* temp_name, fs::SysError* err) {
+  const fs::Ops& os = fs::ops();
+  fs::ReplaceTarget existing;
+  if (!os.inspect_target(folder, target, &existing, err)) return false;
+  if (existing.refusal.code != 0) {
+    *err = existing.refusal;
+    return false;
+  }
+  static std::atomic<std::uint64_t> counter{0};
+  std::random_device entropy;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::uint64_t unique =
+        ((std::uint64_t{entropy()} << 32) | entropy()) ^ counter.fetch_add(1);
+    std::string name = temporary_name(target, fs::process_id(), unique);
+    switch (os.create_new(folder, name, existing.keep, file->receive(), err)) {
+      case fs::Created::kCreated:
+        *temp_name = std::move(name);
+        return true;
+      case fs::Created::kExists:
+        continue;
+      case fs::Created::kFailed:
+        return false;
+    }
+  }
+  return false;  // err holds the last "exists"
+}
+
+}  // namespace
 
 TextFileWriter::~TextFileWriter() {
   abandon();
@@ -13,7 +51,7 @@ bool TextFileWriter::open(const fs::Folder& folder, const std::string& name, fs:
   folder_ = folder.get();
   name_ = name;
   failed_ = false;
-  if (!fs::ops().create_temp(folder_, name, file_.receive(), &temp_name_, &error_)) {
+  if (!create_temporary(folder_, name, &file_, &temp_name_, &error_)) {
     temp_name_.clear();
     failed_ = true;
     if (err != nullptr) *err = error_;

@@ -54,17 +54,24 @@ void Settings::store_folder(std::string_view folder) {
   std::fill(record_.begin() + static_cast<std::ptrdiff_t>(n), record_.end(), kBlank);
 }
 
-bool Settings::save() const {
+Settings::Saved Settings::save(fs::SysError* why) const {
   const fs::Ops& os = fs::ops();
+  fs::SysError ignored;
+  fs::SysError& err = why != nullptr ? *why : ignored;
   fs::Folder folder;
-  fs::SysError err;
-  if (!folder.open(start_folder_, &err) || os.folder_is_read_only(folder.get())) return false;
+  if (!folder.open(start_folder_, &err)) return Saved::kFailed;
+  if (os.folder_is_read_only(folder.get())) return Saved::kReadOnlyFolder;
   fs::File file;
   bool writable = false;
   if (!os.open_update(folder.get(), std::string(kSettingsFileName), file.receive(), &writable,
                       &err))
-    return false;
-  return writable && os.write_at(file.get(), 0, record_.data(), record_.size(), &err);
+    return Saved::kFailed;
+  if (!writable) {
+    err = {0, "the file is read-only"};
+    return Saved::kFailed;
+  }
+  return os.write_at(file.get(), 0, record_.data(), record_.size(), &err) ? Saved::kWritten
+                                                                          : Saved::kFailed;
 }
 
 }  // namespace sw

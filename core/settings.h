@@ -4,9 +4,11 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "core/os/fs.h"
 #include "core/own_files.h"
 
 namespace sw {
@@ -37,9 +39,14 @@ class Settings {
   // The folder, trimmed, cut to 256 bytes or filled with blanks to 256.
   void store_folder(std::string_view folder);
 
+  enum class Saved : std::uint8_t {
+    kWritten,
+    kReadOnlyFolder,  // the start folder is marked read-only: nothing is written there, by design
+    kFailed,          // the file could not be written; `why` says why
+  };
   // Writes the 256-byte record at the start of the settings file (created when missing, never
-  // shortened), unless the start folder is read-only. Returns whether it was written.
-  bool save() const;
+  // shortened), unless the start folder is read-only.
+  Saved save(fs::SysError* why = nullptr) const;
 
   const Record& record() const { return record_; }
 

@@ -38,8 +38,7 @@ std::string PADOUT(std::string& text, int width) {
 
 std::string listing_safe(std::string_view text) {
   std::string out(text);
-  for (char& c : out)
-    if (c == '\r' || c == '\n' || c == '\x1A' || c == '\0') c = kUnwritableMark;
+  for (char& c : out) c = marked_byte(c);
   return out;
 }
 

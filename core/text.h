@@ -29,9 +29,14 @@ std::string PADOUT(std::string& text, int width);
 // The mark the system's ANSI conversion writes for what it cannot hold.
 inline constexpr char kUnwritableMark = '?';
 
-// The text with every byte that the listing format gives a meaning (CR, LF, 0x1A, NUL) written
-// as kUnwritableMark, so that no name or folder line can end or split a listing file, and the
-// same file gives the same line in every run.
+// A byte that the listing format gives a meaning (CR, LF, 0x1A, NUL) as kUnwritableMark, so that
+// no name or folder line can end or split a listing file, and the same file gives the same line
+// in every run; every other byte as it is.
+constexpr char marked_byte(char c) {
+  return c == '\r' || c == '\n' || c == '\x1A' || c == '\0' ? kUnwritableMark : c;
+}
+
+// The text with every byte marked as marked_byte does.
 std::string listing_safe(std::string_view text);
 
 // Upper-case hexadecimal without leading zeros; "0" for zero.

@@ -4,9 +4,17 @@
 
 #include "core/os/fs.h"
 #include "core/os/fs_win32.h"
+#include "core/os/owned.h"
 
 namespace sw::ui {
 namespace {
+
+// The browser's answer belongs to the caller, who gives it back to COM's allocator.
+struct ShellItem {
+  using Handle = PIDLIST_ABSOLUTE;
+  static PIDLIST_ABSOLUTE none() { return nullptr; }
+  static void close(PIDLIST_ABSOLUTE item) { ::CoTaskMemFree(item); }
+};
 
 // Folders only from the file system, new-style browser with an edit box, files listed too.
 constexpr UINT kBrowseFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN | BIF_RETURNFSANCESTORS |
@@ -71,13 +79,11 @@ std::string BROWSEFOLDER(HWND owner, const std::string& title, const std::string
   request.lParam = reinterpret_cast<LPARAM>(start.c_str());
   request.iImage = 0;
 
-  const PIDLIST_ABSOLUTE item = ::SHBrowseForFolderW(&request);
-  if (item == nullptr) return {};
+  const fs::Owned<ShellItem> item(::SHBrowseForFolderW(&request));
+  if (!item.is_open()) return {};
   wchar_t path[MAX_PATH] = {};
-  std::string chosen;
-  if (::SHGetPathFromIDListW(item, path)) chosen = fs::native_of(path);
-  ::CoTaskMemFree(item);
-  return chosen;
+  if (!::SHGetPathFromIDListW(item.get(), path)) return {};
+  return fs::native_of(path);
 }
 
 }  // namespace sw::ui

@@ -141,6 +141,15 @@ void run_modal(HWND dialog) {
   }
 }
 
+// Saves the remembered folder; a file that cannot be written is said in a box (a start folder
+// marked read-only is never written, by design, and says nothing).
+void save_settings(const Settings& settings) {
+  fs::SysError why;
+  if (settings.save(&why) != Settings::Saved::kFailed) return;
+  const std::string text = settings_failure_text(fs::best_listing_form(settings.file_path()), why);
+  ::MessageBoxA(nullptr, text.c_str(), kPromptTitle, MB_OK | MB_ICONEXCLAMATION);
+}
+
 }  // namespace
 
 std::string run_failure_text(std::string_view what_failed) {
@@ -152,7 +161,7 @@ std::string run_failure_text(std::string_view what_failed) {
 
 void remember_folder(Settings& settings, const std::string& chosen) {
   settings.store_folder(fs::best_listing_form(chosen));
-  settings.save();
+  save_settings(settings);
 }
 
 void run_selected_folder(MainWindow& window, RunFrontEnd& front_end) {
@@ -233,7 +242,7 @@ INT_PTR CALLBACK MAINDLGPROC(HWND dialog, UINT message, WPARAM wparam, LPARAM lp
 void SAVEANDEXIT(HWND dialog) {
   MainWindow* window = state_of(dialog);
   if (window == nullptr) return;
-  window->settings.save();
+  save_settings(window->settings);
   end_main_dialog(*window, 0);
 }
 

@@ -10,6 +10,16 @@ std::string folder_open_failure_text(const std::string& folder, const fs::SysErr
          ".\r\nNothing was read or written.";
 }
 
+std::string settings_failure_text(const std::string& path, const fs::SysError& error) {
+  return path + "\r\n\r\nThe remembered folder could not be saved: " + error.message +
+         ".\r\nIt is remembered until the program ends.";
+}
+
+std::string earlier_unreadable_text(const std::string& path, const fs::SysError& error) {
+  return path + "\r\n\r\nThis earlier listing could not be read: " + error.message +
+         ".\r\nNothing was compared with it.";
+}
+
 std::string write_failure_text(const std::string& path, const fs::SysError& error) {
   std::string text = path;
   text += "\r\n\r\nThis file could not be written: ";
@@ -115,6 +125,12 @@ bool WindowRunFrontEnd::ask(Question /*question*/, std::string_view text) {
 void WindowRunFrontEnd::show_file(const std::string& path) {
   // Notepad is started with an ANSI command line: the path that still names the file.
   win32::shell_to_notepad(fs::best_listing_form(path));
+}
+
+void WindowRunFrontEnd::report_earlier_unreadable(const std::string& path,
+                                                  const fs::SysError& error) {
+  ::MessageBoxA(nullptr, earlier_unreadable_text(fs::best_listing_form(path), error).c_str(),
+                kPromptTitle, MB_OK | MB_ICONEXCLAMATION);
 }
 
 void WindowRunFrontEnd::report_write_failure(const std::string& path, const fs::SysError& error) {

@@ -18,6 +18,12 @@ inline constexpr const char* kPromptTitle = "Tallywick";
 // form).
 std::string folder_open_failure_text(const std::string& folder, const fs::SysError& error);
 
+// The text of the box shown when "Checksum.def" (at `path`, listing form) cannot be saved.
+std::string settings_failure_text(const std::string& path, const fs::SysError& error);
+
+// The text of the box shown when the earlier listing cannot be read.
+std::string earlier_unreadable_text(const std::string& path, const fs::SysError& error);
+
 // The text of the box shown when an output file cannot be written (`path` in the listing form).
 std::string write_failure_text(const std::string& path, const fs::SysError& error);
 
@@ -41,6 +47,7 @@ class WindowRunFrontEnd final : public RunFrontEnd {
   void report_listing_problems(const std::string& folder_path, const Listing& listing) override;
   bool ask(Question question, std::string_view text) override;
   void show_file(const std::string& path) override;
+  void report_earlier_unreadable(const std::string& path, const fs::SysError& error) override;
   void report_write_failure(const std::string& path, const fs::SysError& error) override;
 
  private:

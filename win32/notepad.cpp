@@ -4,11 +4,14 @@
 
 #include <string>
 
+#include "core/os/fs_win32.h"
+
 namespace sw::win32 {
 namespace {
 
 constexpr UINT kWindowsDirectoryBufferSize = 250;
 constexpr char kNotepadCommand[] = "\\notepad.exe ";
+// Fixed texts of the failure box: programs that call SHELLTONOTEPAD look for them.
 constexpr char kFailureText[] = "Cannot Start Notepad";
 constexpr char kFailureTitle[] = "Notepad not found";
 
@@ -24,6 +27,7 @@ std::string windows_directory() {
 
 std::int32_t shell_to_notepad(std::string_view path) {
   bool started = false;
+  DWORD error = ERROR_FILE_NOT_FOUND;  // what is missing when the Windows folder is not known
   try {
     std::string command_line = windows_directory();
     command_line += kNotepadCommand;
@@ -37,14 +41,24 @@ std::int32_t shell_to_notepad(std::string_view path) {
     // CreateProcessA may write into the command line, so it gets the string's own buffer.
     started = CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, FALSE,
                              NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup, &process) != 0;
+    if (!started) error = GetLastError();
     if (started) {
       CloseHandle(process.hThread);
       CloseHandle(process.hProcess);
     }
   } catch (...) {
     started = false;
+    error = ERROR_NOT_ENOUGH_MEMORY;
   }
-  if (!started) MessageBoxA(nullptr, kFailureText, kFailureTitle, MB_OK | MB_ICONEXCLAMATION);
+  if (!started) {
+    // The fixed text first, as callers have always seen it, then the system's reason.
+    std::string text = kFailureText;
+    try {
+      text += "\r\n\r\n" + fs::system_message(error);
+    } catch (...) {
+    }
+    MessageBoxA(nullptr, text.c_str(), kFailureTitle, MB_OK | MB_ICONEXCLAMATION);
+  }
   return 0;
 }
 

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/os/owned.h"
+
 namespace sw::fs {
 
 // A file handle of the platform: a descriptor on POSIX, a HANDLE on Windows.
@@ -29,14 +31,14 @@ enum class EntryKind : std::uint8_t {
   kUnreachable,  // a symbolic link or junction whose target cannot be reached
 };
 
+// The size of a file whose size the enumeration was not asked for.
+inline constexpr std::uint64_t kUnknownSize = ~std::uint64_t{0};
+
 // Paths come in two forms. The native form is what the table's calls take: on POSIX the bytes
 // themselves; on Windows UTF-8, which the layer turns into the wide characters the system names
 // files by, so that every file can be opened whatever its name. The listing form is what this
 // program's files and messages hold: on POSIX the bytes themselves; on Windows the bytes the
 // system's ANSI conversion gives, exactly as FindFirstFileA returns a name.
-// The size of a file whose size the enumeration was not asked for.
-inline constexpr std::uint64_t kUnknownSize = ~std::uint64_t{0};
-
 struct DirEntry {
   std::string name;         // the listing form, as the system's enumeration gives it
   std::string native_name;  // the native form when it differs from `name`, else empty
@@ -50,6 +52,20 @@ struct DirEntry {
 // Own files are only ever read or written as plain files: never through a symbolic link, and
 // never a folder, a device or (on Windows) a hidden or system file or a reparse point.
 enum class OwnFile : std::uint8_t { kAbsent, kPlain, kNotPlain };
+
+// What a save must know of the entry it is about to replace.
+struct ReplaceTarget {
+  enum Kind : std::uint8_t { kAbsent, kPlain, kFolder, kOther };
+  Kind kind = kAbsent;
+  // What the replacement takes over: the permission bits of a plain file on POSIX (never a
+  // set-ID or sticky bit), its hidden, system and archive attributes on Windows; for anything
+  // else, what a new file gets.
+  std::uint32_t keep = 0;
+  // Why a folder, or a plain file that may not be written, must not be replaced (code 0: it may).
+  SysError refusal;
+};
+
+enum class Created : std::uint8_t { kCreated, kExists, kFailed };
 
 // The calls of the table work openat-style: `name` is relative to the open folder `folder`,
 // or a path of its own when `folder` is kNoHandle. A run opens its folder once and reaches
@@ -104,13 +120,14 @@ struct Ops {
   // True when the folder may not be written (read-only attribute, no write permission).
   bool (*folder_is_read_only)(Handle folder);
 
-  // Creates a new, empty temporary file for replacing `target`, in the same folder, named
-  // `target` + kTemporaryMark + something unique, and keeps its writer known while the handle
-  // is open (remove_abandoned leaves it alone). Its permission bits are those of a plain file
-  // `target` it will replace, without the set-ID and sticky bits, otherwise those of a new file.
-  // Fails when `target` exists and may not be replaced.
-  bool (*create_temp)(Handle folder, const std::string& target, Handle* out, std::string* temp_name,
-                      SysError* err);
+  // What stands under `name` now, for a save that will replace it.
+  bool (*inspect_target)(Handle folder, const std::string& name, ReplaceTarget* out, SysError* err);
+
+  // Creates the plain file `name` for writing, only when nothing of that name exists (never
+  // through a link), with the bits `keep` of ReplaceTarget. While the handle is open its writer
+  // is known to live: remove_unheld leaves the file alone.
+  Created (*create_new)(Handle folder, const std::string& name, std::uint32_t keep, Handle* out,
+                        SysError* err);
 
   // Appends all of `data`.
   bool (*write)(Handle h, const void* data, std::size_t size, SysError* err);
@@ -124,52 +141,29 @@ struct Ops {
 
   bool (*remove)(Handle folder, const std::string& name);
 
-  // Removes a temporary file of this program (see create_temp) whose writer is gone; false
-  // when its writer still has it open, or it is not a plain file.
-  bool (*remove_abandoned)(Handle folder, const std::string& name);
+  // Removes the plain file `name` when no writer holds it (see create_new); false when one
+  // still does, or it is not a plain file.
+  bool (*remove_unheld)(Handle folder, const std::string& name);
 };
-
-// What follows the target's name in the name of a temporary file of this program.
-inline constexpr std::string_view kTemporaryMark = ".tmp-";
 
 // The table in use. Tests may overwrite single entries and must restore them.
 Ops& ops();
 // The platform's own table, for restoring.
 const Ops& platform_ops();
 
-// An open file, closed through the table in use when its owner lets go of it. Move-only; closing
-// it twice, or closing one that holds nothing, does nothing.
-class File {
- public:
-  File() = default;
-  ~File() { close(); }
-  File(File&& other) noexcept : handle_(std::exchange(other.handle_, kNoHandle)) {}
-  File& operator=(File&& other) noexcept {
-    if (this != &other) {
-      close();
-      handle_ = std::exchange(other.handle_, kNoHandle);
-    }
-    return *this;
-  }
-  File(const File&) = delete;
-  File& operator=(const File&) = delete;
-
-  Handle get() const { return handle_; }
-  // Where an open call of the table puts the handle it opens; anything held before is closed.
-  Handle* receive() {
-    close();
-    return &handle_;
-  }
-  void close() {
-    if (handle_ != kNoHandle) ops().close(std::exchange(handle_, kNoHandle));
-  }
-
- private:
-  Handle handle_ = kNoHandle;
+// An open file, closed through the table in use when its owner lets go of it.
+struct TableFile {
+  using Handle = fs::Handle;
+  static Handle none() { return kNoHandle; }
+  static void close(Handle h) { ops().close(h); }
 };
+using File = Owned<TableFile>;
 
 // The processor time the process has used so far, all threads, in seconds.
 double process_cpu_seconds();
+
+// The process's own number, as the system shows it.
+unsigned long process_id();
 
 // The listing form of a path or a name (see DirEntry).
 std::string listing_form(std::string_view native_path);
@@ -182,39 +176,27 @@ std::string best_listing_form(std::string_view native_path);
 // The native form of a path held in the listing form (a remembered folder, a caller's path).
 std::string native_form(std::string_view listing_path);
 
-// An open folder (see Ops), closed through the table in use when its owner lets go of it.
+// An open folder (see Ops), closed through the table in use when its owner lets go of it, with
+// the path it was opened by (kept to show it, and for the layers that need it).
 class Folder {
  public:
-  Folder() = default;
-  ~Folder() { close(); }
-  Folder(Folder&& other) noexcept
-      : handle_(std::exchange(other.handle_, kNoHandle)), path_(std::move(other.path_)) {}
-  Folder& operator=(Folder&& other) noexcept {
-    if (this != &other) {
-      close();
-      handle_ = std::exchange(other.handle_, kNoHandle);
-      path_ = std::move(other.path_);
-    }
-    return *this;
-  }
-  Folder(const Folder&) = delete;
-  Folder& operator=(const Folder&) = delete;
-
   // Opens `path` (native form, ending in the separator).
   bool open(const std::string& path, SysError* err) {
-    close();
     path_ = path;
-    return ops().open_folder(path, &handle_, err);
+    return ops().open_folder(path, handle_.receive(), err);
   }
-  bool is_open() const { return handle_ != kNoHandle; }
-  Handle get() const { return handle_; }
+  bool is_open() const { return handle_.is_open(); }
+  Handle get() const { return handle_.get(); }
   const std::string& path() const { return path_; }
-  void close() {
-    if (handle_ != kNoHandle) ops().close_folder(std::exchange(handle_, kNoHandle));
-  }
+  void close() { handle_.close(); }
 
  private:
-  Handle handle_ = kNoHandle;
+  struct Traits {
+    using Handle = fs::Handle;
+    static Handle none() { return kNoHandle; }
+    static void close(Handle h) { ops().close_folder(h); }
+  };
+  Owned<Traits> handle_;
   std::string path_;
 };
 

@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
-#include <random>
 #include <system_error>
 #include <thread>
 
@@ -23,6 +22,19 @@ namespace sw::fs {
 namespace {
 
 constexpr std::uint64_t kSequentialHintMinimum = 1 << 20;
+
+struct Descriptor {
+  using Handle = int;
+  static int none() { return -1; }
+  static void close(int fd) { ::close(fd); }
+};
+using OwnedFd = Owned<Descriptor>;
+
+struct DirStream {
+  using Handle = DIR*;
+  static DIR* none() { return nullptr; }
+  static void close(DIR* dir) { ::closedir(dir); }
+};
 
 bool fail(SysError* err, int code) {
   if (err != nullptr) {
@@ -90,21 +102,18 @@ constexpr std::size_t kSharedLookupMinimum = 256;
 
 bool posix_list_folder(Handle folder, bool sizes, std::vector<DirEntry>* out, SysError* err) {
   // The stream takes its own descriptor, so the folder stays open for the rest of the run.
-  const int own = ::openat(at(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (own < 0) return fail(err, errno);
-  DIR* dir = ::fdopendir(own);
-  if (dir == nullptr) {
-    const int code = errno;
-    ::close(own);
-    return fail(err, code);
-  }
-  const int dfd = ::dirfd(dir);
+  OwnedFd own(::openat(at(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!own.is_open()) return fail(err, errno);
+  const Owned<DirStream> dir(::fdopendir(own.get()));
+  if (!dir.is_open()) return fail(err, errno);
+  own.release();  // the stream has it now
+  const int dfd = ::dirfd(dir.get());
   // Entries still to look up: regular files need their size, links and unknown types their
   // target.
   std::vector<std::size_t> unsized;
   for (;;) {
     errno = 0;
-    const struct dirent* d = ::readdir(dir);
+    const struct dirent* d = ::readdir(dir.get());
     if (d == nullptr) break;
     if (std::strcmp(d->d_name, ".") == 0 || std::strcmp(d->d_name, "..") == 0) continue;
     DirEntry entry;
@@ -144,7 +153,6 @@ bool posix_list_folder(Handle folder, bool sizes, std::vector<DirEntry>* out, Sy
   }
   look_up(dfd, *out, unsized, 0, helper.joinable() ? half : unsized.size());
   if (helper.joinable()) helper.join();
-  ::closedir(dir);
   return read_errno == 0 ? true : fail(err, read_errno);
 }
 
@@ -167,29 +175,22 @@ bool posix_find_first_size(const char* path, std::uint64_t* size) {
 // one, the caller bounds what it reads by it, which spares a call per file on the folder pass.
 bool open_regular(Handle folder, const std::string& name, int flags, std::uint64_t* size_io,
                   Handle* out, SysError* err) {
-  const int fd =
-      ::openat(at(folder), name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | flags);
-  if (fd < 0) return fail(err, errno);
+  OwnedFd fd(
+      ::openat(at(folder), name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | flags));
+  if (!fd.is_open()) return fail(err, errno);
   std::uint64_t size = *size_io;
   if (size == kUnknownSize) {
     struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-      const int code = errno;
-      ::close(fd);
-      return fail(err, code);
-    }
-    if (!S_ISREG(st.st_mode)) {
-      ::close(fd);
-      return fail(err, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
-    }
+    if (::fstat(fd.get(), &st) != 0) return fail(err, errno);
+    if (!S_ISREG(st.st_mode)) return fail(err, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     size = static_cast<std::uint64_t>(st.st_size);
     *size_io = size;
   }
 #ifdef POSIX_FADV_SEQUENTIAL
   // The hint widens read-ahead for large files; for small ones it is only another call.
-  if (size >= kSequentialHintMinimum) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  if (size >= kSequentialHintMinimum) ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
-  *out = fd;
+  *out = fd.release();
   return true;
 }
 
@@ -221,18 +222,15 @@ void posix_close(Handle h) {
 bool posix_open_update(Handle folder, const std::string& name, Handle* out, bool* writable,
                        SysError* err) {
   constexpr int kFlags = O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK;
-  int fd = ::openat(at(folder), name.c_str(), O_RDWR | O_CREAT | kFlags, 0666);
-  *writable = fd >= 0;
-  if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM))
-    fd = ::openat(at(folder), name.c_str(), O_RDONLY | kFlags);
-  if (fd < 0) return fail(err, errno);
+  OwnedFd fd(::openat(at(folder), name.c_str(), O_RDWR | O_CREAT | kFlags, 0666));
+  *writable = fd.is_open();
+  if (!fd.is_open() && (errno == EACCES || errno == EROFS || errno == EPERM))
+    *fd.receive() = ::openat(at(folder), name.c_str(), O_RDONLY | kFlags);
+  if (!fd.is_open()) return fail(err, errno);
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    const int code = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-    ::close(fd);
-    return fail(err, code);
-  }
-  *out = fd;
+  if (::fstat(fd.get(), &st) != 0) return fail(err, errno);
+  if (!S_ISREG(st.st_mode)) return fail(err, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+  *out = fd.release();
   return true;
 }
 
@@ -274,42 +272,44 @@ mode_t new_file_mode() {
   return 0666 & ~mask;
 }
 
-bool posix_create_temp(Handle folder, const std::string& target, Handle* out,
-                       std::string* temp_name, SysError* err) {
-  // A plain file the user made unwritable is not replaced behind their back; its permission
-  // bits go over to the replacement, but never a set-ID or sticky bit. Anything else of that
-  // name (a link, whatever it leads to) lends nothing.
-  mode_t mode = new_file_mode();
+bool posix_inspect_target(Handle folder, const std::string& name, ReplaceTarget* out,
+                          SysError* err) {
+  *out = ReplaceTarget{};
+  out->keep = new_file_mode();
   struct stat st {};
-  if (::fstatat(at(folder), target.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-    if (S_ISDIR(st.st_mode)) return fail(err, EISDIR);
-    if (S_ISREG(st.st_mode)) {
-      if (::faccessat(at(folder), target.c_str(), W_OK, AT_EACCESS) != 0) return fail(err, errno);
-      mode = st.st_mode & 0777;
-    }
+  if (::fstatat(at(folder), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+    return errno == ENOENT ? true : fail(err, errno);
+  if (S_ISDIR(st.st_mode)) {
+    out->kind = ReplaceTarget::kFolder;
+    fail(&out->refusal, EISDIR);
+  } else if (S_ISREG(st.st_mode)) {
+    out->kind = ReplaceTarget::kPlain;
+    out->keep = st.st_mode & 0777;  // the permission bits alone: no set-ID, no sticky bit
+    if (::faccessat(at(folder), name.c_str(), W_OK, AT_EACCESS) != 0) fail(&out->refusal, errno);
+  } else {
+    out->kind = ReplaceTarget::kOther;  // a link, whatever it leads to, lends nothing
   }
-  static std::atomic<unsigned> counter{0};
-  std::random_device entropy;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    char suffix[64];
-    std::snprintf(suffix, sizeof suffix, "%ld-%x%x", static_cast<long>(::getpid()), entropy(),
-                  counter.fetch_add(1));
-    std::string name = target + std::string(kTemporaryMark) + suffix;
-    const int fd = ::openat(at(folder), name.c_str(),
-                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
-    if (fd < 0) {
-      if (errno == EEXIST) continue;
-      return fail(err, errno);
-    }
-    // The lock tells a later run that the writer still lives; the system drops it with the
-    // writer, however that ends.
-    ::flock(fd, LOCK_EX | LOCK_NB);
-    ::fchmod(fd, mode);
-    *out = fd;
-    *temp_name = std::move(name);
-    return true;
+  return true;
+}
+
+Created posix_create_new(Handle folder, const std::string& name, std::uint32_t keep, Handle* out,
+                         SysError* err) {
+  OwnedFd fd(::openat(at(folder), name.c_str(),
+                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600));
+  if (!fd.is_open()) {
+    const int code = errno;
+    fail(err, code);
+    return code == EEXIST ? Created::kExists : Created::kFailed;
   }
-  return fail(err, EEXIST);
+  // The lock tells a later run that the writer still lives; the system drops it with the
+  // writer, however that ends. The bits come last: until then nobody else may read the file.
+  if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 || ::fchmod(fd.get(), keep) != 0) {
+    fail(err, errno);
+    ::unlinkat(at(folder), name.c_str(), 0);
+    return Created::kFailed;
+  }
+  *out = fd.release();
+  return Created::kCreated;
 }
 
 bool posix_flush(Handle h, SysError* err) {
@@ -328,20 +328,18 @@ bool posix_remove(Handle folder, const std::string& name) {
   return ::unlinkat(at(folder), name.c_str(), 0) == 0;
 }
 
-bool posix_remove_abandoned(Handle folder, const std::string& name) {
-  const int fd =
-      ::openat(at(folder), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return false;
+bool posix_remove_unheld(Handle folder, const std::string& name) {
+  const OwnedFd fd(::openat(at(folder), name.c_str(),
+                            O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  if (!fd.is_open()) return false;
   struct stat held {};
   struct stat named {};
-  bool removed = false;
   // Its writer holds the lock while it lives; the entry must still be the file we locked.
-  if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-      ::fstatat(at(folder), name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-      named.st_dev == held.st_dev && named.st_ino == held.st_ino)
-    removed = ::unlinkat(at(folder), name.c_str(), 0) == 0;
-  ::close(fd);
-  return removed;
+  return ::fstat(fd.get(), &held) == 0 && S_ISREG(held.st_mode) &&
+         ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 &&
+         ::fstatat(at(folder), name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+         named.st_dev == held.st_dev && named.st_ino == held.st_ino &&
+         ::unlinkat(at(folder), name.c_str(), 0) == 0;
 }
 
 constexpr Ops kPosixOps = {
@@ -358,12 +356,13 @@ constexpr Ops kPosixOps = {
     .open_update = &posix_open_update,
     .write_at = &posix_write_at,
     .folder_is_read_only = &posix_folder_is_read_only,
-    .create_temp = &posix_create_temp,
+    .inspect_target = &posix_inspect_target,
+    .create_new = &posix_create_new,
     .write = &posix_write,
     .flush = &posix_flush,
     .replace = &posix_replace,
     .remove = &posix_remove,
-    .remove_abandoned = &posix_remove_abandoned,
+    .remove_unheld = &posix_remove_unheld,
 };
 
 constinit Ops g_ops = kPosixOps;
@@ -382,6 +381,10 @@ double process_cpu_seconds() {
   ::getrusage(RUSAGE_SELF, &usage);
   return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+unsigned long process_id() {
+  return static_cast<unsigned long>(::getpid());
 }
 
 std::string listing_form(std::string_view native_path) {

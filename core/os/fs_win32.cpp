@@ -9,6 +9,7 @@
 #include <cwchar>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "core/os/fs.h"
 
@@ -19,20 +20,42 @@ SRWLOCK g_mode_lock = SRWLOCK_INIT;  // a constant: no constructor runs in a loa
 constinit int g_quiet_depth = 0;
 constinit UINT g_mode_before = 0;
 
-std::string system_message(DWORD code) {
-  char* text = nullptr;
+struct FindHandle {
+  using Handle = HANDLE;
+  static HANDLE none() { return INVALID_HANDLE_VALUE; }
+  static void close(HANDLE h) { ::FindClose(h); }
+};
+
+struct KernelHandle {
+  using Handle = HANDLE;
+  static HANDLE none() { return INVALID_HANDLE_VALUE; }
+  static void close(HANDLE h) { ::CloseHandle(h); }
+};
+using OwnedHandle = Owned<KernelHandle>;
+
+struct LocalBuffer {
+  using Handle = char*;
+  static char* none() { return nullptr; }
+  static void close(char* p) { ::LocalFree(p); }
+};
+
+}  // namespace
+
+std::string system_message(unsigned long code) {
+  Owned<LocalBuffer> text;
   const DWORD n = ::FormatMessageA(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+      nullptr, code, 0, reinterpret_cast<char*>(text.receive()), 0, nullptr);
   std::string message;
-  if (n != 0 && text != nullptr) message.assign(text, n);
-  if (text != nullptr) ::LocalFree(text);
+  if (n != 0 && text.is_open()) message.assign(text.get(), n);
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
                               message.back() == ' ' || message.back() == '.'))
     message.pop_back();
   if (message.empty()) message = "System error " + std::to_string(code);
   return message;
 }
+
+namespace {
 
 bool fail(SysError* err, DWORD code) {
   if (err != nullptr) {
@@ -113,15 +136,15 @@ bool is_dot_entry(const wchar_t* name) {
 // A symbolic link or junction is followed: what it leads to decides its kind and size, and one
 // whose target cannot be opened is a file that cannot be read.
 void follow_link(const std::wstring& path, DirEntry& entry) {
-  const HANDLE h = ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (h == INVALID_HANDLE_VALUE) {
+  const OwnedHandle h(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!h.is_open()) {
     entry.kind = EntryKind::kUnreachable;
     return;
   }
   BY_HANDLE_FILE_INFORMATION info;
-  if (!::GetFileInformationByHandle(h, &info)) {
+  if (!::GetFileInformationByHandle(h.get(), &info)) {
     entry.kind = EntryKind::kUnreachable;
   } else if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     entry.kind = EntryKind::kDirectory;
@@ -129,7 +152,6 @@ void follow_link(const std::wstring& path, DirEntry& entry) {
     entry.kind = EntryKind::kFile;
     entry.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
   }
-  ::CloseHandle(h);
 }
 
 bool is_link(const WIN32_FIND_DATAW& data) {
@@ -142,7 +164,7 @@ bool is_link(const WIN32_FIND_DATAW& data) {
 // rename it or remove it (and put another in its place) while a run works in it.
 struct OpenFolder {
   std::string path;  // native form, ending in a backslash
-  HANDLE dir = INVALID_HANDLE_VALUE;
+  OwnedHandle dir;
 };
 
 const OpenFolder* folder_of(Handle folder) {
@@ -161,25 +183,20 @@ std::wstring wide_in(Handle folder, const std::string& name) {
 
 bool win_open_folder(const std::string& path, Handle* out, SysError* err) {
   QuietErrors quiet;
-  const HANDLE dir = ::CreateFileW(wide_path(path).c_str(), FILE_LIST_DIRECTORY,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                   FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (dir == INVALID_HANDLE_VALUE) return fail_last(err);
+  OwnedHandle dir(::CreateFileW(wide_path(path).c_str(), FILE_LIST_DIRECTORY,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!dir.is_open()) return fail_last(err);
   BY_HANDLE_FILE_INFORMATION info;
-  if (!::GetFileInformationByHandle(dir, &info) ||
-      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-    ::CloseHandle(dir);
+  if (!::GetFileInformationByHandle(dir.get(), &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
     return fail(err, ERROR_DIRECTORY);
-  }
-  *out = reinterpret_cast<Handle>(new OpenFolder{path, dir});
+  *out = reinterpret_cast<Handle>(new OpenFolder{path, std::move(dir)});
   return true;
 }
 
 void win_close_folder(Handle folder) {
-  if (folder == kNoHandle) return;
-  const OpenFolder* open = folder_of(folder);
-  ::CloseHandle(open->dir);
-  delete open;
+  if (folder != kNoHandle) delete folder_of(folder);  // its handle goes with it
 }
 
 bool win_current_directory(std::string* out, SysError* err) {
@@ -202,8 +219,8 @@ bool win_list_folder(Handle handle, bool /*sizes*/, std::vector<DirEntry>* out, 
   QuietErrors quiet;
   const std::string folder = path_in(handle, "");
   WIN32_FIND_DATAW data;
-  const HANDLE find = ::FindFirstFileW(wide_path(folder + "*.*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) {
+  const Owned<FindHandle> find(::FindFirstFileW(wide_path(folder + "*.*").c_str(), &data));
+  if (!find.is_open()) {
     const DWORD code = ::GetLastError();
     // A drive root has no "." entry, so an empty one finds nothing at all.
     if (code == ERROR_FILE_NOT_FOUND || code == ERROR_NO_MORE_FILES) return true;
@@ -226,17 +243,13 @@ bool win_list_folder(Handle handle, bool /*sizes*/, std::vector<DirEntry>* out, 
       entry.size = entry_size(data);
     }
     out->push_back(std::move(entry));
-  } while (::FindNextFileW(find, &data) || (code = ::GetLastError()) != ERROR_NO_MORE_FILES);
-  ::FindClose(find);
+  } while (::FindNextFileW(find.get(), &data) || (code = ::GetLastError()) != ERROR_NO_MORE_FILES);
   return code == ERROR_NO_MORE_FILES ? true : fail(err, code);
 }
 
 bool find_first(const std::string& path, WIN32_FIND_DATAW* data) {
   QuietErrors quiet;
-  const HANDLE find = ::FindFirstFileW(wide_path(path).c_str(), data);
-  if (find == INVALID_HANDLE_VALUE) return false;
-  ::FindClose(find);
-  return true;
+  return Owned<FindHandle>(::FindFirstFileW(wide_path(path).c_str(), data)).is_open();
 }
 
 constexpr DWORD kNotPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN |
@@ -278,27 +291,24 @@ bool win_open_read(Handle folder, const std::string& name, std::uint64_t* size, 
                    SysError* err) {
   if (!open_reading(folder, name, 0, out, err)) return false;
   if (*size != kUnknownSize) return true;
+  OwnedHandle file(as_handle(std::exchange(*out, kNoHandle)));
   LARGE_INTEGER bytes;
-  if (::GetFileSizeEx(as_handle(*out), &bytes)) {
-    *size = static_cast<std::uint64_t>(bytes.QuadPart);
-    return true;
-  }
-  fail_last(err);
-  ::CloseHandle(as_handle(*out));
-  *out = kNoHandle;
-  return false;
+  if (!::GetFileSizeEx(file.get(), &bytes)) return fail_last(err);
+  *size = static_cast<std::uint64_t>(bytes.QuadPart);
+  *out = as_handle_value(file.release());
+  return true;
 }
 
 // Opened as the entry itself (a link is not followed), and kept only when that is a plain file.
 bool win_open_own_read(Handle folder, const std::string& name, Handle* out, SysError* err) {
   if (!open_reading(folder, name, FILE_FLAG_OPEN_REPARSE_POINT, out, err)) return false;
+  OwnedHandle file(as_handle(std::exchange(*out, kNoHandle)));
   BY_HANDLE_FILE_INFORMATION info;
-  if (::GetFileInformationByHandle(as_handle(*out), &info) &&
-      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0)
-    return true;
-  ::CloseHandle(as_handle(*out));
-  *out = kNoHandle;
-  return fail(err, ERROR_ACCESS_DENIED);
+  if (!::GetFileInformationByHandle(file.get(), &info) ||
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
+    return fail(err, ERROR_ACCESS_DENIED);
+  *out = as_handle_value(file.release());
+  return true;
 }
 
 bool win_read(Handle h, void* buffer, std::size_t size, std::size_t* got, SysError* err) {
@@ -373,39 +383,43 @@ bool win_folder_is_read_only(Handle folder) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
-bool win_create_temp(Handle folder, const std::string& target, Handle* out, std::string* temp_name,
-                     SysError* err) {
+bool win_inspect_target(Handle folder, const std::string& name, ReplaceTarget* out, SysError* err) {
   QuietErrors quiet;
-  DWORD attributes = FILE_ATTRIBUTE_NORMAL;
-  const DWORD existing = ::GetFileAttributesW(wide_in(folder, target).c_str());
-  if (existing != INVALID_FILE_ATTRIBUTES) {
-    // A file the user marked read-only (or a folder of that name) is not replaced behind
-    // their back.
-    if ((existing & FILE_ATTRIBUTE_DIRECTORY) != 0) return fail(err, ERROR_ACCESS_DENIED);
-    if ((existing & FILE_ATTRIBUTE_READONLY) != 0) return fail(err, ERROR_ACCESS_DENIED);
-    // The replacement keeps the earlier file's hidden, system and archive marks.
-    const DWORD kept =
-        existing & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
-    if (kept != 0) attributes = kept;
+  *out = ReplaceTarget{};
+  out->keep = FILE_ATTRIBUTE_NORMAL;
+  const DWORD existing = ::GetFileAttributesW(wide_in(folder, name).c_str());
+  if (existing == INVALID_FILE_ATTRIBUTES) {
+    const DWORD code = ::GetLastError();
+    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? true : fail(err, code);
   }
-  static std::atomic<unsigned> counter{0};
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    char suffix[48];
-    std::snprintf(suffix, sizeof suffix, "%lu-%lx-%x", ::GetCurrentProcessId(), ::GetTickCount(),
-                  counter.fetch_add(1) + 1);
-    std::string name = target + std::string(kTemporaryMark) + suffix;
-    // Held without sharing while its writer lives: nobody else can remove it meanwhile.
-    const HANDLE h = ::CreateFileW(wide_in(folder, name).c_str(), GENERIC_WRITE, 0, nullptr,
-                                   CREATE_NEW, attributes, nullptr);
-    if (h != INVALID_HANDLE_VALUE) {
-      *out = as_handle_value(h);
-      *temp_name = std::move(name);
-      return true;
-    }
-    if (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS)
-      return fail_last(err);
+  if ((existing & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    out->kind = ReplaceTarget::kFolder;
+    fail(&out->refusal, ERROR_ACCESS_DENIED);
+    return true;
   }
-  return fail(err, ERROR_FILE_EXISTS);
+  out->kind = ReplaceTarget::kPlain;
+  // A file the user marked read-only is not replaced behind their back.
+  if ((existing & FILE_ATTRIBUTE_READONLY) != 0) fail(&out->refusal, ERROR_ACCESS_DENIED);
+  const DWORD kept =
+      existing & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
+  if (kept != 0) out->keep = kept;
+  return true;
+}
+
+Created win_create_new(Handle folder, const std::string& name, std::uint32_t keep, Handle* out,
+                       SysError* err) {
+  QuietErrors quiet;
+  // Held without sharing while its writer lives: nobody else can remove it meanwhile.
+  const HANDLE h = ::CreateFileW(wide_in(folder, name).c_str(), GENERIC_WRITE, 0, nullptr,
+                                 CREATE_NEW, keep, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD code = ::GetLastError();
+    fail(err, code);
+    return code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS ? Created::kExists
+                                                                     : Created::kFailed;
+  }
+  *out = as_handle_value(h);
+  return Created::kCreated;
 }
 
 bool win_flush(Handle h, SysError* err) {
@@ -423,11 +437,11 @@ bool win_replace(Handle folder, const std::string& from, const std::string& to, 
   // Nobody may hold the earlier file open against its replacement; asking first gives the plain
   // reason, and spares the litter a failed ReplaceFileW leaves on some systems (Wine's makes a
   // temporary file beside it before it finds the file held).
-  const HANDLE earlier =
-      ::CreateFileW(wide_to.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (earlier != INVALID_HANDLE_VALUE) {
-    ::CloseHandle(earlier);
+  OwnedHandle earlier(::CreateFileW(wide_to.c_str(), DELETE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (earlier.is_open()) {
+    earlier.close();
     if (::ReplaceFileW(wide_to.c_str(), wide_from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
                        nullptr, nullptr))
       return true;
@@ -446,9 +460,9 @@ bool win_remove(Handle folder, const std::string& name) {
   return ::DeleteFileW(wide_in(folder, name).c_str()) != 0;
 }
 
-// A writer holds its temporary file open without sharing until it ends, so the removal fails
-// while it lives.
-bool win_remove_abandoned(Handle folder, const std::string& name) {
+// A writer holds its file open without sharing until it ends, so the removal fails while it
+// lives.
+bool win_remove_unheld(Handle folder, const std::string& name) {
   QuietErrors quiet;
   const std::wstring wide = wide_in(folder, name);
   const DWORD attributes = ::GetFileAttributesW(wide.c_str());
@@ -470,12 +484,13 @@ constexpr Ops kWin32Ops = {
     .open_update = &win_open_update,
     .write_at = &win_write_at,
     .folder_is_read_only = &win_folder_is_read_only,
-    .create_temp = &win_create_temp,
+    .inspect_target = &win_inspect_target,
+    .create_new = &win_create_new,
     .write = &win_write,
     .flush = &win_flush,
     .replace = &win_replace,
     .remove = &win_remove,
-    .remove_abandoned = &win_remove_abandoned,
+    .remove_unheld = &win_remove_unheld,
 };
 
 constinit Ops g_ops = kWin32Ops;
@@ -519,6 +534,10 @@ double process_cpu_seconds() {
            1e7;
   };
   return seconds(kernel) + seconds(user);
+}
+
+unsigned long process_id() {
+  return ::GetCurrentProcessId();
 }
 
 std::string listing_form(std::string_view native_path) {

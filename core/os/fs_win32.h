@@ -12,6 +12,9 @@ namespace sw::fs {
 std::wstring wide_of(std::string_view native);
 std::string native_of(std::wstring_view wide);
 
+// The system's own words for an error code (GetLastError's), without the closing line end.
+std::string system_message(unsigned long code);
+
 // While one lives, a drive without a medium makes file-system calls fail quietly instead of
 // asking the user to insert a disk. The error mode belongs to the process and several threads
 // read files at once, so the first one in sets the quiet mode and the last one out puts the

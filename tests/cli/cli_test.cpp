@@ -456,14 +456,17 @@ TEST(Cli, TheToolsOwnFilesAreNeverTakenThroughLinksNorLendTheirSpecialBits) {
 TEST(Cli, TemporaryFilesOfEarlierSavesAreNeverListedAndAbandonedOnesGo) {
   TempFolder dir;
   write_bytes(dir.file("a"), "x");
-  const std::string abandoned = dir.file("File CRCs.TXT.tmp-4242-dead");
-  const std::string alive = dir.file("CRC Comparison.TXT.tmp-4243-beef");
+  const std::string abandoned = dir.file("File CRCs.TXT.tmp-4242-00000000deadbeef");
+  const std::string alive = dir.file("CRC Comparison.TXT.tmp-4243-000000000000beef");
+  // A user's file that only looks like one is the user's: listed, compared, kept.
+  const std::string look_alike = dir.file("File CRCs.TXT.tmp-my notes");
   write_bytes(abandoned, "half a listing");
   write_bytes(alive, "being written");
+  write_bytes(look_alike, "notes");
   // An earlier listing that caught a temporary file: skipped, never "Not Found".
-  write_bytes(dir.file("File CRCs.TXT"), "File CRCs For Folder:\r\n" + dir.folder_path() + "\r\n" +
-                                             std::string(41, '-') + "\r\nFile CRCs.TXT.tmp-1-gone" +
-                                             std::string(17, ' ') + "99\r\n\r\n");
+  write_bytes(dir.file("File CRCs.TXT"),
+              "File CRCs For Folder:\r\n" + dir.folder_path() + "\r\n" + std::string(41, '-') +
+                  "\r\nFile CRCs.TXT.tmp-1-0123456789abcdef    99\r\n\r\n");
   // Its writer still lives: it holds the lock on it.
   const Outcome o = run("--compare " + shell_quote(dir.path().string()),
                         "flock " + shell_quote(alive) + " sh -c 'touch " +
@@ -471,10 +474,13 @@ TEST(Cli, TemporaryFilesOfEarlierSavesAreNeverListedAndAbandonedOnesGo) {
                             shell_quote(dir.file("held")) + " ]; do sleep 0.01; done;");
   EXPECT_EQ(o.status, 0) << o.out;
   const std::string listing = test::read_bytes(dir.file("File CRCs.TXT"));
-  EXPECT_FALSE(contains(listing, ".tmp-")) << listing;
+  // The look-alike is the only ".tmp-" name listed.
+  EXPECT_TRUE(contains(listing, "\r\nFile CRCs.TXT.tmp-my notes ")) << listing;
+  EXPECT_EQ(listing.find(".tmp-"), listing.rfind(".tmp-")) << listing;
   EXPECT_TRUE(contains(test::read_bytes(dir.file("CRC Comparison.TXT")), "Skipped\r\n"));
   EXPECT_FALSE(test::exists(abandoned));
   EXPECT_TRUE(test::exists(alive));
+  EXPECT_TRUE(test::exists(look_alike));
 }
 
 TEST(CliOptions, ParsesEveryOption) {

@@ -148,7 +148,7 @@ class EventLog : public ListingObserver {
   bool totals = true;
   std::vector<std::string> events;
   std::uint64_t bytes = 0;
-  std::atomic<int> empty_progress{0};  // also watched by the helper thread
+  std::atomic<int> empty_progress{0};  // also watched by the reader threads
   bool seen_on_other_thread = false;
   std::thread::id caller = std::this_thread::get_id();
 

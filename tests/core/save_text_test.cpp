@@ -36,10 +36,18 @@ struct FaultCase {
 
 TEST(SaveTextFile, AnyFailureKeepsTheEarlierFileAndRemovesTheTemporary) {
   const FaultCase cases[] = {
+      {"inspect",
+       [](fs::Ops& o) {
+         o.inspect_target = [](fs::Handle, const std::string&, fs::ReplaceTarget*,
+                               fs::SysError* e) { return test::inject(e, "inspect"); };
+       }},
       {"create",
        [](fs::Ops& o) {
-         o.create_temp = [](fs::Handle, const std::string&, fs::Handle*, std::string*,
-                            fs::SysError* e) { return test::inject(e, "create"); };
+         o.create_new = [](fs::Handle, const std::string&, std::uint32_t, fs::Handle*,
+                           fs::SysError* e) {
+           test::inject(e, "create");
+           return fs::Created::kFailed;
+         };
        }},
       {"write",
        [](fs::Ops& o) {

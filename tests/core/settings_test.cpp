@@ -59,10 +59,11 @@ TEST_F(SettingsTest, ShortFileThenChoiceThenExitRoundTrip) {
   test::write_bytes(file(), "D:\\Work");
   settings.load();
   EXPECT_EQ(settings.remembered_folder(), "D:\\Work");
-  ASSERT_TRUE(settings.save());  // Exit before any choice: the missing bytes are NUL
+  ASSERT_EQ(settings.save(),
+            Settings::Saved::kWritten);  // Exit before any choice: the missing bytes are NUL
   EXPECT_EQ(test::read_bytes(file()), "D:\\Work" + std::string(249, '\0'));
   settings.store_folder("  E:\\Data ");
-  ASSERT_TRUE(settings.save());
+  ASSERT_EQ(settings.save(), Settings::Saved::kWritten);
   EXPECT_EQ(test::read_bytes(file()), "E:\\Data" + std::string(249, ' '));
 }
 
@@ -74,12 +75,12 @@ TEST_F(SettingsTest, LongFilesKeepTheirTailAndLongFoldersAreCut) {
   const std::string longpath = "C:\\" + std::string(300, 'p');
   settings.store_folder(longpath);
   EXPECT_EQ(record_text(settings), longpath.substr(0, 256));
-  ASSERT_TRUE(settings.save());
+  ASSERT_EQ(settings.save(), Settings::Saved::kWritten);
   EXPECT_EQ(test::read_bytes(file()), longpath.substr(0, 256) + tail);
 }
 
 TEST_F(SettingsTest, NoFileSavesTwoHundredFiftySixNuls) {
-  ASSERT_TRUE(settings.save());
+  ASSERT_EQ(settings.save(), Settings::Saved::kWritten);
   EXPECT_EQ(test::read_bytes(file()), std::string(256, '\0'));
 }
 
@@ -87,15 +88,18 @@ TEST_F(SettingsTest, ReadOnlyStartFolderIsNeverWrittenButTheRecordRemembers) {
   test::FsOverride fault;
   fault.ops().folder_is_read_only = [](fs::Handle) { return true; };
   settings.store_folder("D:\\Chosen");
-  EXPECT_FALSE(settings.save());
+  EXPECT_EQ(settings.save(), Settings::Saved::kReadOnlyFolder);
   EXPECT_FALSE(test::exists(file()));
   EXPECT_EQ(settings.remembered_folder(), "D:\\Chosen");
 }
 
-TEST_F(SettingsTest, FolderNamedLikeTheFileCountsAsAbsent) {
+TEST_F(SettingsTest, FolderNamedLikeTheFileCountsAsAbsentAndCannotBeSaved) {
   std::filesystem::create_directory(dir.path() / "Checksum.def");
   settings.load();
   EXPECT_EQ(settings.remembered_folder(), "");
+  fs::SysError why;
+  EXPECT_EQ(settings.save(&why), Settings::Saved::kFailed);
+  EXPECT_FALSE(why.message.empty());  // the reason reaches whoever reports it
 }
 
 }  // namespace

@@ -183,7 +183,7 @@ TEST(ShowSave, SaveDialogWithoutExtensionAndWithOverwritePrompt) {
   EXPECT_EQ(fake_dialog().kind, FileDialogKind::kSave);
   EXPECT_EQ(fake_dialog().request.default_extension, "");
   EXPECT_EQ(fake_dialog().request.flags, kShowDialogFlags);
-  EXPECT_NE(kShowDialogFlags & kOfnOverwritePrompt, 0u);
+  static_assert((kShowDialogFlags & kOfnOverwritePrompt) != 0, "SHOWSAVE asks before overwriting");
   EXPECT_EQ(fake_dialog().request.file_buffer, "\0"s + blanks(260));
 }
 

@@ -9,6 +9,7 @@
 #include <oleauto.h>
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -539,7 +540,9 @@ TEST_F(Exports, ShellToNotepadSaysSoWhenNotepadIsMissing) {
   EXPECT_EQ(resolve<ShellToNotepadFn>("SHELLTONOTEPAD")(path.address()), 0);
   WaitForSingleObject(watcher, 25000);
   CloseHandle(watcher);
-  EXPECT_EQ(watch.text, "Cannot Start Notepad");
+  // The fixed text first, then the system's reason.
+  EXPECT_EQ(watch.text.rfind("Cannot Start Notepad\r\n\r\n", 0), 0u) << watch.text;
+  EXPECT_GT(watch.text.size(), std::strlen("Cannot Start Notepad\r\n\r\n")) << watch.text;
   MoveFileA(moved.c_str(), exe.c_str());
   close_notepads();
 }

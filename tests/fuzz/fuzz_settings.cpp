@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::abort();
 
   settings.store_folder(remembered);
-  if (!settings.save()) std::abort();
+  if (settings.save() != sw::Settings::Saved::kWritten) std::abort();
   const std::string& saved = folder.own[std::string(sw::kSettingsFileName)];
   if (saved.size() != std::max(size, sw::kSettingsRecordSize)) std::abort();
   sw::Settings again;

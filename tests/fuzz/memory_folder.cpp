@@ -117,14 +117,18 @@ constexpr fs::Ops kMemoryOps = {
           return true;
         },
     .folder_is_read_only = [](fs::Handle) { return false; },
-    .create_temp =
-        [](fs::Handle, const std::string& target, fs::Handle* out, std::string* temp_name,
-           fs::SysError*) {
-          *temp_name = target + std::string(fs::kTemporaryMark) + "1";
-          *out = open_bytes({});
-          file(*out).writes_to = *temp_name;
-          g_temporaries[*temp_name].clear();
+    .inspect_target =
+        [](fs::Handle, const std::string&, fs::ReplaceTarget* out, fs::SysError*) {
+          *out = fs::ReplaceTarget{};
           return true;
+        },
+    .create_new =
+        [](fs::Handle, const std::string& name, std::uint32_t, fs::Handle* out, fs::SysError*) {
+          if (g_temporaries.contains(name)) return fs::Created::kExists;
+          *out = open_bytes({});
+          file(*out).writes_to = name;
+          g_temporaries[name].clear();
+          return fs::Created::kCreated;
         },
     .write =
         [](fs::Handle h, const void* data, std::size_t size, fs::SysError*) {
@@ -139,7 +143,7 @@ constexpr fs::Ops kMemoryOps = {
           return true;
         },
     .remove = [](fs::Handle, const std::string& name) { return g_temporaries.erase(name) > 0; },
-    .remove_abandoned = [](fs::Handle, const std::string&) { return false; },
+    .remove_unheld = [](fs::Handle, const std::string&) { return false; },
 };
 
 }  // namespace

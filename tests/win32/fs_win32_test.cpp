@@ -231,7 +231,7 @@ TEST(Win32PlainFile, HiddenSettingsFileIsIgnoredButStillWritten) {
   EXPECT_EQ(settings.remembered_folder(), "");
 
   settings.store_folder("E:\\Data");
-  EXPECT_TRUE(settings.save());
+  EXPECT_EQ(settings.save(), Settings::Saved::kWritten);
   const std::string saved = read_bytes(settings.file_path());
   ASSERT_EQ(saved.size(), kSettingsRecordSize);
   EXPECT_EQ(saved.substr(0, 8), "E:\\Data ");
@@ -329,22 +329,6 @@ TEST(Win32ReadOnly, UpdateOpenFallsBackToReading) {
   EXPECT_TRUE(fs::ops().read(h, buf, sizeof buf, &got, &err));
   EXPECT_EQ(std::string(buf, got), "abc");
   fs::ops().close(h);
-}
-
-TEST(Win32ReadOnly, ReadOnlyStartFolderIsNotWritten) {
-  TempFolder dir;
-  Settings settings;
-  settings.set_start_folder(dir.folder_path());
-  EXPECT_FALSE(folder_is_read_only(dir.folder_path()));
-  set_attributes(dir.path().string(), FILE_ATTRIBUTE_READONLY);
-  if ((attributes_of(dir.path().string()) & FILE_ATTRIBUTE_READONLY) == 0)
-    GTEST_SKIP() << "this system keeps no read-only attribute on folders (Wine)";
-  EXPECT_TRUE(folder_is_read_only(dir.folder_path()));
-  settings.store_folder("C:\\");
-  EXPECT_FALSE(settings.save());
-  EXPECT_FALSE(test::exists(settings.file_path()));
-  set_attributes(dir.path().string(), FILE_ATTRIBUTE_NORMAL);
-  EXPECT_FALSE(folder_is_read_only(dir.file("missing")));
 }
 
 TEST(Win32NoCreation, MissingFileChecksumsAsZeroAndStaysMissing) {
@@ -493,8 +477,8 @@ TEST(Win32SaveText, OnlyTemporaryFilesWhoseWriterIsGoneAreRemoved) {
   fs::Folder folder;
   fs::SysError err;
   ASSERT_TRUE(folder.open(dir.folder_path(), &err)) << err.message;
-  EXPECT_TRUE(fs::ops().remove_abandoned(folder.get(), abandoned));
-  EXPECT_FALSE(fs::ops().remove_abandoned(folder.get(), alive));
+  EXPECT_TRUE(fs::ops().remove_unheld(folder.get(), abandoned));
+  EXPECT_FALSE(fs::ops().remove_unheld(folder.get(), alive));
   EXPECT_FALSE(test::exists(dir.file(abandoned)));
   EXPECT_TRUE(test::exists(dir.file(alive)));
 }
