@@ -1,13 +1,11 @@
 #include "cli/command.h"
 
 #include <iostream>
-#include <optional>
 #include <string>
 
 #include "cli/json_report.h"
 #include "cli/line_sink.h"
 #include "cli/terminal_front_end.h"
-#include "cli/tree.h"
 #include "cli/visible.h"
 #include "core/os/fs.h"
 #include "core/run.h"
@@ -15,9 +13,9 @@
 namespace sw::cli {
 namespace {
 
-// JSON lists every entry that is not "OK", up to this many per folder (about 100 MB): an earlier
+// JSON lists every entry that is not "OK", up to this many per folder (about 20 MB): an earlier
 // listing may claim any number of lines, and memory must not follow its claims without end.
-constexpr std::size_t kJsonKeptEntries = 1'000'000;
+constexpr std::size_t kJsonKeptEntries = 100'000;
 
 // Why the earlier listing named by --listing cannot be read, or empty.
 std::string listing_trouble(const std::string& path) {
@@ -59,6 +57,24 @@ ExitStatus run_command(const Options& o, bool stdin_is_terminal, bool stderr_is_
     std::cerr << "sumwright: " << visible(o.folder) << ": " << visible(open_error.message) << '\n';
     return kExitTrouble;
   }
+  // A verification never writes over its own baseline, whatever name the output is given.
+  if (o.verify && !o.output.empty()) {
+    const fs::Ops& os = fs::ops();
+    fs::FileId output, baseline;
+    fs::SysError ignored;
+    const bool same =
+        os.identity(fs::kNoHandle, o.output, &output, &ignored) &&
+        (o.listing.empty()
+             ? os.identity(top.get(), std::string(kListingFileName), &baseline, &ignored)
+             : os.identity(fs::kNoHandle, o.listing, &baseline, &ignored)) &&
+        output == baseline;
+    if (same) {
+      std::cerr << "sumwright: --output " << visible(o.output)
+                << " is the earlier listing itself: the comparison would replace it\n"
+                << kUsage;
+      return kExitTrouble;
+    }
+  }
   if (!o.listing.empty()) {
     if (const std::string trouble = listing_trouble(o.listing); !trouble.empty()) {
       std::cerr << "sumwright: cannot read the listing " << visible(o.listing) << ": " << trouble
@@ -66,12 +82,6 @@ ExitStatus run_command(const Options& o, bool stdin_is_terminal, bool stderr_is_
       return kExitTrouble;
     }
   }
-
-  std::vector<TreeFolder> folders;
-  if (o.recursive)
-    folders = tree_folders(o.folder);
-  else
-    folders.push_back({o.folder, ""});
 
   TerminalFrontEnd ui(o, stdin_is_terminal, stderr_is_terminal);
   VisibleLineSink to_stdout(stdout);
@@ -81,28 +91,10 @@ ExitStatus run_command(const Options& o, bool stdin_is_terminal, bool stderr_is_
   TextSink* lines = (o.verify && !o.json) ? static_cast<TextSink*>(&to_stdout) : &nowhere;
   RunPlan plan = plan_for(o, lines);
   const bool lines_shown = plan.comparison_stream == &to_stdout;
-  // A tree is read as one stream: reads stay in flight from one folder into the next.
-  std::optional<FolderStream> stream;
-  if (folders.size() > 1) {
-    std::vector<std::string> paths;
-    paths.reserve(folders.size());
-    for (const TreeFolder& folder : folders) paths.push_back(folder.path);
-    stream.emplace(std::move(paths), ui.wants_byte_totals());
-  }
 
   TreeTotals totals;
-  for (const TreeFolder& folder : folders) {
-    ui.set_relative_folder(folder.relative);
-    if (o.recursive && !o.json)
-      std::cout << "Folder " << visible(fs::folder_path(folder.path)) << ":\n" << std::flush;
-    const double start = ui.elapsed_seconds();
-    const RunReport report =
-        stream ? run_folder(ui, *stream->next(), stream->pass(), plan) : run_folder(ui, top, plan);
-    // One answer serves every folder of a tree.
-    if (report.comparison_asked)
-      plan.compare = report.comparison_accepted ? CompareChoice::kYes : CompareChoice::kNo;
+  const auto report_folder = [&](const RunReport& report, double seconds) {
     to_stdout.finish();
-    const double seconds = ui.elapsed_seconds() - start;
     const ExitStatus status = exit_status(report, o.verify);
     std::string problem;
     if (o.verify && report.opened && report.listing.enumerated)
@@ -111,10 +103,29 @@ ExitStatus run_command(const Options& o, bool stdin_is_terminal, bool stderr_is_
     if (!problem.empty()) totals.failed.push_back(problem);
     if (o.json) {
       std::cout << folder_json(report, seconds, status, problem);
-      continue;
+      return;
     }
     if (!problem.empty()) std::cerr << "sumwright: " << problem << '\n';
-    std::cout << summary_text(report, seconds, lines_shown);
+    std::cout << summary_text(report, seconds, lines_shown, o.recursive);
+  };
+
+  if (!o.recursive) {
+    const RunReport report = run_folder(ui, top, plan);
+    report_folder(report, ui.elapsed_seconds());
+  } else {
+    // The tree is read as one stream: reads stay in flight from one folder into the next.
+    FolderStream stream(std::move(top), ui.wants_byte_totals());
+    while (FolderStream::Prepared* folder = stream.next()) {
+      if (output_failed()) break;  // nothing more could be reported: main() says so
+      ui.set_relative_folder(folder->relative);
+      if (!o.json) std::cout << "Folder " << visible(folder->path) << ":\n" << std::flush;
+      const double start = ui.elapsed_seconds();
+      const RunReport report = run_folder(ui, *folder, stream.pass(), plan);
+      // One answer serves every folder of a tree.
+      if (report.comparison_asked)
+        plan.compare = report.comparison_accepted ? CompareChoice::kYes : CompareChoice::kNo;
+      report_folder(report, ui.elapsed_seconds() - start);
+    }
   }
   totals.seconds = ui.elapsed_seconds();
   if (o.json)

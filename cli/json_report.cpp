@@ -101,6 +101,7 @@ std::string folder_json(const RunReport& r, double seconds, ExitStatus status,
   o["earlier"] = earlier_text(r.earlier);
   if (r.earlier == Earlier::kUnreadable) put_bytes(o, "earlier_error", r.earlier_error.message);
   o["compared"] = r.comparison_accepted;
+  if (r.comparison_accepted) o["comparison_written"] = r.comparison_saved;
   if (r.comparison_saved && !r.comparison_path.empty())
     put_bytes(o, "comparison", r.comparison_path);
   if (r.comparison_accepted) {
@@ -123,13 +124,16 @@ std::string folder_json(const RunReport& r, double seconds, ExitStatus status,
       o["entries_left_out"] = c.problem_count() - c.problems.size();
     o["new"] = objects_of(c.new_names, "name");
     if (c.read_failed) put_bytes(o, "earlier_error", c.read_error.message);
+    o["earlier_entries"] = c.entries;
+    o["earlier_cut_short"] = c.cut_short;
+    o["overlong_lines"] = c.overlong_lines;
   }
   o["unreadable"] = unreadable_of(r.listing.unreadable);
   json shared = json::array();
   for (const std::vector<std::string>& group : r.listing.shared_columns)
     shared.push_back(objects_of(group, "name"));
   o["shared_names"] = std::move(shared);
-  if (!problem.empty()) put_bytes(o, "error", problem);
+  if (status != kExitDone) put_bytes(o, "error", exit_reason(r, status, problem));
   o["exit"] = static_cast<int>(status);
   return line_of(o);
 }
@@ -145,6 +149,7 @@ std::string run_json(const TreeTotals& t) {
   o["counts"] = counts_of(t.counts);
   o["unreadable"] = unreadable_of(t.unreadable);
   o["trouble"] = objects_of(t.failed, "error");
+  if (t.status != kExitDone) put_bytes(o, "error", exit_reason(t));
   o["exit"] = static_cast<int>(t.status);
   return line_of(o);
 }

@@ -3,7 +3,7 @@
 // Names and paths are bytes. One that is valid UTF-8 is written as a JSON string; one that is
 // not is written with U+FFFD for every byte that is not part of a character, and beside it a
 // member of the same name with "_hex" appended holds its bytes in hexadecimal, so nothing is
-// lost ("name" and "name_hex", "path" and "path_hex", ...). A folder lists at most a million
+// lost ("name" and "name_hex", "path" and "path_hex", ...). A folder lists at most 100,000
 // entries; "entries_left_out" counts the rest.
 #pragma once
 

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -40,6 +41,9 @@ int finish(int status) {
 
 int main(int argc, char** argv) {
   using namespace sw::cli;
+  // A reader that goes away (`sumwright ... | head`) is an output error like any other: it ends
+  // the command with status 2, not with a signal.
+  std::signal(SIGPIPE, SIG_IGN);
   const ParseResult parsed = parse_options(std::vector<std::string>(argv + 1, argv + argc));
   if (!parsed.error.empty()) {
     std::cerr << "sumwright: " << visible(parsed.error) << "\n" << kUsage;

@@ -5,6 +5,7 @@
 
 #include "cli/progress.h"
 #include "cli/visible.h"
+#include "core/line_reader.h"
 
 namespace sw::cli {
 namespace {
@@ -23,11 +24,11 @@ std::string status_counts_text(const std::array<std::uint64_t, kStatusCount>& co
 
 }  // namespace
 
-std::string summary_text(const RunReport& r, double seconds, bool lines_shown) {
+std::string summary_text(const RunReport& r, double seconds, bool lines_shown, bool in_tree) {
   std::string out;
   if (!r.opened)
     return "The folder could not be opened: " + visible(r.open_error.message) +
-           "\nNothing was read or written for it.\n";
+           "\nNothing was read or written for it, nor for any folder below it.\n";
   char line[200];
   std::snprintf(line, sizeof line, "Listed %llu file%s, %s, in %.2f s.\n",
                 static_cast<unsigned long long>(r.listing.files_listed),
@@ -38,7 +39,12 @@ std::string summary_text(const RunReport& r, double seconds, bool lines_shown) {
     out +=
         "The folder could not be read to its end: " + visible(r.listing.enumerate_error.message) +
         "\nThe listing was not written and nothing was compared: it would have left out every "
-        "file after the failure.\n";
+        "file after the failure." +
+        (in_tree ? " Subfolders after the failure were not visited either." : "") + "\n";
+  if (!in_tree && r.listing.subfolders > 0)
+    out += std::to_string(r.listing.subfolders) +
+           (r.listing.subfolders == 1 ? " subfolder was" : " subfolders were") +
+           " left out: -r lists every folder of the tree.\n";
   if (!r.listing.unreadable.empty()) {
     out += "Could not be read (listed with checksum 0):\n";
     for (const UnreadableFile& u : r.listing.unreadable)
@@ -61,7 +67,19 @@ std::string summary_text(const RunReport& r, double seconds, bool lines_shown) {
            "listing, and the new listing replaces it.\n";
   const Comparison& c = r.comparison;
   if (!r.comparison_accepted) return out;
+  if (!r.comparison_saved)
+    return out + "The comparison could not be written, so nothing of it is reported.\n";
   out += "Compared with the earlier listing: " + status_counts_text(c.counts) + "\n";
+  if (c.cut_short)
+    out += "The earlier listing was cut short: it ends after " + std::to_string(c.entries) +
+           (c.entries == 1 ? " entry" : " entries") +
+           " without the empty line every listing ends with. Files it would have named after "
+           "its end were not checked.\n";
+  if (c.overlong_lines > 0)
+    out += std::to_string(c.overlong_lines) + " line" + (c.overlong_lines == 1 ? "" : "s") +
+           " of the earlier listing " + (c.overlong_lines == 1 ? "was" : "were") + " longer than " +
+           std::to_string(LineReader::kLineLimit) +
+           " bytes: no entry is, so they were passed over.\n";
   if (c.read_failed)
     out +=
         "The earlier listing could not be read to its end: " + visible(c.read_error.message) + "\n";
@@ -84,11 +102,31 @@ ExitStatus exit_status(const RunReport& r, bool verifying) {
   if (!r.opened || !r.listing.enumerated || !r.listing_saved ||
       (r.comparison_accepted && !r.comparison_saved))
     return kExitTrouble;
-  // A comparison that stopped part-way through the earlier listing has not looked at the rest.
-  if (r.comparison_accepted && c.read_failed) return kExitTrouble;
+  // A comparison that stopped part-way through the earlier listing, or a listing cut short, has
+  // not looked at the rest.
+  if (r.comparison_accepted && (c.read_failed || c.cut_short)) return kExitTrouble;
   if (verifying && !r.comparison_accepted) return kExitTrouble;
   if (r.comparison_accepted && c.problem_count() > 0) return kExitDifferences;
   return kExitDone;
+}
+
+std::string exit_reason(const RunReport& r, ExitStatus status, const std::string& problem) {
+  if (status == kExitDone) return {};
+  if (!problem.empty()) return problem;
+  const Comparison& c = r.comparison;
+  if (!r.opened) return "the folder could not be opened: " + r.open_error.message;
+  if (!r.listing.enumerated)
+    return "the folder could not be read to its end: " + r.listing.enumerate_error.message;
+  if (r.comparison_accepted && !r.comparison_saved)
+    return "the comparison could not be written" +
+           (r.comparison_error.message.empty() ? std::string() : ": " + r.comparison_error.message);
+  if (!r.listing_saved) return "the listing could not be written: " + r.listing_error.message;
+  if (r.comparison_accepted && c.read_failed)
+    return "the earlier listing could not be read to its end: " + c.read_error.message;
+  if (r.comparison_accepted && c.cut_short)
+    return "the earlier listing was cut short after " + std::to_string(c.entries) + " entries";
+  return "the comparison found " + std::to_string(c.problem_count()) +
+         " changed, missing or unreadable " + (c.problem_count() == 1 ? "file" : "files");
 }
 
 std::string missing_listing_text(const RunReport& r, const std::string& listing_path) {
@@ -121,6 +159,20 @@ void TreeTotals::add(const RunReport& r, ExitStatus folder_status) {
   if (r.opened && !r.listing.enumerated)
     failed.push_back(r.folder_path + ": " + r.listing.enumerate_error.message);
   status = std::max(status, folder_status);
+  if (folder_status == kExitTrouble) ++folders_with_trouble;
+  if (folder_status == kExitDifferences) ++folders_with_differences;
+}
+
+std::string exit_reason(const TreeTotals& t) {
+  const auto folders = [](std::uint64_t n) {
+    return std::to_string(n) + (n == 1 ? " folder" : " folders");
+  };
+  if (t.status == kExitTrouble)
+    return "trouble in " + folders(t.folders_with_trouble) + " (\"Folders with trouble\")";
+  if (t.status == kExitDifferences)
+    return "the comparison found changed, missing or unreadable files in " +
+           folders(t.folders_with_differences);
+  return {};
 }
 
 std::string tree_summary_text(const TreeTotals& t) {

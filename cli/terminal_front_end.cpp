@@ -1,11 +1,16 @@
 #include "cli/terminal_front_end.h"
 
+#include <cstdio>
 #include <iostream>
 
 #include "cli/viewer.h"
 #include "cli/visible.h"
 
 namespace sw::cli {
+
+bool output_failed() {
+  return !std::cout || std::ferror(stdout) != 0;
+}
 
 TerminalFrontEnd::TerminalFrontEnd(const Options& options, bool stdin_is_terminal,
                                    bool stderr_is_terminal)
@@ -36,6 +41,10 @@ void TerminalFrontEnd::on_file_finished() {
 }
 void TerminalFrontEnd::on_listing_done() {
   progress_.clear();
+}
+
+bool TerminalFrontEnd::stop_requested() {
+  return output_failed();
 }
 
 void TerminalFrontEnd::on_unreadable(const std::string& path, const fs::SysError& error) {

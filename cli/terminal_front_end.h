@@ -12,6 +12,9 @@
 
 namespace sw::cli {
 
+// Whether standard output has failed (a full disk, a closed pipe).
+bool output_failed();
+
 class TerminalFrontEnd final : public RunFrontEnd {
  public:
   TerminalFrontEnd(const Options& options, bool stdin_is_terminal, bool stderr_is_terminal);
@@ -27,6 +30,8 @@ class TerminalFrontEnd final : public RunFrontEnd {
   void on_file_finished() override;
   void on_unreadable(const std::string& path, const fs::SysError& error) override;
   void on_listing_done() override;
+  // Once standard output cannot be written, the rest of the work would be reported nowhere.
+  bool stop_requested() override;
   bool ask(Question question, std::string_view text) override;
   void show_file(const std::string& path) override;
   void report_write_failure(const std::string& path, const fs::SysError& error) override;

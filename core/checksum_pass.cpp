@@ -217,9 +217,15 @@ void ChecksumPass::run_reader(std::size_t id) {
       if (held >= taken_.load() + window_) wait_for_room(held);
       if (stop_.load()) break;
       FileChecksum sum = read(item_at(held), buffer, &count);
+      // Out of handles for the moment (a tree's read-ahead holds many folders): the calling
+      // thread reads it when its turn comes, rather than call a good file unreadable.
       Slot& slot = ring_[held % window_];
-      slot.sum = std::move(sum);
-      slot.state.store(kDone, std::memory_order_release);
+      if (!sum.readable && fs::out_of_handles(sum.error)) {
+        slot.state.store(kAbandoned, std::memory_order_release);
+      } else {
+        slot.sum = std::move(sum);
+        slot.state.store(kDone, std::memory_order_release);
+      }
       held = none;
     }
   } catch (...) {

@@ -197,16 +197,26 @@ Comparison compare(const fs::Folder& folder, std::string_view new_listing,
 
   std::string text;
   append_header(text, kComparisonHeader, fs::best_listing_form(folder.path()));
-  out.write(text);
+  // Once the text cannot be written (a full disk, a closed pipe) there is no point going on.
+  bool writing = out.write(text);
 
   EntryIndex now(new_listing);
   for (const std::string_view column : unreadable_columns)
     if (EntryIndex::Entry* e = now.find(column)) e->unreadable = true;
   std::string raw;  // one line's memory serves them all
-  while (reader.has_more()) {
-    reader.read_line(raw);
+  // Every listing ends with an empty line; one that does not was cut short (a crash, a full
+  // disk), and the files after its end were not checked.
+  bool ended_empty = false;
+  while (writing && reader.has_more()) {
+    if (!reader.read_line(raw)) {
+      ++result.overlong_lines;
+      ended_empty = false;
+      continue;
+    }
     const std::string_view old_line = trim_blanks(raw);
+    ended_empty = raw.empty();
     if (old_line.empty()) continue;
+    ++result.entries;
     const std::string_view old_name = name_column(old_line);
     EntryIndex::Entry* found = now.find(old_name);
     if (found != nullptr) found->in_earlier = true;
@@ -223,7 +233,7 @@ Comparison compare(const fs::Folder& folder, std::string_view new_listing,
     append_column(text, old_line, kStatusColumnWidth);
     text += status_text(status);
     text += kCrLf;
-    out.write(text);
+    writing = out.write(text);
     ++result.counts[static_cast<int>(status)];
     if (status != Status::kOk && status != Status::kSkipped &&
         result.problems.size() < options.kept_problems)
@@ -232,6 +242,8 @@ Comparison compare(const fs::Folder& folder, std::string_view new_listing,
   }
   result.read_failed = source.failed();
   if (result.read_failed) result.read_error = source.error();
+  result.write_failed = !writing;
+  result.cut_short = !ended_empty && !result.read_failed && writing;
   file.close();
 
   for (const EntryIndex::Entry& e : now.entries())

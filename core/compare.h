@@ -58,6 +58,13 @@ struct Comparison {
   std::vector<std::string> new_names;  // names listed now that the earlier listing lacks
   bool read_failed = false;            // the earlier listing could not be read to its end
   fs::SysError read_error;
+  std::uint64_t entries = 0;  // lines of the earlier listing compared (its entries)
+  // Lines longer than LineReader::kLineLimit: no entry can be, so they were passed over.
+  std::uint64_t overlong_lines = 0;
+  // The earlier listing does not end with the empty line every listing ends with: it was cut
+  // short, and files it would have named after its end were not checked.
+  bool cut_short = false;
+  bool write_failed = false;  // the text could not all be written: the comparison stopped there
 
   std::uint64_t count(Status s) const { return counts[static_cast<int>(s)]; }
   std::uint64_t problem_count() const {

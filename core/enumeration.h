@@ -18,7 +18,10 @@ struct EnumeratedFolder {
 };
 
 // Enumerates the open folder; with `sizes`, every file's size is known before it is read.
-EnumeratedFolder enumerate_folder(const fs::Folder& folder, bool sizes);
+// Temporary files of this program's saves are set apart: those of its own output files, and
+// those of `other_outputs` (names of files a run writes elsewhere, which may be in it too).
+EnumeratedFolder enumerate_folder(const fs::Folder& folder, bool sizes,
+                                  const std::vector<std::string>& other_outputs = {});
 
 // Whether an enumerated entry may get a line in the listing: a file with content (or of a size
 // not yet known), or a link whose target cannot be reached (listed as unreadable). Empty files,

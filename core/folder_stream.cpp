@@ -1,26 +1,87 @@
 #include "core/folder_stream.h"
 
+#include <algorithm>
+#include <functional>
 #include <utility>
 
 namespace sw {
+namespace {
 
-FolderStream::FolderStream(std::vector<std::string> paths, bool sizes, std::size_t readers)
-    : paths_(std::move(paths)), sizes_(sizes), pass_(readers) {
-  if (paths_.empty()) pass_.finish_adding();
+// Handles kept free of the read-ahead: standard streams, the readers' files, a save's temporary
+// file, the enumeration's own handle and whatever the front end holds.
+constexpr std::size_t kReservedHandles = 16;
+
+}  // namespace
+
+FolderStream::FolderStream(fs::Folder top, bool sizes, std::size_t readers)
+    : folders_ahead_limit_(
+          std::clamp<std::size_t>(fs::handle_limit() > kReservedHandles + readers
+                                      ? (fs::handle_limit() - kReservedHandles - readers) / 2
+                                      : 0,
+                                  2, kFoldersAhead)),
+      sizes_(sizes),
+      top_(std::make_unique<Prepared>()),
+      pass_(readers) {
+  top_->path = top.path();
+  top_->folder = std::make_shared<fs::Folder>(std::move(top));
+}
+
+void FolderStream::enter(Prepared& p) {
+  p.found = enumerate_folder(*p.folder, sizes_);
+  p.files_in_pass = pass_.add(p.folder->get(), p.found.entries);
+  files_ahead_ += p.files_in_pass;
+  // Its subfolders come next, before its siblings; links to folders are not followed. After an
+  // enumeration that failed part-way, the subfolders found before the failure still are.
+  Parent parent{p.folder, p.relative, {}};
+  for (const fs::DirEntry& e : p.found.entries)
+    if (e.kind == fs::EntryKind::kDirectory && !e.link) parent.names.push_back(e.native());
+  if (parent.names.empty()) return;
+  std::sort(parent.names.begin(), parent.names.end(), std::greater<>());  // last first
+  walk_.push_back(std::move(parent));
+}
+
+bool FolderStream::prepare(const Parent& parent, const std::string& name, Prepared& p) {
+  p.relative = parent.relative.empty() ? name : parent.relative + fs::separator() + name;
+  auto folder = std::make_shared<fs::Folder>();
+  const bool opened = folder->open_in(*parent.folder, name, &p.open_error);
+  p.path = folder->path();
+  // Out of handles with folders ahead: they let theirs go as they are listed; wait for that.
+  if (!opened && fs::out_of_handles(p.open_error) && !ahead_.empty()) return false;
+  if (opened) p.folder = std::move(folder);
+  return true;
 }
 
 void FolderStream::fill() {
-  while (next_path_ < paths_.size() && ahead_.size() < kFoldersAhead &&
+  while (ahead_.size() < folders_ahead_limit_ &&
          (files_ahead_ < kFilesAhead || ahead_.size() < 2)) {
-    // Built in place: the pass keeps pointers to the entries.
-    Prepared& p = ahead_.emplace_back();
-    p.path = fs::folder_path(paths_[next_path_++]);
-    if (p.folder.open(p.path, &p.open_error)) {
-      p.found = enumerate_folder(p.folder, sizes_);
-      p.files_in_pass = pass_.add(p.folder.get(), p.found.entries);
+    if (!top_given_) {
+      top_given_ = true;
+      // Placed first: the pass keeps pointers to the entries, which must not move.
+      Prepared& p = ahead_.emplace_back(std::move(*top_));
+      top_.reset();
+      fs::FileId id;
+      fs::SysError ignored;
+      if (fs::ops().identity(p.folder->get(), "", &id, &ignored)) seen_.insert(id);
+      enter(p);
+      continue;
     }
-    files_ahead_ += p.files_in_pass;
-    if (next_path_ == paths_.size()) pass_.finish_adding();
+    while (!walk_.empty() && walk_.back().names.empty()) walk_.pop_back();
+    if (walk_.empty()) {
+      pass_.finish_adding();
+      return;
+    }
+    Prepared next;
+    if (!prepare(walk_.back(), walk_.back().names.back(), next)) return;
+    walk_.back().names.pop_back();
+    if (next.folder != nullptr) {
+      // A folder reached twice (a bind mount of its own ancestor, say) is taken once.
+      fs::FileId id;
+      fs::SysError ignored;
+      if (fs::ops().identity(next.folder->get(), "", &id, &ignored) && !seen_.insert(id).second)
+        continue;
+    }
+    Prepared& p = ahead_.emplace_back(std::move(next));
+    if (p.folder != nullptr) enter(p);
   }
 }
 

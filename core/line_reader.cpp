@@ -40,8 +40,9 @@ std::string LineReader::read_line() {
   return line;
 }
 
-void LineReader::read_line(std::string& line) {
+bool LineReader::read_line(std::string& line) {
   line.clear();
+  bool kept = true;
   while (has_more()) {
     const char* start = buffer_ + pos_;
     const std::size_t avail = end_ - pos_;
@@ -51,14 +52,22 @@ void LineReader::read_line(std::string& line) {
     const char* limit = cr != nullptr ? static_cast<const char*>(cr) : start + avail;
     const void* eof = std::memchr(start, kEndOfFile, static_cast<std::size_t>(limit - start));
     const char* stop = eof != nullptr ? static_cast<const char*>(eof) : limit;
-    line.append(start, static_cast<std::size_t>(stop - start));
-    pos_ += static_cast<std::size_t>(stop - start);
+    const auto length = static_cast<std::size_t>(stop - start);
+    if (kept && line.size() + length <= kLineLimit) {
+      line.append(start, length);
+    } else if (kept) {
+      kept = false;
+      line.clear();
+      line.shrink_to_fit();
+    }
+    pos_ += length;
     if (pos_ == end_) continue;              // chunk ended inside the line
     if (buffer_[pos_] == kEndOfFile) break;  // has_more() marks the end on the next call
     ++pos_;                                  // the CR
     if (has_more() && buffer_[pos_] == kLf) ++pos_;
     break;
   }
+  return kept;
 }
 
 }  // namespace sw

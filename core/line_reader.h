@@ -31,12 +31,18 @@ class LineReader {
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
 
+  // Lines longer than this are read through but not kept: no line of a listing comes near it
+  // (an entry is a 40-byte name column, a checksum and blanks), so memory never follows what a
+  // damaged or hostile file holds.
+  static constexpr std::size_t kLineLimit = 4096;
+
   // True while the input is not at its end and the next byte is not 0x1A.
   bool has_more();
-  // The next line without its CR (and LF). Empty when nothing is left.
+  // The next line without its CR (and LF). Empty when nothing is left or the line is too long.
   std::string read_line();
-  // The same into `line`, whose memory is reused: for loops over many lines.
-  void read_line(std::string& line);
+  // The same into `line`, whose memory is reused: for loops over many lines. False, with `line`
+  // empty, for a line longer than kLineLimit.
+  bool read_line(std::string& line);
 
  private:
   bool refill();

@@ -108,12 +108,15 @@ Listing header_only(const std::string& folder_line) {
   return listing;
 }
 
-// Whether a file enumerated without its size had none: read whole to nothing, or, when it
-// could not be read, found empty by a lookup of its own.
+// Whether a file enumerated without its size had none: read whole to nothing, or, when it could
+// not be read, an empty regular file still. One that is gone or no longer a file is listed as
+// unreadable, and says why.
 bool turned_out_empty(const fs::Folder& folder, const fs::DirEntry& e, const FileChecksum& sum) {
+  if (e.size != fs::kUnknownSize) return false;
   if (sum.readable) return sum.bytes == 0;
   std::uint64_t size = 0;
-  return fs::ops().find_first_size((folder.path() + e.native()).c_str(), &size) && size == 0;
+  fs::SysError ignored;
+  return fs::ops().file_size(folder.get(), e.native(), &size, &ignored) && size == 0;
 }
 
 }  // namespace
@@ -154,6 +157,7 @@ Listing BUILDCRCLIST(const fs::Folder& folder, const EnumeratedFolder& found, Ch
   std::size_t files = 0;
   std::uint64_t bytes = 0;
   for (const fs::DirEntry& e : entries) {
+    if (e.kind == fs::EntryKind::kDirectory && !e.link) ++listing.subfolders;
     if (!is_examined(e)) continue;
     ++files;
     if (e.size != fs::kUnknownSize) bytes += e.size;
@@ -174,7 +178,7 @@ Listing BUILDCRCLIST(const fs::Folder& folder, const EnumeratedFolder& found, Ch
     // without one, the open file's (or, for a file that could not be opened, a lookup's).
     FileChecksum sum;
     if (gets_entry(e)) sum = pass.take(e, &notify);
-    if (gets_entry(e) && (e.size != fs::kUnknownSize || !turned_out_empty(folder, e, sum))) {
+    if (gets_entry(e) && !turned_out_empty(folder, e, sum)) {
       const std::size_t line_start = listing.text.size();
       char digits[8];
       const std::string_view text = checksum_digits(sum.crc, digits);

@@ -51,6 +51,7 @@ struct Listing {
   std::string text;  // the header lines and one entry per file, each ending CR LF
   std::uint64_t files_listed = 0;
   std::uint64_t bytes = 0;
+  std::uint64_t subfolders = 0;  // folders in it (never listed; links to folders not counted)
   std::vector<UnreadableFile> unreadable;
   // Names whose entry lines begin with the same name column (longer than 40 bytes with the
   // same first 40, or the same once the format's bytes and what the code page lacks are

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <tuple>
 
+#include "core/checksum_pass.h"
 #include "core/save_text.h"
 
 namespace sw {
@@ -22,15 +23,16 @@ bool wants_comparison(RunFrontEnd& ui, const RunPlan& plan, RunReport& report) {
 }
 
 // The comparison written into the folder, or to a path of its own (one without a folder part is
-// in the working directory), or streamed; true when it was written and shown.
+// in the working directory), or streamed; true when it was written to a file that can be shown.
 bool compare(RunFrontEnd& ui, const fs::Folder& folder, const RunPlan& plan, RunReport& report) {
   const CompareOptions options{plan.earlier_listing, plan.kept_problems};
   if (plan.comparison_stream != nullptr) {
     report.comparison = COMPARECRCLIST(folder, report.listing, *plan.comparison_stream, options);
-    report.comparison_saved = report.comparison.comparable;
+    report.comparison_saved = report.comparison.comparable && !report.comparison.write_failed;
     return false;
   }
   std::string name(kComparisonFileName);
+  if (!plan.comparison_output.empty()) remove_abandoned_saves(plan.comparison_output);
   fs::Folder elsewhere;
   const fs::Folder* target = &folder;
   bool ready = true;
@@ -48,10 +50,7 @@ bool compare(RunFrontEnd& ui, const fs::Folder& folder, const RunPlan& plan, Run
     report.comparison_saved =
         report.comparison.comparable && writer.commit(&report.comparison_error);
   }
-  if (report.comparison_saved) {
-    ui.show_file(report.comparison_path);
-    return true;
-  }
+  if (report.comparison_saved) return true;
   if (report.comparison.comparable || !report.comparison_error.message.empty())
     ui.report_write_failure(report.comparison_path, report.comparison_error);
   return false;
@@ -69,6 +68,7 @@ void save_listing(RunFrontEnd& ui, const fs::Folder& folder, const RunPlan& plan
     report.listing_saved = SAVETEXTFILE(folder, name, report.listing.text, &report.listing_error);
   } else {
     report.listing_path = plan.listing_output;
+    remove_abandoned_saves(plan.listing_output);
     report.listing_saved =
         SAVETEXTFILE(plan.listing_output, report.listing.text, &report.listing_error);
   }
@@ -102,7 +102,15 @@ void finish(RunFrontEnd& ui, const fs::Folder& folder, const RunPlan& plan, RunR
   bool comparison_shown = false;
   if (report.earlier == Earlier::kListing && wants_comparison(ui, plan, report)) {
     report.comparison_accepted = true;
-    comparison_shown = compare(ui, folder, plan, report);
+    const bool written = compare(ui, folder, plan, report);
+    // What the user must know of the comparison comes before it is shown.
+    const Comparison& c = report.comparison;
+    if (c.comparable && (c.cut_short || c.overlong_lines > 0))
+      ui.report_earlier_damage(earlier_listing_path(report.folder_path, plan.earlier_listing), c);
+    if (written) {
+      ui.show_file(report.comparison_path);
+      comparison_shown = true;
+    }
   }
   save_listing(ui, folder, plan, comparison_shown, report);
 }
@@ -116,7 +124,13 @@ std::string earlier_listing_path(const std::string& folder_path, const std::stri
 RunReport run_folder(RunFrontEnd& ui, const fs::Folder& folder, const RunPlan& plan) {
   RunReport report;
   report.folder_path = folder.path();
-  report.listing = BUILDCRCLIST(folder, &ui);
+  // Files this run writes elsewhere may lie in the folder: their temporary files are not listed.
+  std::vector<std::string> outputs;
+  for (const std::string* path : {&plan.listing_output, &plan.comparison_output})
+    if (!path->empty()) outputs.push_back(fs::split_path(*path).second);
+  const EnumeratedFolder found = enumerate_folder(folder, ui.wants_byte_totals(), outputs);
+  ChecksumPass pass(folder.get(), found.entries);
+  report.listing = BUILDCRCLIST(folder, found, pass, &ui);
   finish(ui, folder, plan, report);
   return report;
 }
@@ -125,13 +139,13 @@ RunReport run_folder(RunFrontEnd& ui, FolderStream::Prepared& prepared, Checksum
                      const RunPlan& plan) {
   RunReport report;
   report.folder_path = prepared.path;
-  if (!prepared.folder.is_open()) {
+  if (prepared.folder == nullptr || !prepared.folder->is_open()) {
     report.opened = false;
     report.open_error = prepared.open_error;
     return report;
   }
-  report.listing = BUILDCRCLIST(prepared.folder, prepared.found, pass, &ui);
-  finish(ui, prepared.folder, plan, report);
+  report.listing = BUILDCRCLIST(*prepared.folder, prepared.found, pass, &ui);
+  finish(ui, *prepared.folder, plan, report);
   return report;
 }
 

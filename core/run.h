@@ -36,6 +36,9 @@ class RunFrontEnd : public ListingObserver {
   // The earlier listing at `path` could not be read, so it was not compared.
   virtual void report_earlier_unreadable(const std::string& /*path*/,
                                          const fs::SysError& /*error*/) {}
+  // The earlier listing was compared but is damaged: cut short before its closing empty line
+  // (files after its end were not checked), or holding lines too long to be entries.
+  virtual void report_earlier_damage(const std::string& /*path*/, const Comparison& /*result*/) {}
   // An output file could not be written; the earlier one is unchanged.
   virtual void report_write_failure(const std::string& path, const fs::SysError& error) = 0;
 };
@@ -96,8 +99,9 @@ std::string earlier_listing_path(const std::string& folder_path, const std::stri
 // Folder".
 RunReport run_folder(RunFrontEnd& ui, const fs::Folder& folder, const RunPlan& plan = {});
 
-// The same for the next folder of a tree, already enumerated and being read by the stream's pass.
-// A folder the stream could not open is reported as not opened, and nothing else happens.
+// The same for a folder of a tree, already enumerated and being read by the stream's pass. A
+// folder the stream could not open is reported as not opened, and nothing else happens: nothing
+// is read or written for it, anywhere.
 RunReport run_folder(RunFrontEnd& ui, FolderStream::Prepared& prepared, ChecksumPass& pass,
                      const RunPlan& plan);
 

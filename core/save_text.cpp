@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <random>
+#include <vector>
 
 #include "core/own_files.h"
 #include "core/text.h"
@@ -99,6 +100,17 @@ void TextFileWriter::abandon() {
   if (!temp_name_.empty()) fs::ops().remove(folder_, temp_name_);
   temp_name_.clear();
   buffer_.clear();
+}
+
+void remove_abandoned_saves(const std::string& path) {
+  const auto [where, name] = fs::split_path(path);
+  fs::Folder folder;
+  fs::SysError err;
+  if (!folder.open(where.empty() ? fs::folder_path(".") : where, &err)) return;
+  std::vector<fs::DirEntry> entries;
+  fs::ops().list_folder(folder.get(), false, &entries, &err);  // what was found serves
+  for (const fs::DirEntry& e : entries)
+    if (is_temporary_of(e.native(), name)) fs::ops().remove_unheld(folder.get(), e.native());
 }
 
 bool SAVETEXTFILE(const fs::Folder& folder, const std::string& name, std::string_view text,

@@ -58,6 +58,10 @@ class TextFileWriter final : public TextSink {
   fs::SysError error_;
 };
 
+// Removes the temporary files that earlier saves of the file `path` left beside it (their writer
+// killed) and whose writer is gone; a user's file of a like name is never touched.
+void remove_abandoned_saves(const std::string& path);
+
 // Writes `text` followed by CR LF as `name` in `folder`, through a TextFileWriter. On failure the
 // reason is put into `error`.
 bool SAVETEXTFILE(const fs::Folder& folder, const std::string& name, std::string_view text,

@@ -20,6 +20,20 @@ std::string earlier_unreadable_text(const std::string& path, const fs::SysError&
          ".\r\nNothing was compared with it.";
 }
 
+std::string earlier_damage_text(const std::string& path, const Comparison& result) {
+  std::string text = path + "\r\n";
+  if (result.cut_short)
+    text += "\r\nThis earlier listing was cut short: it ends after " +
+            std::to_string(result.entries) + (result.entries == 1 ? " entry" : " entries") +
+            " without the empty line every listing ends with. Files it would have named after its "
+            "end were not checked.";
+  if (result.overlong_lines > 0)
+    text += "\r\n" + std::to_string(result.overlong_lines) +
+            (result.overlong_lines == 1 ? " line of it was" : " lines of it were") +
+            " too long to be entries, and were passed over.";
+  return text;
+}
+
 std::string write_failure_text(const std::string& path, const fs::SysError& error) {
   std::string text = path;
   text += "\r\n\r\nThis file could not be written: ";
@@ -130,6 +144,11 @@ void WindowRunFrontEnd::show_file(const std::string& path) {
 void WindowRunFrontEnd::report_earlier_unreadable(const std::string& path,
                                                   const fs::SysError& error) {
   ::MessageBoxA(nullptr, earlier_unreadable_text(fs::best_listing_form(path), error).c_str(),
+                kPromptTitle, MB_OK | MB_ICONEXCLAMATION);
+}
+
+void WindowRunFrontEnd::report_earlier_damage(const std::string& path, const Comparison& result) {
+  ::MessageBoxA(nullptr, earlier_damage_text(fs::best_listing_form(path), result).c_str(),
                 kPromptTitle, MB_OK | MB_ICONEXCLAMATION);
 }
 

@@ -24,6 +24,10 @@ std::string settings_failure_text(const std::string& path, const fs::SysError& e
 // The text of the box shown when the earlier listing cannot be read.
 std::string earlier_unreadable_text(const std::string& path, const fs::SysError& error);
 
+// The text of the box shown when the earlier listing was compared but is damaged (cut short, or
+// with lines too long to be entries).
+std::string earlier_damage_text(const std::string& path, const Comparison& result);
+
 // The text of the box shown when an output file cannot be written (`path` in the listing form).
 std::string write_failure_text(const std::string& path, const fs::SysError& error);
 
@@ -48,6 +52,7 @@ class WindowRunFrontEnd final : public RunFrontEnd {
   bool ask(Question question, std::string_view text) override;
   void show_file(const std::string& path) override;
   void report_earlier_unreadable(const std::string& path, const fs::SysError& error) override;
+  void report_earlier_damage(const std::string& path, const Comparison& result) override;
   void report_write_failure(const std::string& path, const fs::SysError& error) override;
 
  private:

@@ -43,9 +43,23 @@ struct DirEntry {
   std::string name;         // the listing form, as the system's enumeration gives it
   std::string native_name;  // the native form when it differs from `name`, else empty
   EntryKind kind = EntryKind::kOther;
+  bool link = false;       // the entry is a symbolic link (or junction): `kind` is its target's
   std::uint64_t size = 0;  // full 64-bit size from the enumeration; kUnknownSize when not asked
 
   const std::string& native() const { return native_name.empty() ? name : native_name; }
+};
+
+// "\" on Windows, "/" elsewhere.
+char separator();
+// Whether `c` separates the parts of a path: Windows takes "/" as well as "\".
+bool is_separator(char c);
+
+// A file's identity on its system: the device (volume) and the file's number on it.
+struct FileId {
+  std::uint64_t device = 0;
+  std::uint64_t file = 0;
+  bool operator==(const FileId&) const = default;
+  auto operator<=>(const FileId&) const = default;
 };
 
 // What an own file of this program ("File CRCs.TXT", "CRC Comparison.TXT", "Checksum.def") is.
@@ -79,6 +93,16 @@ struct Ops {
   bool (*open_folder)(const std::string& path, Handle* out, SysError* err);
   void (*close_folder)(Handle folder);
 
+  // Opens the subfolder `name` of the open folder `parent`, never through a link: a link, or
+  // anything but a folder, under that name fails. `path` (ending in the separator) is what the
+  // new folder is shown as; no call depends on its length.
+  bool (*open_subfolder)(Handle parent, const std::string& name, const std::string& path,
+                         Handle* out, SysError* err);
+
+  // Which file or folder `name` in `folder` is (an empty name: the folder itself): two names
+  // of one file give the same identity. Links are followed.
+  bool (*identity)(Handle folder, const std::string& name, FileId* out, SysError* err);
+
   // All entries of the folder except "." and "..", in the system's order. Fails when the
   // folder cannot be enumerated to its end; the entries found before the failure are in `out`
   // all the same. Without `sizes`, files whose size would cost a lookup of their own (on
@@ -87,6 +111,9 @@ struct Ops {
 
   // What an own file of that name is (see OwnFile).
   OwnFile (*own_file)(Handle folder, const std::string& name);
+
+  // The size of the regular file `name` in `folder` (links followed); fails for anything else.
+  bool (*file_size)(Handle folder, const std::string& name, std::uint64_t* size, SysError* err);
 
   // The directory search behind FILELEN: the size of the first entry matching `path`.
   bool (*find_first_size)(const char* path, std::uint64_t* size);
@@ -165,6 +192,12 @@ double process_cpu_seconds();
 // The process's own number, as the system shows it.
 unsigned long process_id();
 
+// Whether a call failed because the process has as many files open as it may.
+bool out_of_handles(const SysError& error);
+
+// How many files and folders the process may hold open at once.
+std::size_t handle_limit();
+
 // The listing form of a path or a name (see DirEntry).
 std::string listing_form(std::string_view native_path);
 
@@ -185,6 +218,12 @@ class Folder {
     path_ = path;
     return ops().open_folder(path, handle_.receive(), err);
   }
+  // Opens the subfolder `name` of `parent`, never through a link (Ops::open_subfolder).
+  bool open_in(const Folder& parent, const std::string& name, SysError* err) {
+    path_ = parent.path() + name;
+    path_.push_back(separator());
+    return ops().open_subfolder(parent.get(), name, path_, handle_.receive(), err);
+  }
   bool is_open() const { return handle_.is_open(); }
   Handle get() const { return handle_.get(); }
   const std::string& path() const { return path_; }
@@ -199,11 +238,6 @@ class Folder {
   Owned<Traits> handle_;
   std::string path_;
 };
-
-// "\" on Windows, "/" elsewhere.
-char separator();
-// Whether `c` separates the parts of a path: Windows takes "/" as well as "\".
-bool is_separator(char c);
 
 // The folder path of a chosen folder: its bytes as given, ending in exactly one separator of
 // its own (a root keeps the one it has).

@@ -73,6 +73,27 @@ void posix_close_folder(Handle folder) {
   if (folder != kNoHandle) ::close(static_cast<int>(folder));
 }
 
+bool posix_open_subfolder(Handle parent, const std::string& name, const std::string& /*path*/,
+                          Handle* out, SysError* err) {
+  // One name, no separator: O_NOFOLLOW then refuses a link at the only step there is.
+  if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..")
+    return fail(err, EINVAL);
+  const int fd = ::openat(at(parent), name.c_str(),
+                          O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return fail(err, errno);
+  *out = fd;
+  return true;
+}
+
+bool posix_identity(Handle folder, const std::string& name, FileId* out, SysError* err) {
+  struct stat st {};
+  const int rc =
+      name.empty() ? ::fstat(at(folder), &st) : ::fstatat(at(folder), name.c_str(), &st, 0);
+  if (rc != 0) return fail(err, errno);
+  *out = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+  return true;
+}
+
 EntryKind kind_of(const struct stat& st) {
   if (S_ISREG(st.st_mode)) return EntryKind::kFile;
   if (S_ISDIR(st.st_mode)) return EntryKind::kDirectory;
@@ -85,12 +106,15 @@ void look_up(int dfd, std::vector<DirEntry>& out, const std::vector<std::size_t>
   for (std::size_t k = from; k < to; ++k) {
     DirEntry& entry = out[which[k]];
     struct stat st {};
-    if (::fstatat(dfd, entry.name.c_str(), &st, 0) != 0) {
-      // A link whose target is missing, in a loop or out of reach is a file we cannot read;
-      // an entry that is gone altogether stays kOther.
-      if (::fstatat(dfd, entry.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
+    // The entry itself first: only a link costs a second lookup, of its target.
+    if (::fstatat(dfd, entry.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;  // gone
+    if (S_ISLNK(st.st_mode)) {
+      entry.link = true;
+      // A link whose target is missing, in a loop or out of reach is a file we cannot read.
+      if (::fstatat(dfd, entry.name.c_str(), &st, 0) != 0) {
         entry.kind = EntryKind::kUnreachable;
-      continue;
+        continue;
+      }
     }
     entry.kind = kind_of(st);
     if (entry.kind == EntryKind::kFile) entry.size = static_cast<std::uint64_t>(st.st_size);
@@ -161,6 +185,14 @@ OwnFile posix_own_file(Handle folder, const std::string& name) {
   if (::fstatat(at(folder), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
     return errno == ENOENT ? OwnFile::kAbsent : OwnFile::kNotPlain;
   return S_ISREG(st.st_mode) ? OwnFile::kPlain : OwnFile::kNotPlain;
+}
+
+bool posix_file_size(Handle folder, const std::string& name, std::uint64_t* size, SysError* err) {
+  struct stat st {};
+  if (::fstatat(at(folder), name.c_str(), &st, 0) != 0) return fail(err, errno);
+  if (!S_ISREG(st.st_mode)) return fail(err, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+  *size = static_cast<std::uint64_t>(st.st_size);
+  return true;
 }
 
 bool posix_find_first_size(const char* path, std::uint64_t* size) {
@@ -346,8 +378,11 @@ constexpr Ops kPosixOps = {
     .current_directory = &posix_current_directory,
     .open_folder = &posix_open_folder,
     .close_folder = &posix_close_folder,
+    .open_subfolder = &posix_open_subfolder,
+    .identity = &posix_identity,
     .list_folder = &posix_list_folder,
     .own_file = &posix_own_file,
+    .file_size = &posix_file_size,
     .find_first_size = &posix_find_first_size,
     .open_read = &posix_open_read,
     .open_own_read = &posix_open_own_read,
@@ -385,6 +420,17 @@ double process_cpu_seconds() {
 
 unsigned long process_id() {
   return static_cast<unsigned long>(::getpid());
+}
+
+bool out_of_handles(const SysError& error) {
+  return error.code == EMFILE || error.code == ENFILE;
+}
+
+std::size_t handle_limit() {
+  struct rlimit limit {};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+    return std::size_t{1} << 20;
+  return static_cast<std::size_t>(limit.rlim_cur);
 }
 
 std::string listing_form(std::string_view native_path) {

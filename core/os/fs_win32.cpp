@@ -195,6 +195,40 @@ bool win_open_folder(const std::string& path, Handle* out, SysError* err) {
   return true;
 }
 
+// There is no open relative to a folder's handle in the Win32 API: the subfolder is opened by its
+// path as the entry itself (a junction or link is not followed), and kept only when that entry is
+// a plain folder, no reparse point.
+bool win_open_subfolder(Handle parent, const std::string& name, const std::string& path,
+                        Handle* out, SysError* err) {
+  if (name.empty() || name.find_first_of("\\/") != std::string::npos || name == "." || name == "..")
+    return fail(err, ERROR_INVALID_NAME);
+  QuietErrors quiet;
+  OwnedHandle dir(::CreateFileW(wide_path(path_in(parent, name)).c_str(), FILE_LIST_DIRECTORY,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                nullptr));
+  if (!dir.is_open()) return fail_last(err);
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!::GetFileInformationByHandle(dir.get(), &info)) return fail_last(err);
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+    return fail(err, ERROR_CANT_ACCESS_FILE);
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return fail(err, ERROR_DIRECTORY);
+  *out = reinterpret_cast<Handle>(new OpenFolder{path, std::move(dir)});
+  return true;
+}
+
+bool win_identity(Handle folder, const std::string& name, FileId* out, SysError* err) {
+  QuietErrors quiet;
+  const OwnedHandle h(::CreateFileW(wide_in(folder, name).c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!h.is_open() || !::GetFileInformationByHandle(h.get(), &info)) return fail_last(err);
+  *out = {info.dwVolumeSerialNumber,
+          (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+  return true;
+}
+
 void win_close_folder(Handle folder) {
   if (folder != kNoHandle) delete folder_of(folder);  // its handle goes with it
 }
@@ -236,6 +270,7 @@ bool win_list_folder(Handle handle, bool /*sizes*/, std::vector<DirEntry>* out, 
     if (native != entry.name) entry.native_name = std::move(native);
     // Hidden and system files are checksummed like any other file.
     if (is_link(data)) {
+      entry.link = true;
       follow_link(wide_path(folder + entry.native()), entry);
     } else {
       entry.kind = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::kDirectory
@@ -260,6 +295,16 @@ OwnFile win_own_file(Handle folder, const std::string& name) {
   WIN32_FIND_DATAW data;
   if (!find_first(path_in(folder, name), &data)) return OwnFile::kAbsent;
   return (data.dwFileAttributes & kNotPlain) == 0 ? OwnFile::kPlain : OwnFile::kNotPlain;
+}
+
+bool win_file_size(Handle folder, const std::string& name, std::uint64_t* size, SysError* err) {
+  QuietErrors quiet;
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!::GetFileAttributesExW(wide_in(folder, name).c_str(), GetFileExInfoStandard, &data))
+    return fail_last(err);
+  if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return fail(err, ERROR_DIRECTORY);
+  *size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  return true;
 }
 
 bool win_find_first_size(const char* path, std::uint64_t* size) {
@@ -474,8 +519,11 @@ constexpr Ops kWin32Ops = {
     .current_directory = &win_current_directory,
     .open_folder = &win_open_folder,
     .close_folder = &win_close_folder,
+    .open_subfolder = &win_open_subfolder,
+    .identity = &win_identity,
     .list_folder = &win_list_folder,
     .own_file = &win_own_file,
+    .file_size = &win_file_size,
     .find_first_size = &win_find_first_size,
     .open_read = &win_open_read,
     .open_own_read = &win_open_own_read,
@@ -538,6 +586,14 @@ double process_cpu_seconds() {
 
 unsigned long process_id() {
   return ::GetCurrentProcessId();
+}
+
+bool out_of_handles(const SysError& error) {
+  return error.code == ERROR_TOO_MANY_OPEN_FILES || error.code == ERROR_NO_SYSTEM_RESOURCES;
+}
+
+std::size_t handle_limit() {
+  return std::size_t{1} << 20;  // kernel handles are limited by memory alone
 }
 
 std::string listing_form(std::string_view native_path) {

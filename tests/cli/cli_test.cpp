@@ -224,6 +224,37 @@ TEST(Cli, VerifyComparesWithTheBaselineAndWritesNothing) {
   EXPECT_TRUE(contains(to_file.out, "Wrote " + report));
   EXPECT_TRUE(contains(to_file.out, "  CRC Missmatch: change"));
   EXPECT_EQ(snapshot(dir.path()), changed);
+
+  // The baseline itself is refused as the output, by any name, before anything is read.
+  std::filesystem::create_symlink(dir.file("File CRCs.TXT"), elsewhere.file("baseline"));
+  for (const std::string& output : {dir.file("File CRCs.TXT"), elsewhere.file("baseline")}) {
+    const Outcome onto = run("--verify --output " + shell_quote(output) + " " + folder);
+    EXPECT_EQ(onto.status, 2) << output;
+    EXPECT_TRUE(contains(onto.err, "is the earlier listing itself")) << onto.err;
+    EXPECT_EQ(snapshot(dir.path()), changed) << output;
+  }
+  // A comparison that cannot be written is not summarised as if it had been.
+  const Outcome unwritten =
+      run("--verify --output " + shell_quote(elsewhere.file("no/such")) + " " + folder);
+  EXPECT_EQ(unwritten.status, 2);
+  EXPECT_FALSE(contains(unwritten.out, "Compared with the earlier listing")) << unwritten.out;
+  EXPECT_TRUE(contains(unwritten.out, "The comparison could not be written")) << unwritten.out;
+
+  // A baseline cut short at a line end verifies what it names and fails: the rest is unchecked.
+  std::string baseline = test::read_bytes(dir.file("File CRCs.TXT"));
+  baseline.resize(baseline.size() - 2);  // no closing empty line
+  write_bytes(dir.file("File CRCs.TXT"), baseline);
+  const Outcome cut = run("--verify " + folder);
+  EXPECT_EQ(cut.status, 2);
+  EXPECT_TRUE(contains(cut.out, "The earlier listing was cut short: it ends after 4 entries"))
+      << cut.out;
+  const Outcome cut_json = run("--verify --json " + folder);
+  EXPECT_EQ(cut_json.status, 2);
+  const nlohmann::json cut_folder =
+      nlohmann::json::parse(cut_json.out.substr(0, cut_json.out.find('\n')));
+  EXPECT_EQ(cut_folder["earlier_cut_short"], true);
+  EXPECT_EQ(cut_folder["earlier_entries"], 4);
+  EXPECT_EQ(cut_folder["error"], "the earlier listing was cut short after 4 entries");
 }
 
 // The command as a user without the right to write into the folder (root may write anywhere).
@@ -298,6 +329,66 @@ TEST(Cli, RecursiveRunsTakeEveryFolderOnceInOrderAndNeverFollowLinks) {
   EXPECT_EQ(v.status, 1);
   EXPECT_TRUE(contains(v.out, "Compared in 4 folders: 3 OK, 1 CRC Missmatch"));
   EXPECT_EQ(snapshot(t), before);
+
+  // Without -r, the subfolders are left out, and the summary says so.
+  const Outcome one = run("--no-compare " + shell_quote(t.string()));
+  EXPECT_TRUE(contains(one.out, "2 subfolders were left out: -r lists every folder of the tree"))
+      << one.out;
+
+  // A folder that cannot be opened is named with the reason; nothing is read or written for it,
+  // and nothing anywhere else either (the working folder keeps its own listing).
+  TempFolder cwd;
+  write_bytes(cwd.file("File CRCs.TXT"), "the working folder's own");
+  const auto sub_b_before = snapshot(t / "sub b");
+  for (const auto& [path, mode] : {std::pair{t, 0755}, std::pair{t / "sub a", 0755},
+                                   std::pair{t / "sub b", 0}, std::pair{cwd.path(), 0777}})
+    ::chmod(path.c_str(), static_cast<mode_t>(mode));
+  ::chmod(top.file("root.txt").c_str(), 0644);
+  ::chmod(top.file("sub a/a.txt").c_str(), 0644);
+  const Outcome shut = run("-r --no-compare " + shell_quote(t.string()),
+                           "cd " + shell_quote(cwd.path().string()) + " && " + unprivileged());
+  ::chmod((t / "sub b").c_str(), 0755);
+  EXPECT_EQ(shut.status, 2) << shut.out;
+  EXPECT_TRUE(contains(shut.out, "Folder " + top.file("sub b/") +
+                                     ":\nThe folder could not be opened: Permission denied"))
+      << shut.out;
+  EXPECT_TRUE(contains(shut.out, "Folders with trouble:\n  " + top.file("sub b/")));
+  EXPECT_FALSE(contains(shut.out, top.file("sub b/deep")));
+  EXPECT_EQ(test::read_bytes(cwd.file("File CRCs.TXT")), "the working folder's own");
+  EXPECT_EQ(snapshot(t / "sub b"), sub_b_before);
+}
+
+TEST(Cli, TreesDeeperThanThePathLimitAndWiderThanTheHandleLimitAreListedWhole) {
+  // 25 folders of 200-byte names: paths of 5,000 bytes, past PATH_MAX, reached by handles only.
+  TempFolder top;
+  const std::string long_name(200, 'd');
+  int fd = ::open(top.path().c_str(), O_RDONLY | O_DIRECTORY);
+  for (int depth = 0; depth < 25; ++depth) {
+    ASSERT_EQ(::mkdirat(fd, long_name.c_str(), 0755), 0) << depth;
+    const int at = ::openat(fd, "f", O_WRONLY | O_CREAT, 0644);
+    ASSERT_EQ(::write(at, "x", 1), 1);
+    ::close(at);
+    const int next = ::openat(fd, long_name.c_str(), O_RDONLY | O_DIRECTORY);
+    ::close(fd);
+    fd = next;
+  }
+  ::close(fd);
+  const Outcome deep = run("-r -q --no-compare " + shell_quote(top.path().string()));
+  EXPECT_EQ(deep.status, 0) << deep.err;
+  EXPECT_TRUE(contains(deep.out, "Tree: 26 folders, 25 files")) << deep.out;
+
+  // 300 folders under a limit of 48 open files: the read-ahead waits for handles, never fails.
+  TempFolder wide;
+  for (int i = 0; i < 300; ++i) {
+    const std::string folder = wide.file("w" + std::to_string(i));
+    std::filesystem::create_directories(folder + "/inner");
+    write_bytes(folder + "/a", "a");
+    write_bytes(folder + "/inner/b", "b");
+  }
+  const Outcome limited =
+      run("-r -q --no-compare " + shell_quote(wide.path().string()), "ulimit -n 48 &&");
+  EXPECT_EQ(limited.status, 0) << limited.out.substr(0, 2000);
+  EXPECT_TRUE(contains(limited.out, "Tree: 601 folders, 600 files")) << limited.err;
 }
 
 TEST(Cli, JsonLinesCarryEveryStatusAndNamesThatAreNotUtf8) {
@@ -341,8 +432,11 @@ TEST(Cli, JsonLinesCarryEveryStatusAndNamesThatAreNotUtf8) {
                        }));
   EXPECT_EQ(folder["new"][0]["name"], "added");
   EXPECT_EQ(folder["unreadable"][0]["path"], dir.file("break"));
+  EXPECT_EQ(folder["error"], "the comparison found 4 changed, missing or unreadable files");
   EXPECT_EQ(lines[1]["type"], "run");
   EXPECT_EQ(lines[1]["exit"], 1);
+  EXPECT_EQ(lines[1]["error"],
+            "the comparison found changed, missing or unreadable files in 1 folder");
   EXPECT_EQ(lines[1]["counts"]["CRC Missmatch"], 2);
 }
 
@@ -630,6 +724,38 @@ TEST(Cli, MemoryFollowsTheFolderNotWhatAnEarlierListingClaims) {
     EXPECT_LT(peak_memory_kib({"-q", how, dir.path().string()}), 40 * 1024) << how;
   }
   EXPECT_GT(std::filesystem::file_size(dir.path() / "CRC Comparison.TXT"), 90000000u);
+  // One line of 100 MB without a line end, after a header and before an entry, and as the
+  // header itself: read through, never kept, JSON included. Written in pieces, so that this
+  // process holds none of it when the child is measured.
+  const std::string header = claimed.substr(0, claimed.find("x\r\n"));
+  const auto write_long_line = [&dir](const std::string& before, const std::string& after) {
+    std::ofstream out(dir.file("File CRCs.TXT"), std::ios::binary | std::ios::trunc);
+    out << before;
+    const std::string piece(1 << 20, 'x');
+    for (int i = 0; i < 100; ++i) out << piece;
+    out << after;
+  };
+  claimed.clear();
+  claimed.shrink_to_fit();
+  for (const bool as_header : {false, true}) {
+    const auto plant = [&] {
+      write_long_line(as_header ? "" : header, as_header ? "" : "\r\nx\r\n\r\n");
+    };
+    for (const char* how : {"--no-compare", "--compare", "--json"}) {
+      plant();  // each run replaces it
+      EXPECT_LT(peak_memory_kib({"-q", how, dir.path().string()}), 40 * 1024) << how;
+    }
+    plant();
+    const Outcome o = run("--verify " + shell_quote(dir.path().string()));
+    if (as_header) {
+      EXPECT_EQ(o.status, 2) << o.out;  // not a listing
+    } else {
+      EXPECT_TRUE(contains(o.out,
+                           "1 line of the earlier listing was longer than 4096 bytes: "
+                           "no entry is, so they were passed over"))
+          << o.out;
+    }
+  }
 }
 
 // A listing file that a run wrote whole: the header, `files` entries (the folder's files and the
@@ -687,6 +813,15 @@ TEST(Cli, OutputThatCannotBeWrittenIsAnError) {
   EXPECT_EQ(o.status, 2);
   EXPECT_TRUE(contains(o.err, "cannot write to standard output")) << o.err;
   EXPECT_EQ(run("--version", "", "/dev/full").status, 2);
+  // A reader that goes away: an output error, not a death by SIGPIPE.
+  for (int i = 0; i < 3000; ++i) write_bytes(dir.file("f" + std::to_string(i)), "x");
+  ASSERT_EQ(run("-q " + shell_quote(dir.path().string())).status, 0);
+  const std::string piped =
+      "bash -c " +
+      shell_quote("set -o pipefail; " + shell_quote(SUMWRIGHT_CLI_PATH) + " --verify " +
+                  shell_quote(dir.path().string()) + " | head -c 1 >/dev/null");
+  const int raw = std::system(piped.c_str());
+  EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 2) << raw;
 }
 
 }  // namespace

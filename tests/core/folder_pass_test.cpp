@@ -18,6 +18,7 @@
 #include "core/folder_stream.h"
 #include "core/line_reader.h"
 #include "core/listing.h"
+#include "core/run.h"
 #include "core/text.h"
 #include "tests/support/fs_fault.h"
 #include "tests/support/temp_folder.h"
@@ -335,38 +336,55 @@ TEST_F(FolderPass, APassGivenUpEarlyStopsItsReadersAndReadsNoFurther) {
   EXPECT_LE(injected.opens.size(), 2 + ChecksumPass::kWindow);
 }
 
+// Opens every subfolder as the system does, but "folder5" not at all.
+bool failing_subfolder(fs::Handle parent, const std::string& name, const std::string& path,
+                       fs::Handle* out, fs::SysError* err) {
+  if (name == "folder5") return test::inject(err, "network name no longer available");
+  return fs::platform_ops().open_subfolder(parent, name, path, out, err);
+}
+
 TEST_F(FolderPass, FoldersOfATreeComeOutFolderByFolderInOrderWhateverFinishesFirst) {
-  // Folders of every size, one missing, read as one stream with later reads finishing first.
-  const int counts[] = {3, 0, 1, 300, 2, -1, 40};
-  std::vector<std::string> paths;
+  // Subfolders of every size, one that cannot be opened (with a folder inside it), read as one
+  // stream with later reads finishing first; the top holds files too.
+  const int counts[] = {3, 0, 1, 300, 2, 5, 40};
+  std::vector<std::string> paths{dir.folder_path()};
+  write_bytes(dir.file("top.txt"), content_for(99, 700));
   for (std::size_t f = 0; f < std::size(counts); ++f) {
     const std::string path = fs::folder_path(numbered(dir.file("folder"), static_cast<int>(f)));
-    paths.push_back(path);
-    if (counts[f] < 0) continue;
     std::filesystem::create_directory(path);
     for (int i = 0; i < counts[f]; ++i)
       write_bytes(path + numbered(numbered("f", static_cast<int>(f)) + "_", i),
                   content_for(i + static_cast<int>(f) * 1000, 700));
+    if (f != 5) paths.push_back(path);
   }
+  std::filesystem::create_directory(dir.file("folder5/below"));
   std::vector<std::string> expected;
   for (const std::string& path : paths) expected.push_back(BUILDCRCLIST(path).text);
 
   fault.ops().open_read = counting_open;
   fault.ops().close = close_and_forget;
+  fault.ops().open_subfolder = failing_subfolder;
   for (const bool give_up : {false, true}) {
     injected.reset();
     injected.out_of_order = true;
     {
-      FolderStream stream(paths, /*sizes=*/false);
-      for (std::size_t f = 0; f < paths.size(); ++f) {
+      FolderStream stream(std::move(open), /*sizes=*/false);
+      std::size_t listed = 0;
+      for (std::size_t f = 0; f <= std::size(counts); ++f) {
         FolderStream::Prepared* p = stream.next();
         ASSERT_NE(p, nullptr);
-        EXPECT_EQ(p->path, paths[f]);
-        EXPECT_EQ(p->folder.is_open(), counts[f] >= 0) << p->path;
-        if (!p->folder.is_open()) continue;
+        if (f == 6) {  // "folder5", in its place, and nothing below it
+          EXPECT_EQ(p->folder, nullptr);
+          EXPECT_EQ(p->path, fs::folder_path(dir.file("folder5")));
+          EXPECT_EQ(p->open_error.message, "network name no longer available");
+          continue;
+        }
+        ASSERT_NE(p->folder, nullptr) << p->path;
+        EXPECT_EQ(p->path, paths[listed]);
         EventLog log;
-        EXPECT_EQ(BUILDCRCLIST(p->folder, p->found, stream.pass(), &log).text, expected[f]);
+        EXPECT_EQ(BUILDCRCLIST(*p->folder, p->found, stream.pass(), &log).text, expected[listed]);
         EXPECT_FALSE(log.seen_on_other_thread);
+        ++listed;
         if (give_up && f == 3) break;
       }
       if (!give_up) {
@@ -377,8 +395,43 @@ TEST_F(FolderPass, FoldersOfATreeComeOutFolderByFolderInOrderWhateverFinishesFir
     const std::lock_guard<std::mutex> lock(injected.mutex);
     EXPECT_EQ(injected.open_now, 0) << "a reader outlived its stream";
     for (const auto& [name, times] : injected.opens) EXPECT_EQ(times, 1) << name;
+    ASSERT_TRUE(open.open(dir.folder_path(), nullptr));
   }
 }
+
+#ifndef _WIN32
+TEST_F(FolderPass, AFolderSwappedForALinkWhileTheTreeIsReadIsNotFollowed) {
+  static TempFolder outside;
+  static std::string inside;
+  inside = dir.file("inside");
+  std::filesystem::create_directory(inside);
+  write_bytes(inside + "/a", "a");
+  // Between the parent's enumeration and the subfolder's open, someone puts a link in its place.
+  fault.ops().open_subfolder = [](fs::Handle parent, const std::string& name,
+                                  const std::string& path, fs::Handle* out, fs::SysError* err) {
+    std::filesystem::rename(inside, inside + ".real");
+    std::filesystem::create_directory_symlink(outside.path(), inside);
+    return fs::platform_ops().open_subfolder(parent, name, path, out, err);
+  };
+  FolderStream stream(std::move(open), /*sizes=*/false);
+  ASSERT_NE(stream.next(), nullptr);  // the top
+  FolderStream::Prepared* swapped = stream.next();
+  ASSERT_NE(swapped, nullptr);
+  EXPECT_EQ(swapped->folder, nullptr);
+  EXPECT_EQ(swapped->path, fs::folder_path(inside));
+  EXPECT_FALSE(swapped->open_error.message.empty());
+  EXPECT_EQ(stream.next(), nullptr);
+  // And a run of it reads and writes nothing, there or anywhere.
+  struct Quiet : RunFrontEnd {
+    bool ask(Question, std::string_view) override { return true; }
+    void show_file(const std::string&) override {}
+    void report_write_failure(const std::string&, const fs::SysError&) override {}
+  } quiet;
+  const RunReport r = run_folder(quiet, *swapped, stream.pass(), {});
+  EXPECT_FALSE(r.opened);
+  EXPECT_TRUE(std::filesystem::is_empty(outside.path()));
+}
+#endif
 
 bool throwing_off_caller(fs::Handle folder, const std::string& name, std::uint64_t* size,
                          fs::Handle* out, fs::SysError* err) {

@@ -330,6 +330,22 @@ TEST(Listing, RegularFilesAreListedSpecialFilesNeverOpenedAndBrokenLinksReported
   EXPECT_NE(listing.unreadable[0].error.message.find("target cannot be reached"),
             std::string::npos);
   EXPECT_EQ(seen.unreadable.size(), 1u);
+
+  // Files that were gone, or were no longer files, by the time they were read: listed as
+  // unreadable with the reason, never left out as if they had been empty.
+  test::FsOverride fault;
+  fault.ops().list_folder = [](fs::Handle folder, bool, std::vector<fs::DirEntry>* out,
+                               fs::SysError* err) {
+    // As they were enumerated: a file whose size was not asked for.
+    for (const char* name : {"pipe", "gone"})
+      out->push_back({name, {}, fs::EntryKind::kFile, false, fs::kUnknownSize});
+    return fs::platform_ops().list_folder(folder, false, out, err);
+  };
+  const Listing raced = BUILDCRCLIST(dir.folder_path());
+  std::vector<std::string> unreadable;
+  for (const UnreadableFile& u : raced.unreadable) unreadable.push_back(u.path);
+  EXPECT_EQ(unreadable,
+            (std::vector<std::string>{dir.file("pipe"), dir.file("gone"), dir.file("dangling")}));
 }
 #endif
 

@@ -105,11 +105,21 @@ TEST(LineRules, ReadingPastTheEndGivesEmptyLines) {
   EXPECT_EQ(reader.read_line(), "");
 }
 
-TEST(LineRules, LongLinesSpanManyChunks) {
-  const std::string long_line(200000, 'q');
-  const std::string input = long_line + "\r\nend";
+TEST(LineRules, LinesSpanChunksUpToTheLimitAndLongerOnesAreReadThroughNotKept) {
+  const std::string longest(LineReader::kLineLimit, 'q');
+  const std::string too_long(200000, 'q');  // three chunks and more
+  const std::string input = longest + "\r\n" + too_long + "\r\n" + too_long + "end";
   MemorySource source(input);
-  EXPECT_EQ(lines_streamed(source), (std::vector<std::string>{long_line, "end"}));
+  LineReader reader(source);
+  std::string line;
+  EXPECT_TRUE(reader.read_line(line));
+  EXPECT_EQ(line, longest);
+  EXPECT_FALSE(reader.read_line(line));
+  EXPECT_EQ(line, "");
+  EXPECT_LE(line.capacity(), LineReader::kLineLimit + 64);  // nothing of it kept
+  // A line without a line end, to the end of the input, is one line too.
+  EXPECT_FALSE(reader.read_line(line));
+  EXPECT_FALSE(reader.has_more());
 }
 
 }  // namespace

@@ -46,7 +46,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t i = 0;
     while (reader.has_more()) {
       const std::string line = reader.read_line();
-      if (i >= in_memory.size() || line != in_memory[i]) std::abort();
+      // A line past the limit is read through and comes back empty.
+      if (i >= in_memory.size()) std::abort();
+      const bool kept = in_memory[i].size() <= sw::LineReader::kLineLimit;
+      if (line != (kept ? in_memory[i] : std::string_view())) std::abort();
       ++i;
     }
     if (i != in_memory.size() || !reader.read_line().empty()) std::abort();

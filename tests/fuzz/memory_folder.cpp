@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <mutex>
 
 namespace sw::fuzz {
@@ -60,6 +61,16 @@ constexpr fs::Ops kMemoryOps = {
           return true;
         },
     .close_folder = [](fs::Handle) {},
+    .open_subfolder =
+        [](fs::Handle, const std::string&, const std::string&, fs::Handle*, fs::SysError* err) {
+          return refuse(err);  // the folder has no subfolders
+        },
+    .identity =
+        [](fs::Handle, const std::string& name, fs::FileId* out, fs::SysError* err) {
+          if (!name.empty() && find(name) == nullptr) return refuse(err);
+          *out = {1, std::hash<std::string>{}(name)};
+          return true;
+        },
     .list_folder =
         [](fs::Handle, bool sizes, std::vector<fs::DirEntry>* out, fs::SysError*) {
           for (const auto& [name, content] : g_folder->files)
@@ -70,6 +81,13 @@ constexpr fs::Ops kMemoryOps = {
     .own_file =
         [](fs::Handle, const std::string& name) {
           return g_folder->own.contains(name) ? fs::OwnFile::kPlain : fs::OwnFile::kAbsent;
+        },
+    .file_size =
+        [](fs::Handle, const std::string& name, std::uint64_t* size, fs::SysError* err) {
+          const std::string* content = find(name);
+          if (content == nullptr) return refuse(err);
+          *size = content->size();
+          return true;
         },
     .find_first_size =
         [](const char* path, std::uint64_t* size) {

@@ -188,6 +188,33 @@ TEST(Win32Listing, MissingFolderFailsWithTheSystemsReason) {
   EXPECT_NE(err.message.back(), '\n');
 }
 
+TEST(Win32Tree, SubfoldersAreOpenedAsThemselvesNeverThroughALinkAndTheirIdentityKept) {
+  TempFolder dir;
+  ASSERT_TRUE(::CreateDirectoryA(dir.file("sub").c_str(), nullptr));
+  write_bytes(dir.file("sub\\inner.txt"), kCheckBytes);
+  write_bytes(dir.file("file.txt"), kCheckBytes);
+  fs::Folder top, sub, not_a_folder, linked;
+  fs::SysError err;
+  ASSERT_TRUE(top.open(dir.folder_path(), &err)) << err.message;
+  ASSERT_TRUE(sub.open_in(top, "sub", &err)) << err.message;
+  EXPECT_EQ(sub.path(), dir.file("sub\\"));
+  EXPECT_EQ(FILECRC(sub.path() + "inner.txt"), kCheckText);
+  EXPECT_FALSE(not_a_folder.open_in(top, "file.txt", &err));
+  EXPECT_FALSE(err.message.empty());
+  // Two names of one folder have one identity; another folder another.
+  fs::FileId by_handle, by_name, other;
+  ASSERT_TRUE(fs::ops().identity(sub.get(), "", &by_handle, &err)) << err.message;
+  ASSERT_TRUE(fs::ops().identity(top.get(), "sub", &by_name, &err)) << err.message;
+  ASSERT_TRUE(fs::ops().identity(top.get(), "", &other, &err)) << err.message;
+  EXPECT_EQ(by_handle, by_name);
+  EXPECT_NE(by_handle, other);
+  // A link in a folder's place is not followed, where the system makes links at all.
+  if (!::CreateSymbolicLinkA(dir.file("link").c_str(), dir.file("sub").c_str(),
+                             SYMBOLIC_LINK_FLAG_DIRECTORY))
+    return;
+  EXPECT_FALSE(linked.open_in(top, "link", &err));
+}
+
 TEST(Win32PlainFile, OnlyVisibleNonSystemFilesArePlain) {
   TempFolder dir;
   for (const char* name : {"plain", "readonly", "hidden", "system"})
