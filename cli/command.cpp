@@ -21,8 +21,8 @@ constexpr std::size_t kJsonKeptEntries = 100'000;
 std::string listing_trouble(const std::string& path) {
   fs::File file;
   fs::SysError err;
-  std::uint64_t size = fs::kUnknownSize;  // only a plain file is opened this way
-  if (!fs::ops().open_read(fs::kNoHandle, path, &size, file.receive(), &err)) return err.message;
+  fs::FileFacts facts;  // with an unknown size, only a plain file is opened
+  if (!fs::ops().open_read(fs::kNoHandle, path, &facts, file.receive(), &err)) return err.message;
   return {};
 }
 

@@ -113,10 +113,12 @@ std::string folder_json(const RunReport& r, double seconds, ExitStatus status,
       put_bytes(e, "name", std::string(name_column(p.old_line)));
       e["status"] = status_text(p.status);
       put_bytes(e, "old_crc", std::string(checksum_column(p.old_line)));
-      if (p.status == Status::kMismatch)
+      if (p.status == Status::kMismatch) {
         put_bytes(e, "new_crc", std::string(checksum_column(p.new_line)));
-      else
+        e["modified_after_listing"] = p.modified_after_listing;
+      } else {
         e["new_crc"] = nullptr;
+      }
       entries.push_back(std::move(e));
     }
     o["entries"] = std::move(entries);
@@ -124,6 +126,7 @@ std::string folder_json(const RunReport& r, double seconds, ExitStatus status,
       o["entries_left_out"] = c.problem_count() - c.problems.size();
     o["new"] = objects_of(c.new_names, "name");
     if (c.read_failed) put_bytes(o, "earlier_error", c.read_error.message);
+    o["unmodified_changes"] = c.unmodified_mismatches;
     o["earlier_entries"] = c.entries;
     o["earlier_cut_short"] = c.cut_short;
     o["overlong_lines"] = c.overlong_lines;
@@ -148,6 +151,8 @@ std::string run_json(const TreeTotals& t) {
   o["compared"] = t.compared;
   o["counts"] = counts_of(t.counts);
   o["unreadable"] = unreadable_of(t.unreadable);
+  o["unmodified_changes"] = t.unmodified_changes;
+  o["unmodified_paths"] = objects_of(t.unmodified_paths, "path");
   o["trouble"] = objects_of(t.failed, "error");
   if (t.status != kExitDone) put_bytes(o, "error", exit_reason(t));
   o["exit"] = static_cast<int>(t.status);

@@ -90,6 +90,16 @@ std::string summary_text(const RunReport& r, double seconds, bool lines_shown, b
   if (!lines_shown && c.problem_count() > c.problems.size())
     out += "  and " + std::to_string(c.problem_count() - c.problems.size()) + " more" +
            (r.comparison_path.empty() ? std::string() : " in " + visible(r.comparison_path)) + "\n";
+  if (c.unmodified_mismatches > 0) {
+    out +=
+        "Changed but not modified since the earlier listing was written (possible damage, or "
+        "an older copy put back): " +
+        std::to_string(c.unmodified_mismatches) + "\n";
+    for (const std::string& name : c.unmodified_names) out += "  " + visible(name) + "\n";
+    if (c.unmodified_mismatches > c.unmodified_names.size())
+      out += "  and " + std::to_string(c.unmodified_mismatches - c.unmodified_names.size()) +
+             " more\n";
+  }
   if (!c.new_names.empty()) {
     out += "New since the earlier listing:\n";
     for (const std::string& name : c.new_names) out += "  " + visible(name) + "\n";
@@ -155,6 +165,11 @@ void TreeTotals::add(const RunReport& r, ExitStatus folder_status) {
     for (int i = 0; i < kStatusCount; ++i) counts[i] += r.comparison.counts[i];
   }
   unreadable.insert(unreadable.end(), r.listing.unreadable.begin(), r.listing.unreadable.end());
+  if (r.comparison_accepted) {
+    unmodified_changes += r.comparison.unmodified_mismatches;
+    for (const std::string& name : r.comparison.unmodified_names)
+      unmodified_paths.push_back(r.folder_path + name);
+  }
   if (!r.opened) failed.push_back(r.folder_path + ": " + r.open_error.message);
   if (r.opened && !r.listing.enumerated)
     failed.push_back(r.folder_path + ": " + r.listing.enumerate_error.message);
@@ -186,6 +201,16 @@ std::string tree_summary_text(const TreeTotals& t) {
   if (t.compared > 0)
     out += "Compared in " + std::to_string(t.compared) +
            (t.compared == 1 ? " folder: " : " folders: ") + status_counts_text(t.counts) + "\n";
+  if (t.unmodified_changes > 0) {
+    out +=
+        "Changed but not modified since their earlier listings were written (possible damage, "
+        "or an older copy put back): " +
+        std::to_string(t.unmodified_changes) + "\n";
+    for (const std::string& path : t.unmodified_paths) out += "  " + visible(path) + "\n";
+    if (t.unmodified_changes > t.unmodified_paths.size())
+      out +=
+          "  and " + std::to_string(t.unmodified_changes - t.unmodified_paths.size()) + " more\n";
+  }
   if (!t.unreadable.empty()) {
     out += "Could not be read in the tree:\n";
     for (const UnreadableFile& u : t.unreadable)

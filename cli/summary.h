@@ -34,7 +34,10 @@ struct TreeTotals {
   std::array<std::uint64_t, kStatusCount> counts{};
   std::vector<UnreadableFile> unreadable;  // every file that could not be read, by its path
   std::vector<std::string> failed;         // folders with trouble, each with the reason
-  ExitStatus status = kExitDone;           // the worst of the folders
+  // Files changed without being modified since their folder's earlier listing, by their paths.
+  std::uint64_t unmodified_changes = 0;
+  std::vector<std::string> unmodified_paths;
+  ExitStatus status = kExitDone;  // the worst of the folders
   std::uint64_t folders_with_trouble = 0, folders_with_differences = 0;
 
   void add(const RunReport& report, ExitStatus folder_status);

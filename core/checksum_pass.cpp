@@ -176,7 +176,8 @@ void ChecksumPass::stop_readers() {
 
 FileChecksum ChecksumPass::read(const Item& item, ReadBuffer& buffer, ByteProgress* progress) {
   const fs::DirEntry& e = *item.entry;
-  return checksum_file(item.folder, e.native(), buffer, progress, e.size);  // as enumerated
+  return checksum_file(item.folder, e.native(), buffer, progress,
+                       fs::FileFacts{e.size, e.modified});  // as enumerated
 }
 
 void ChecksumPass::wait_for_room(std::size_t index) {

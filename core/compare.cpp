@@ -45,10 +45,12 @@ class EntryIndex {
     std::string_view line;  // the first line with this name column
     bool shared = false;    // more lines have this name column
     bool in_earlier = false;
-    bool unreadable = false;  // this run could not read a file of this name column
+    bool unreadable = false;                   // this run could not read a file of this name column
+    std::int64_t modified = fs::kUnknownTime;  // when the file of its first line was modified
   };
 
-  explicit EntryIndex(std::string_view listing) {
+  // `modified` holds the listing's times, entry line by entry line (it may be empty).
+  EntryIndex(std::string_view listing, const std::vector<std::int64_t>& modified) {
     std::vector<std::string_view> lines;
     for (int i = 0; i < kHeaderLines && lines_left(listing); ++i) next_line(listing);
     while (lines_left(listing)) {
@@ -60,12 +62,14 @@ class EntryIndex {
     cells_.resize(capacity);
     mask_ = capacity - 1;
     entries_.reserve(lines.size());
-    for (const std::string_view line : lines) {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      const std::string_view line = lines[i];
       const std::string_view name = name_column(line);
       const std::size_t hash = hash_of(name);
       Cell& cell = cell_for(name, hash);
       if (cell.entry == 0) {
         entries_.push_back({name, line});
+        if (i < modified.size()) entries_.back().modified = modified[i];
         cell = {static_cast<std::uint32_t>(hash), static_cast<std::uint32_t>(entries_.size())};
         continue;
       }
@@ -139,8 +143,8 @@ bool open_earlier(const fs::Folder& folder, const std::string& listing_path, fs:
                   fs::SysError* err) {
   const fs::Ops& os = fs::ops();
   if (!listing_path.empty()) {
-    std::uint64_t size = fs::kUnknownSize;
-    return os.open_read(fs::kNoHandle, listing_path, &size, file->receive(), err);
+    fs::FileFacts facts;
+    return os.open_read(fs::kNoHandle, listing_path, &facts, file->receive(), err);
   }
   return os.open_own_read(folder.get(), std::string(kListingFileName), file->receive(), err);
 }
@@ -178,7 +182,19 @@ Earlier find_earlier_listing(const fs::Folder& folder, const std::string& listin
 
 namespace {
 
+// Coarse file systems keep modification times to two seconds (FAT), network shares often to one:
+// a file whose time is within this much before the earlier listing's own may have been edited
+// after it was written, and counts as modified.
+constexpr std::int64_t kTimeTolerance = 2'000'000'000;  // nanoseconds
+
+// Whether a file that changed was modified after the earlier listing was written. Where either
+// time is not known, it counts as modified: nothing is called damage without evidence.
+bool modified_after(std::int64_t file, std::int64_t listing) {
+  return file == fs::kUnknownTime || listing == fs::kUnknownTime || file > listing - kTimeTolerance;
+}
+
 Comparison compare(const fs::Folder& folder, std::string_view new_listing,
+                   const std::vector<std::int64_t>& modified,
                    const std::vector<std::string_view>& unreadable_columns, TextSink& out,
                    const CompareOptions& options) {
   Comparison result;
@@ -188,6 +204,10 @@ Comparison compare(const fs::Folder& folder, std::string_view new_listing,
   fs::File file;
   if (!open_earlier(folder, options.listing_path, &file, &result.read_error)) return result;
 
+  // The earlier listing's own time is when the earlier run wrote it.
+  std::int64_t written = fs::kUnknownTime;
+  fs::SysError no_time;
+  if (!fs::ops().modified_time(file.get(), &written, &no_time)) written = fs::kUnknownTime;
   FileSource source(file.get());
   LineReader reader(source);
   if (trim_blanks(reader.read_line()) != kListingHeader) return result;
@@ -200,7 +220,7 @@ Comparison compare(const fs::Folder& folder, std::string_view new_listing,
   // Once the text cannot be written (a full disk, a closed pipe) there is no point going on.
   bool writing = out.write(text);
 
-  EntryIndex now(new_listing);
+  EntryIndex now(new_listing, modified);
   for (const std::string_view column : unreadable_columns)
     if (EntryIndex::Entry* e = now.find(column)) e->unreadable = true;
   std::string raw;  // one line's memory serves them all
@@ -235,10 +255,17 @@ Comparison compare(const fs::Folder& folder, std::string_view new_listing,
     text += kCrLf;
     writing = out.write(text);
     ++result.counts[static_cast<int>(status)];
+    const bool edited = status != Status::kMismatch || modified_after(found->modified, written);
+    if (!edited) {
+      ++result.unmodified_mismatches;
+      if (result.unmodified_names.size() < options.kept_problems)
+        result.unmodified_names.emplace_back(old_name);
+    }
     if (status != Status::kOk && status != Status::kSkipped &&
         result.problems.size() < options.kept_problems)
       result.problems.push_back({std::string(old_line), status,
-                                 status == Status::kMismatch ? std::string(found->line) : ""});
+                                 status == Status::kMismatch ? std::string(found->line) : "",
+                                 edited});
   }
   result.read_failed = source.failed();
   if (result.read_failed) result.read_error = source.error();
@@ -258,7 +285,7 @@ Comparison COMPARECRCLIST(const fs::Folder& folder, const Listing& listing, Text
   std::vector<std::string_view> unreadable;
   unreadable.reserve(listing.unreadable.size());
   for (const UnreadableFile& u : listing.unreadable) unreadable.push_back(u.name_column);
-  return compare(folder, listing.text, unreadable, out, options);
+  return compare(folder, listing.text, listing.modified, unreadable, out, options);
 }
 
 Comparison COMPARECRCLIST(const std::string& folder_path, std::string_view new_listing,
@@ -267,7 +294,7 @@ Comparison COMPARECRCLIST(const std::string& folder_path, std::string_view new_l
   fs::Folder folder;
   Comparison failed;
   if (!folder.open(folder_path, &failed.read_error)) return failed;
-  Comparison result = compare(folder, new_listing, unreadable_columns, out, {});
+  Comparison result = compare(folder, new_listing, {}, unreadable_columns, out, {});
   // The header lines stand also when nothing could be compared.
   if (!result.comparable)
     append_header(out.text(), kComparisonHeader, fs::best_listing_form(folder_path));

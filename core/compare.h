@@ -28,6 +28,9 @@ struct ComparedLine {
   std::string old_line;  // trimmed
   Status status;
   std::string new_line;  // this run's line for the same name column ("CRC Missmatch" only)
+  // For "CRC Missmatch": whether the file was modified after the earlier listing was written
+  // (an edit). One that changed without that was damaged, or an older copy was put back.
+  bool modified_after_listing = true;
 };
 
 // What stands in a folder as its earlier listing.
@@ -56,7 +59,11 @@ struct Comparison {
   std::array<std::uint64_t, kStatusCount> counts{};  // indexed by Status
   std::vector<ComparedLine> problems;  // the first lines that are not "OK" or "Skipped"
   std::vector<std::string> new_names;  // names listed now that the earlier listing lacks
-  bool read_failed = false;            // the earlier listing could not be read to its end
+  // "CRC Missmatch" files that were not modified after the earlier listing was written: possible
+  // damage, or an older copy put back. The first names are kept; the count counts all.
+  std::uint64_t unmodified_mismatches = 0;
+  std::vector<std::string> unmodified_names;
+  bool read_failed = false;  // the earlier listing could not be read to its end
   fs::SysError read_error;
   std::uint64_t entries = 0;  // lines of the earlier listing compared (its entries)
   // Lines longer than LineReader::kLineLimit: no entry can be, so they were passed over.

@@ -18,16 +18,19 @@ void ReadBuffer::AlignedDelete::operator()(std::uint8_t* p) const {
 }
 
 FileChecksum checksum_file(fs::Handle folder, const std::string& name, ReadBuffer& buffer,
-                           ByteProgress* progress, std::optional<std::uint64_t> expected_size) {
+                           ByteProgress* progress, std::optional<fs::FileFacts> known_facts) {
   FileChecksum result;
   const fs::Ops& os = fs::ops();
   fs::File file;
+  const bool expected_size = known_facts.has_value();
   // An unknown size makes the open look it up from the file itself.
-  std::uint64_t known = expected_size.value_or(fs::kUnknownSize);
-  if (!os.open_read(folder, name, &known, file.receive(), &result.error)) {
+  fs::FileFacts facts = known_facts.value_or(fs::FileFacts{});
+  if (!os.open_read(folder, name, &facts, file.receive(), &result.error)) {
     result.readable = false;
     return result;
   }
+  result.modified = facts.modified;
+  const std::uint64_t known = facts.size;
   std::uint32_t crc = kCrcInitial;
   for (;;) {
     std::size_t got = 0;

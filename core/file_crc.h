@@ -31,6 +31,8 @@ class ReadBuffer {
 struct FileChecksum {
   std::uint32_t crc = 0;    // 0 (the CRC of nothing) when the file could not be read whole
   std::uint64_t bytes = 0;  // bytes fed into the CRC
+  // When the file was last modified, where the enumeration or the open gave it for nothing.
+  std::int64_t modified = fs::kUnknownTime;
   bool readable = true;
   fs::SysError error;  // why, when not readable
 };
@@ -46,12 +48,12 @@ class ByteProgress {
 
 // The CRC-32 of the whole content of the file `name` in the open folder `folder` (kNoHandle:
 // `name` is a path of its own). A file that cannot be opened, or fails to read part-way, gives
-// crc 0 and readable false; nothing is ever created or written. With `expected_size` (which
-// may be fs::kUnknownSize: the size the file has when it is opened), a file that gives another
-// number of bytes changed while it was read, and counts as unreadable too.
+// crc 0 and readable false; nothing is ever created or written. With `known` (whose size may be
+// fs::kUnknownSize: the size the file has when it is opened), a file that gives another number
+// of bytes changed while it was read, and counts as unreadable too.
 FileChecksum checksum_file(fs::Handle folder, const std::string& name, ReadBuffer& buffer,
                            ByteProgress* progress = nullptr,
-                           std::optional<std::uint64_t> expected_size = std::nullopt);
+                           std::optional<fs::FileFacts> known = std::nullopt);
 
 inline FileChecksum checksum_file(const std::string& path, ReadBuffer& buffer,
                                   ByteProgress* progress = nullptr) {

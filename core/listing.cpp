@@ -164,6 +164,7 @@ Listing BUILDCRCLIST(const fs::Folder& folder, const EnumeratedFolder& found, Ch
   }
   notify.on_start(files, bytes);
   listing.text.reserve(listing.text.size() + files * (kNameColumnWidth + 11));
+  listing.modified.reserve(files);
 
   SharedColumns columns(entries);
   for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -183,6 +184,7 @@ Listing BUILDCRCLIST(const fs::Folder& folder, const EnumeratedFolder& found, Ch
       char digits[8];
       const std::string_view text = checksum_digits(sum.crc, digits);
       append_entry(listing.text, e.name, text);
+      listing.modified.push_back(sum.readable ? sum.modified : fs::kUnknownTime);
       if (!sum.readable) {
         if (e.kind == fs::EntryKind::kUnreachable)
           sum.error.message = "the link's target cannot be reached (" + sum.error.message + ")";

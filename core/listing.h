@@ -49,6 +49,9 @@ struct UnreadableFile {
 
 struct Listing {
   std::string text;  // the header lines and one entry per file, each ending CR LF
+  // When each listed file was last modified, entry by entry (fs::kUnknownTime where the system
+  // did not say): what tells an edit from damage when a later comparison finds it changed.
+  std::vector<std::int64_t> modified;
   std::uint64_t files_listed = 0;
   std::uint64_t bytes = 0;
   std::uint64_t subfolders = 0;  // folders in it (never listed; links to folders not counted)

@@ -107,6 +107,8 @@ void finish(RunFrontEnd& ui, const fs::Folder& folder, const RunPlan& plan, RunR
     const Comparison& c = report.comparison;
     if (c.comparable && (c.cut_short || c.overlong_lines > 0))
       ui.report_earlier_damage(earlier_listing_path(report.folder_path, plan.earlier_listing), c);
+    if (c.comparable && c.unmodified_mismatches > 0)
+      ui.report_unmodified_changes(report.folder_path, c);
     if (written) {
       ui.show_file(report.comparison_path);
       comparison_shown = true;

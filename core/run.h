@@ -39,6 +39,10 @@ class RunFrontEnd : public ListingObserver {
   // The earlier listing was compared but is damaged: cut short before its closing empty line
   // (files after its end were not checked), or holding lines too long to be entries.
   virtual void report_earlier_damage(const std::string& /*path*/, const Comparison& /*result*/) {}
+  // The comparison found files that changed without being modified after the earlier listing
+  // was written (Comparison::unmodified_names): possible damage, or an older copy put back.
+  virtual void report_unmodified_changes(const std::string& /*folder_path*/,
+                                         const Comparison& /*result*/) {}
   // An output file could not be written; the earlier one is unchanged.
   virtual void report_write_failure(const std::string& path, const fs::SysError& error) = 0;
 };

@@ -304,6 +304,17 @@ if drive_app click=select browser=ok\|no box=Tallywick\|"$Y"\|no notepad=File\ C
   check "listing replaced" listing_ok
 fi
 
+note "--- a changed file nobody modified since the earlier listing is singled out, an edit is not"
+earlier_case damage
+printf 'edited' >"$data/a.txt"                 # modified now, after the listing
+touch -d '2020-01-01 12:00' "$data/b.txt"      # changed, its time put back before the listing
+if drive_app click=select browser=ok\|damage box=Tallywick\|"$Y"\|yes \
+  box=Tallywick\|"~1 file has changed although not modified since the earlier listing"\|ok \
+  notepad=CRC\ Comparison.TXT box=Tallywick\|"$Y2"\|no click=exit gone=10000; then
+  check "comparison still says CRC Missmatch for both" \
+    test "$(grep -c 'CRC Missmatch' "$data/CRC Comparison.TXT")" -eq 2
+fi
+
 note "--- an earlier file that is not a listing"
 new_case other
 printf 'hello' >"$data/a.txt"

@@ -34,6 +34,19 @@ std::string earlier_damage_text(const std::string& path, const Comparison& resul
   return text;
 }
 
+std::string unmodified_changes_text(const Comparison& result) {
+  const std::uint64_t count = result.unmodified_mismatches;
+  std::string text = std::to_string(count) +
+                     (count == 1 ? " file has changed" : " files have changed") +
+                     " although not modified since the earlier listing was written: possible "
+                     "damage, or an older copy put back.\r\n";
+  for (std::size_t i = 0; i < result.unmodified_names.size() && i < kNamedUnreadableLimit; ++i)
+    text += "  " + result.unmodified_names[i] + "\r\n";
+  if (count > kNamedUnreadableLimit)
+    text += "  and " + std::to_string(count - kNamedUnreadableLimit) + " more\r\n";
+  return text;
+}
+
 std::string write_failure_text(const std::string& path, const fs::SysError& error) {
   std::string text = path;
   text += "\r\n\r\nThis file could not be written: ";
@@ -150,6 +163,12 @@ void WindowRunFrontEnd::report_earlier_unreadable(const std::string& path,
 void WindowRunFrontEnd::report_earlier_damage(const std::string& path, const Comparison& result) {
   ::MessageBoxA(nullptr, earlier_damage_text(fs::best_listing_form(path), result).c_str(),
                 kPromptTitle, MB_OK | MB_ICONEXCLAMATION);
+}
+
+void WindowRunFrontEnd::report_unmodified_changes(const std::string& /*folder_path*/,
+                                                  const Comparison& result) {
+  ::MessageBoxA(nullptr, unmodified_changes_text(result).c_str(), kPromptTitle,
+                MB_OK | MB_ICONEXCLAMATION);
 }
 
 void WindowRunFrontEnd::report_write_failure(const std::string& path, const fs::SysError& error) {

@@ -28,6 +28,10 @@ std::string earlier_unreadable_text(const std::string& path, const fs::SysError&
 // with lines too long to be entries).
 std::string earlier_damage_text(const std::string& path, const Comparison& result);
 
+// The text of the box shown when a comparison finds files that changed without being modified
+// since the earlier listing was written: how many, and the first ten by name.
+std::string unmodified_changes_text(const Comparison& result);
+
 // The text of the box shown when an output file cannot be written (`path` in the listing form).
 std::string write_failure_text(const std::string& path, const fs::SysError& error);
 
@@ -53,6 +57,7 @@ class WindowRunFrontEnd final : public RunFrontEnd {
   void show_file(const std::string& path) override;
   void report_earlier_unreadable(const std::string& path, const fs::SysError& error) override;
   void report_earlier_damage(const std::string& path, const Comparison& result) override;
+  void report_unmodified_changes(const std::string& folder_path, const Comparison& result) override;
   void report_write_failure(const std::string& path, const fs::SysError& error) override;
 
  private:

@@ -34,6 +34,16 @@ enum class EntryKind : std::uint8_t {
 // The size of a file whose size the enumeration was not asked for.
 inline constexpr std::uint64_t kUnknownSize = ~std::uint64_t{0};
 
+// When a file was last modified: nanoseconds since 1970-01-01 UTC.
+inline constexpr std::int64_t kUnknownTime = INT64_MIN;
+
+// What is known of a file before it is read: its size and when it was last modified, each as the
+// enumeration gave it (or unknown), or as the open file gives it.
+struct FileFacts {
+  std::uint64_t size = kUnknownSize;
+  std::int64_t modified = kUnknownTime;
+};
+
 // Paths come in two forms. The native form is what the table's calls take: on POSIX the bytes
 // themselves; on Windows UTF-8, which the layer turns into the wide characters the system names
 // files by, so that every file can be opened whatever its name. The listing form is what this
@@ -45,6 +55,7 @@ struct DirEntry {
   EntryKind kind = EntryKind::kOther;
   bool link = false;       // the entry is a symbolic link (or junction): `kind` is its target's
   std::uint64_t size = 0;  // full 64-bit size from the enumeration; kUnknownSize when not asked
+  std::int64_t modified = kUnknownTime;  // where the enumeration gives it for nothing
 
   const std::string& native() const { return native_name.empty() ? name : native_name; }
 };
@@ -120,14 +131,18 @@ struct Ops {
 
   // Opens an existing file for reading, for exclusive use when nobody else has it open,
   // otherwise shared with readers only; links are followed. Never creates a file, never asks
-  // for write access, never waits on a FIFO. `*size` is what the enumeration found; it decides
-  // the sequential-access hint, and a caller that gives it bounds what it reads by it. When it
-  // is kUnknownSize, only a regular file is opened and `*size` becomes its size.
-  bool (*open_read)(Handle folder, const std::string& name, std::uint64_t* size, Handle* out,
+  // for write access, never waits on a FIFO. `facts` is what the enumeration found; its size
+  // decides the sequential-access hint, and a caller that gives it bounds what it reads by it.
+  // When the size is kUnknownSize, only a regular file is opened and `facts` becomes what the
+  // open file tells: its size and when it was last modified.
+  bool (*open_read)(Handle folder, const std::string& name, FileFacts* facts, Handle* out,
                     SysError* err);
 
   // The same for an own file: only a plain file, never through a link.
   bool (*open_own_read)(Handle folder, const std::string& name, Handle* out, SysError* err);
+
+  // When the open file `h` was last modified.
+  bool (*modified_time)(Handle h, std::int64_t* modified, SysError* err);
 
   // Reads up to `size` bytes; *got is 0 at the end of the file.
   bool (*read)(Handle h, void* buffer, std::size_t size, std::size_t* got, SysError* err);

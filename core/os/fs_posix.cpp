@@ -94,6 +94,10 @@ bool posix_identity(Handle folder, const std::string& name, FileId* out, SysErro
   return true;
 }
 
+std::int64_t modified_of(const struct stat& st) {
+  return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+}
+
 EntryKind kind_of(const struct stat& st) {
   if (S_ISREG(st.st_mode)) return EntryKind::kFile;
   if (S_ISDIR(st.st_mode)) return EntryKind::kDirectory;
@@ -117,7 +121,10 @@ void look_up(int dfd, std::vector<DirEntry>& out, const std::vector<std::size_t>
       }
     }
     entry.kind = kind_of(st);
-    if (entry.kind == EntryKind::kFile) entry.size = static_cast<std::uint64_t>(st.st_size);
+    if (entry.kind == EntryKind::kFile) {
+      entry.size = static_cast<std::uint64_t>(st.st_size);
+      entry.modified = modified_of(st);
+    }
   }
 }
 
@@ -205,18 +212,18 @@ bool posix_find_first_size(const char* path, std::uint64_t* size) {
 // Opens for reading. O_NONBLOCK keeps a FIFO that took the file's place from blocking the open.
 // With an unknown size, only a regular file is kept and the size is looked up; with a known
 // one, the caller bounds what it reads by it, which spares a call per file on the folder pass.
-bool open_regular(Handle folder, const std::string& name, int flags, std::uint64_t* size_io,
-                  Handle* out, SysError* err) {
+bool open_regular(Handle folder, const std::string& name, int flags, FileFacts* facts, Handle* out,
+                  SysError* err) {
   OwnedFd fd(
       ::openat(at(folder), name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | flags));
   if (!fd.is_open()) return fail(err, errno);
-  std::uint64_t size = *size_io;
+  std::uint64_t size = facts->size;
   if (size == kUnknownSize) {
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) return fail(err, errno);
     if (!S_ISREG(st.st_mode)) return fail(err, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     size = static_cast<std::uint64_t>(st.st_size);
-    *size_io = size;
+    *facts = {size, modified_of(st)};
   }
 #ifdef POSIX_FADV_SEQUENTIAL
   // The hint widens read-ahead for large files; for small ones it is only another call.
@@ -226,14 +233,21 @@ bool open_regular(Handle folder, const std::string& name, int flags, std::uint64
   return true;
 }
 
-bool posix_open_read(Handle folder, const std::string& name, std::uint64_t* size, Handle* out,
+bool posix_open_read(Handle folder, const std::string& name, FileFacts* facts, Handle* out,
                      SysError* err) {
-  return open_regular(folder, name, 0, size, out, err);
+  return open_regular(folder, name, 0, facts, out, err);
 }
 
 bool posix_open_own_read(Handle folder, const std::string& name, Handle* out, SysError* err) {
-  std::uint64_t size = kUnknownSize;
-  return open_regular(folder, name, O_NOFOLLOW, &size, out, err);
+  FileFacts facts;
+  return open_regular(folder, name, O_NOFOLLOW, &facts, out, err);
+}
+
+bool posix_modified_time(Handle h, std::int64_t* modified, SysError* err) {
+  struct stat st {};
+  if (::fstat(static_cast<int>(h), &st) != 0) return fail(err, errno);
+  *modified = modified_of(st);
+  return true;
 }
 
 bool posix_read(Handle h, void* buffer, std::size_t size, std::size_t* got, SysError* err) {
@@ -386,6 +400,7 @@ constexpr Ops kPosixOps = {
     .find_first_size = &posix_find_first_size,
     .open_read = &posix_open_read,
     .open_own_read = &posix_open_own_read,
+    .modified_time = &posix_modified_time,
     .read = &posix_read,
     .close = &posix_close,
     .open_update = &posix_open_update,

@@ -125,6 +125,14 @@ Handle as_handle_value(HANDLE h) {
   return reinterpret_cast<Handle>(h);
 }
 
+// FILETIME counts 100 ns from 1601; the core counts nanoseconds from 1970.
+std::int64_t nanoseconds_of(const FILETIME& t) {
+  constexpr std::int64_t kFrom1601To1970 = 116444736000000000;
+  const auto ticks = static_cast<std::int64_t>(
+      (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+  return (ticks - kFrom1601To1970) * 100;
+}
+
 std::uint64_t entry_size(const WIN32_FIND_DATAW& data) {
   return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
@@ -151,6 +159,7 @@ void follow_link(const std::wstring& path, DirEntry& entry) {
   } else {
     entry.kind = EntryKind::kFile;
     entry.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    entry.modified = nanoseconds_of(info.ftLastWriteTime);
   }
 }
 
@@ -276,6 +285,7 @@ bool win_list_folder(Handle handle, bool /*sizes*/, std::vector<DirEntry>* out, 
       entry.kind = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::kDirectory
                                                                            : EntryKind::kFile;
       entry.size = entry_size(data);
+      entry.modified = nanoseconds_of(data.ftLastWriteTime);
     }
     out->push_back(std::move(entry));
   } while (::FindNextFileW(find.get(), &data) || (code = ::GetLastError()) != ERROR_NO_MORE_FILES);
@@ -332,14 +342,15 @@ bool open_reading(Handle folder, const std::string& name, DWORD flags, Handle* o
 
 // A folder is never opened here (that would need FILE_FLAG_BACKUP_SEMANTICS), so a size the
 // caller does not know comes from the open file alone.
-bool win_open_read(Handle folder, const std::string& name, std::uint64_t* size, Handle* out,
+bool win_open_read(Handle folder, const std::string& name, FileFacts* facts, Handle* out,
                    SysError* err) {
   if (!open_reading(folder, name, 0, out, err)) return false;
-  if (*size != kUnknownSize) return true;
+  if (facts->size != kUnknownSize) return true;
   OwnedHandle file(as_handle(std::exchange(*out, kNoHandle)));
-  LARGE_INTEGER bytes;
-  if (!::GetFileSizeEx(file.get(), &bytes)) return fail_last(err);
-  *size = static_cast<std::uint64_t>(bytes.QuadPart);
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!::GetFileInformationByHandle(file.get(), &info)) return fail_last(err);
+  *facts = {(static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow,
+            nanoseconds_of(info.ftLastWriteTime)};
   *out = as_handle_value(file.release());
   return true;
 }
@@ -353,6 +364,14 @@ bool win_open_own_read(Handle folder, const std::string& name, Handle* out, SysE
       (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
     return fail(err, ERROR_ACCESS_DENIED);
   *out = as_handle_value(file.release());
+  return true;
+}
+
+bool win_modified_time(Handle h, std::int64_t* modified, SysError* err) {
+  QuietErrors quiet;
+  FILETIME written;
+  if (!::GetFileTime(as_handle(h), nullptr, nullptr, &written)) return fail_last(err);
+  *modified = nanoseconds_of(written);
   return true;
 }
 
@@ -527,6 +546,7 @@ constexpr Ops kWin32Ops = {
     .find_first_size = &win_find_first_size,
     .open_read = &win_open_read,
     .open_own_read = &win_open_own_read,
+    .modified_time = &win_modified_time,
     .read = &win_read,
     .close = &win_close,
     .open_update = &win_open_update,

@@ -169,6 +169,12 @@ void change_files(const TempFolder& dir) {
   std::filesystem::create_symlink(dir.file("nowhere"), dir.file("break"));
 }
 
+// Sets the modification time of `path` to `seconds` from that of `reference`.
+void time_from(const std::string& path, const std::string& reference, int seconds) {
+  std::filesystem::last_write_time(
+      path, std::filesystem::last_write_time(reference) + std::chrono::seconds(seconds));
+}
+
 void make_files(const TempFolder& dir) {
   write_bytes(dir.file("keep"), "same");
   write_bytes(dir.file("change"), "before");
@@ -292,6 +298,18 @@ TEST(Cli, AReadOnlyFolderIsVerifiedAgainstAListingKeptElsewhere) {
   EXPECT_TRUE(contains(refused.err, "cannot write " + media.file("File CRCs.TXT")));
   ::chmod(media.path().c_str(), 0755);
 
+  // A copy of the listing that keeps its time tells an edit from damage as the original does.
+  const std::string copy = keep.file("copy.crc");
+  ASSERT_EQ(std::system(("cp -p " + shell_quote(listing) + " " + shell_quote(copy)).c_str()), 0);
+  write_bytes(media.file("keep"), "damaged");
+  time_from(media.file("keep"), listing, -3600);
+  write_bytes(media.file("change"), "edited");
+  time_from(media.file("change"), listing, 600);
+  const Outcome told = run("--verify --json --listing " + shell_quote(copy) + " " + folder);
+  EXPECT_EQ(told.status, 1);
+  EXPECT_TRUE(contains(told.out, "\"name\":\"keep\",\"status\":\"CRC Missmatch\"")) << told.out;
+  EXPECT_TRUE(contains(told.out, "\"unmodified_changes\":1")) << told.out;
+
   const Outcome missing =
       run("--verify --listing " + shell_quote(keep.file("none")) + " " + folder);
   EXPECT_EQ(missing.status, 2);
@@ -324,10 +342,16 @@ TEST(Cli, RecursiveRunsTakeEveryFolderOnceInOrderAndNeverFollowLinks) {
   EXPECT_TRUE(contains(o.out, "Tree: 4 folders, 4 files, 4 B"));
 
   write_bytes(top.file("sub b/deep/c.txt"), "5");
+  time_from(top.file("sub b/deep/c.txt"), top.file("sub b/deep/File CRCs.TXT"), -60);
   const auto before = snapshot(t);
   const Outcome v = run("-r --verify " + shell_quote(t.string()));
   EXPECT_EQ(v.status, 1);
   EXPECT_TRUE(contains(v.out, "Compared in 4 folders: 3 OK, 1 CRC Missmatch"));
+  EXPECT_TRUE(contains(v.out,
+                       "Changed but not modified since their earlier listings were written "
+                       "(possible damage, or an older copy put back): 1\n  " +
+                           top.file("sub b/deep/c.txt") + "\n"))
+      << v.out;
   EXPECT_EQ(snapshot(t), before);
 
   // Without -r, the subfolders are left out, and the summary says so.
@@ -401,7 +425,15 @@ TEST(Cli, JsonLinesCarryEveryStatusAndNamesThatAreNotUtf8) {
   ASSERT_EQ(run(shell_quote(dir.path().string())).status, 0);
   change_files(dir);
   write_bytes(dir.file(latin1), "changed too");
+  // The latin-1 file changed but keeps a time before the listing was written: possible damage.
+  time_from(dir.file(latin1), dir.file("File CRCs.TXT"), -3600);
 
+  const Outcome summary = run("--verify " + shell_quote(dir.path().string()));
+  EXPECT_TRUE(contains(summary.out,
+                       "Changed but not modified since the earlier listing was "
+                       "written (possible damage, or an older copy put back): 1\n"
+                       "  caf\xE9\n"))
+      << summary.out;
   const Outcome o = run("--verify --json " + shell_quote(dir.path().string()));
   EXPECT_EQ(o.status, 1) << o.err;
   std::vector<nlohmann::json> lines;
@@ -419,10 +451,13 @@ TEST(Cli, JsonLinesCarryEveryStatusAndNamesThatAreNotUtf8) {
     const std::string name = e.contains("name_hex") ? "hex:" + e["name_hex"].get<std::string>()
                                                     : e["name"].get<std::string>();
     status_of[name] = e["status"];
-    if (e["status"] == "CRC Missmatch")
+    if (e["status"] == "CRC Missmatch") {
       EXPECT_NE(e["old_crc"], e["new_crc"]);
-    else
+      EXPECT_EQ(e["modified_after_listing"], name == "change") << name;
+    } else {
       EXPECT_TRUE(e["new_crc"].is_null());
+      EXPECT_FALSE(e.contains("modified_after_listing"));
+    }
   }
   EXPECT_EQ(status_of, (std::map<std::string, std::string>{
                            {"change", "CRC Missmatch"},
@@ -431,6 +466,7 @@ TEST(Cli, JsonLinesCarryEveryStatusAndNamesThatAreNotUtf8) {
                            {"hex:636166e9", "CRC Missmatch"},
                        }));
   EXPECT_EQ(folder["new"][0]["name"], "added");
+  EXPECT_EQ(folder["unmodified_changes"], 1);
   EXPECT_EQ(folder["unreadable"][0]["path"], dir.file("break"));
   EXPECT_EQ(folder["error"], "the comparison found 4 changed, missing or unreadable files");
   EXPECT_EQ(lines[1]["type"], "run");

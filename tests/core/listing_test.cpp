@@ -98,7 +98,7 @@ TEST(Listing, NameColumnRuleAndChecksumTexts) {
 }
 
 // Files whose open is refused, as when another process holds them.
-bool refusing_locked_files(fs::Handle folder, const std::string& name, std::uint64_t* size,
+bool refusing_locked_files(fs::Handle folder, const std::string& name, fs::FileFacts* size,
                            fs::Handle* out, fs::SysError* err) {
   if (name.starts_with("locked")) return test::inject(err, "held by another process");
   return fs::platform_ops().open_read(folder, name, size, out, err);
@@ -182,7 +182,7 @@ TEST(Listing, UnreadableFileIsListedAsZeroAndReported) {
   TempFolder dir;
   write_bytes(dir.file("locked"), "content");
   test::FsOverride fault;
-  fault.ops().open_read = [](fs::Handle, const std::string&, std::uint64_t*, fs::Handle*,
+  fault.ops().open_read = [](fs::Handle, const std::string&, fs::FileFacts*, fs::Handle*,
                              fs::SysError* err) {
     return test::inject(err, "held by another process");
   };

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <deque>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -130,7 +133,7 @@ TEST_F(RunTest, WriteFailuresAreReportedAndTheFilesAreNotShown) {
 TEST_F(RunTest, UnreadableFilesAreReportedBeforeAnyQuestion) {
   first_run();
   test::FsOverride fault;
-  fault.ops().open_read = [](fs::Handle folder, const std::string& name, std::uint64_t* size,
+  fault.ops().open_read = [](fs::Handle folder, const std::string& name, fs::FileFacts* size,
                              fs::Handle* h, fs::SysError* err) {
     if (name == "a.txt") return test::inject(err, "held by another process");
     return fs::platform_ops().open_read(folder, name, size, h, err);
@@ -175,6 +178,46 @@ TEST_F(RunTest, AStoppedRunEndsAtTheNextFileAndWritesNothing) {
   EXPECT_EQ(stopping.events, std::vector<std::string>{});  // no question, nothing shown
   EXPECT_EQ(test::read_bytes(listing()), before);
   EXPECT_FALSE(test::exists(comparison()));
+}
+
+TEST_F(RunTest, ChangedFilesAreToldEditedOrUnmodifiedByTheirTimes) {
+  namespace stdfs = std::filesystem;
+  struct Row {
+    const char* name;
+    int seconds;  // the file's time after its change, from the earlier listing's
+    bool modified_after_listing;
+  };
+  const Row rows[] = {
+      {"edited", 60, true},           // changed and modified after the listing
+      {"bit-flipped", -3600, false},  // changed, its old time put back
+      {"older-copy", -86400, false},  // an older copy put back
+      {"coarse-clock", -1, true},     // within the two seconds a FAT time may be off
+  };
+  for (const Row& row : rows) test::write_bytes(dir.file(row.name), "before");
+  first_run();
+  const auto listed = stdfs::last_write_time(listing()) - std::chrono::hours(2);
+  stdfs::last_write_time(listing(), listed);
+  for (const Row& row : rows) {
+    test::write_bytes(dir.file(row.name), "after!");
+    stdfs::last_write_time(dir.file(row.name), listed + std::chrono::seconds(row.seconds));
+  }
+  ScriptedFrontEnd quiet;
+  quiet.answers = {false};
+  RunPlan plan;
+  plan.compare = CompareChoice::kYes;
+  const RunReport r = run(quiet, plan);
+  ASSERT_EQ(r.comparison.count(Status::kMismatch), std::size(rows));
+  for (const ComparedLine& p : r.comparison.problems) {
+    const std::string name(name_column(p.old_line));
+    const auto row = std::find_if(std::begin(rows), std::end(rows),
+                                  [&name](const Row& w) { return name == w.name; });
+    ASSERT_NE(row, std::end(rows)) << name;
+    EXPECT_EQ(p.modified_after_listing, row->modified_after_listing) << name;
+  }
+  EXPECT_EQ(r.comparison.unmodified_mismatches, 2u);
+  std::vector<std::string> names = r.comparison.unmodified_names;
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"bit-flipped", "older-copy"}));
 }
 
 TEST_F(RunTest, ThePlanMayAnswerTheComparisonItself) {

@@ -96,11 +96,11 @@ constexpr fs::Ops kMemoryOps = {
           return content != nullptr;
         },
     .open_read =
-        [](fs::Handle, const std::string& name, std::uint64_t* size, fs::Handle* out,
+        [](fs::Handle, const std::string& name, fs::FileFacts* facts, fs::Handle* out,
            fs::SysError* err) {
           const std::string* content = find(name);
           if (content == nullptr) return refuse(err);
-          if (*size == fs::kUnknownSize) *size = content->size();
+          if (facts->size == fs::kUnknownSize) *facts = {content->size(), 0};
           *out = open_bytes(*content);
           return true;
         },
@@ -109,6 +109,11 @@ constexpr fs::Ops kMemoryOps = {
           const auto own = g_folder->own.find(name);
           if (own == g_folder->own.end()) return refuse(err);
           *out = open_bytes(own->second);
+          return true;
+        },
+    .modified_time =
+        [](fs::Handle, std::int64_t* modified, fs::SysError*) {
+          *modified = 0;  // every file of the folder was made at the same time
           return true;
         },
     .read =

@@ -319,8 +319,8 @@ TEST(Win32ShareModes, ReadingIsExclusiveWhileNobodyElseHasTheFile) {
   write_bytes(path, kCheckBytes);
   fs::Handle h = fs::kNoHandle;
   fs::SysError err;
-  std::uint64_t size = fs::kUnknownSize;
-  ASSERT_TRUE(fs::ops().open_read(fs::kNoHandle, path, &size, &h, &err)) << err.message;
+  fs::FileFacts facts;
+  ASSERT_TRUE(fs::ops().open_read(fs::kNoHandle, path, &facts, &h, &err)) << err.message;
   // While the layer has it open for exclusive reading, nobody else gets in, not even a reader.
   Holder reader(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
   EXPECT_FALSE(reader.held());
