@@ -1,5 +1,7 @@
 #include "cli/command.h"
 
+#include <algorithm>
+#include <chrono>
 #include <iostream>
 #include <string>
 
@@ -24,6 +26,17 @@ std::string listing_trouble(const std::string& path) {
   fs::FileFacts facts;  // with an unknown size, only a plain file is opened
   if (!fs::ops().open_read(fs::kNoHandle, path, &facts, file.receive(), &err)) return err.message;
   return {};
+}
+
+// A batch of saves ends after this long, so that a slow tree still reports steadily.
+constexpr std::chrono::milliseconds kBatchWait{250};
+
+// How many folders' saves a batch may hold: it keeps each folder open until it is committed, so
+// it takes a share of the files the process may have open (the rest serve the read-ahead).
+std::size_t batch_size() {
+  constexpr std::size_t kMost = 256, kReserved = 32;
+  const std::size_t limit = fs::handle_limit();
+  return std::clamp<std::size_t>(limit > kReserved ? (limit - kReserved) / 4 : 1, 1, kMost);
 }
 
 RunPlan plan_for(const Options& o, TextSink* lines) {
@@ -115,17 +128,37 @@ ExitStatus run_command(const Options& o, bool stdin_is_terminal, bool stderr_is_
   } else {
     // The tree is read as one stream: reads stay in flight from one folder into the next.
     FolderStream stream(std::move(top), ui.wants_byte_totals());
+    // Its saves are made durable in batches; a folder is reported once its batch is committed,
+    // in the order of the tree.
+    SaveBatch batch(batch_size(), kBatchWait);
+    plan.batch = &batch;
+    struct Pending {
+      RunReport report;
+      double seconds;
+    };
+    std::vector<Pending> pending;
+    const auto settle = [&] {
+      const std::vector<SaveBatch::Outcome> outcomes = batch.commit();
+      for (Pending& p : pending) {
+        if (!o.json) std::cout << "Folder " << visible(p.report.folder_path) << ":\n";
+        settle_batched_saves(ui, p.report, outcomes);
+        report_folder(p.report, p.seconds);
+      }
+      std::cout << std::flush;
+      pending.clear();
+    };
     while (FolderStream::Prepared* folder = stream.next()) {
       if (output_failed()) break;  // nothing more could be reported: main() says so
       ui.set_relative_folder(folder->relative);
-      if (!o.json) std::cout << "Folder " << visible(folder->path) << ":\n" << std::flush;
       const double start = ui.elapsed_seconds();
-      const RunReport report = run_folder(ui, *folder, stream.pass(), plan);
+      RunReport report = run_folder(ui, *folder, stream.pass(), plan);
       // One answer serves every folder of a tree.
       if (report.comparison_asked)
         plan.compare = report.comparison_accepted ? CompareChoice::kYes : CompareChoice::kNo;
-      report_folder(report, ui.elapsed_seconds() - start);
+      pending.push_back({std::move(report), ui.elapsed_seconds() - start});
+      if (batch.size() == 0 || batch.due()) settle();
     }
+    settle();
   }
   totals.seconds = ui.elapsed_seconds();
   if (o.json)

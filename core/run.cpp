@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <tuple>
+#include <utility>
 
 #include "core/checksum_pass.h"
 #include "core/save_text.h"
@@ -9,8 +10,21 @@
 namespace sw {
 namespace {
 
-bool wants_comparison(RunFrontEnd& ui, const RunPlan& plan, RunReport& report) {
-  switch (plan.compare) {
+// One run's parts, for the steps after the listing.
+struct Run {
+  RunFrontEnd& ui;
+  const fs::Folder& folder;
+  // The folder shared with a save batch, which keeps it open until its commit; null: saves are
+  // made one by one.
+  std::shared_ptr<const fs::Folder> shared;
+  const RunPlan& plan;
+  RunReport& report;
+
+  bool batched() const { return plan.batch != nullptr && shared != nullptr; }
+};
+
+bool wants_comparison(Run& run) {
+  switch (run.plan.compare) {
     case CompareChoice::kYes:
       return true;
     case CompareChoice::kNo:
@@ -18,23 +32,35 @@ bool wants_comparison(RunFrontEnd& ui, const RunPlan& plan, RunReport& report) {
     case CompareChoice::kAsk:
       break;
   }
-  report.comparison_asked = true;
-  return ui.ask(Question::kCompare, kCompareQuestion);
+  run.report.comparison_asked = true;
+  return run.ui.ask(Question::kCompare, kCompareQuestion);
+}
+
+// Finishes a written file: staged for its batch, or put in place now. False when it failed (the
+// reason in `error`); with a batch, true says only that it is staged.
+bool finish_file(Run& run, TextFileWriter& writer, const std::string& name, std::size_t* stage,
+                 fs::SysError* error) {
+  if (!run.batched()) return writer.commit(error);
+  *stage = run.plan.batch->stage(writer, run.shared, name, error);
+  return *stage != SaveBatch::kNotStaged;
 }
 
 // The comparison written into the folder, or to a path of its own (one without a folder part is
 // in the working directory), or streamed; true when it was written to a file that can be shown.
-bool compare(RunFrontEnd& ui, const fs::Folder& folder, const RunPlan& plan, RunReport& report) {
+bool compare(Run& run) {
+  RunReport& report = run.report;
+  const RunPlan& plan = run.plan;
   const CompareOptions options{plan.earlier_listing, plan.kept_problems};
   if (plan.comparison_stream != nullptr) {
-    report.comparison = COMPARECRCLIST(folder, report.listing, *plan.comparison_stream, options);
+    report.comparison =
+        COMPARECRCLIST(run.folder, report.listing, *plan.comparison_stream, options);
     report.comparison_saved = report.comparison.comparable && !report.comparison.write_failed;
     return false;
   }
   std::string name(kComparisonFileName);
   if (!plan.comparison_output.empty()) remove_abandoned_saves(plan.comparison_output);
   fs::Folder elsewhere;
-  const fs::Folder* target = &folder;
+  const fs::Folder* target = &run.folder;
   bool ready = true;
   report.comparison_path = report.folder_path + name;
   if (!plan.comparison_output.empty()) {
@@ -46,18 +72,23 @@ bool compare(RunFrontEnd& ui, const fs::Folder& folder, const RunPlan& plan, Run
   }
   TextFileWriter writer;
   if (ready && writer.open(*target, name, &report.comparison_error)) {
-    report.comparison = COMPARECRCLIST(folder, report.listing, writer, options);
-    report.comparison_saved =
-        report.comparison.comparable && writer.commit(&report.comparison_error);
+    report.comparison = COMPARECRCLIST(run.folder, report.listing, writer, options);
+    const bool finished =
+        report.comparison.comparable &&
+        finish_file(run, writer, name, &report.comparison_stage, &report.comparison_error);
+    // A staged comparison is shown once its batch has put it in place.
+    if (finished && report.comparison_stage != SaveBatch::kNotStaged) return false;
+    report.comparison_saved = finished;
   }
   if (report.comparison_saved) return true;
   if (report.comparison.comparable || !report.comparison_error.message.empty())
-    ui.report_write_failure(report.comparison_path, report.comparison_error);
+    run.ui.report_write_failure(report.comparison_path, report.comparison_error);
   return false;
 }
 
-void save_listing(RunFrontEnd& ui, const fs::Folder& folder, const RunPlan& plan,
-                  bool comparison_shown, RunReport& report) {
+void save_listing(Run& run, bool comparison_shown) {
+  RunReport& report = run.report;
+  const RunPlan& plan = run.plan;
   if (!plan.write_listing) {
     report.listing_saved = true;
     return;
@@ -65,7 +96,17 @@ void save_listing(RunFrontEnd& ui, const fs::Folder& folder, const RunPlan& plan
   if (plan.listing_output.empty()) {
     const std::string name(kListingFileName);
     report.listing_path = report.folder_path + name;
-    report.listing_saved = SAVETEXTFILE(folder, name, report.listing.text, &report.listing_error);
+    TextFileWriter writer;
+    report.listing_saved = writer.open(run.folder, name, &report.listing_error);
+    if (report.listing_saved) {
+      writer.write(report.listing.text);  // a failure shows when the file is finished
+      report.listing_saved =
+          finish_file(run, writer, name, &report.listing_stage, &report.listing_error);
+    }
+    if (report.listing_saved && report.listing_stage != SaveBatch::kNotStaged) {
+      report.listing_saved = false;  // not yet: its batch says
+      return;
+    }
   } else {
     report.listing_path = plan.listing_output;
     remove_abandoned_saves(plan.listing_output);
@@ -73,15 +114,18 @@ void save_listing(RunFrontEnd& ui, const fs::Folder& folder, const RunPlan& plan
         SAVETEXTFILE(plan.listing_output, report.listing.text, &report.listing_error);
   }
   if (!report.listing_saved) {
-    ui.report_write_failure(report.listing_path, report.listing_error);
-  } else if (!comparison_shown || ui.ask(Question::kShowListing, kShowListingQuestion)) {
-    ui.show_file(report.listing_path);
+    run.ui.report_write_failure(report.listing_path, report.listing_error);
+  } else if (!comparison_shown || run.ui.ask(Question::kShowListing, kShowListingQuestion)) {
+    run.ui.show_file(report.listing_path);
   }
 }
 
 // Everything after the listing: the report of its problems, the tidying, the comparison and the
 // saves, in that order.
-void finish(RunFrontEnd& ui, const fs::Folder& folder, const RunPlan& plan, RunReport& report) {
+void finish(Run& run) {
+  RunReport& report = run.report;
+  const RunPlan& plan = run.plan;
+  RunFrontEnd& ui = run.ui;
   // A stopped run leaves everything as it was: no comparison, no listing, no tidying.
   if (report.listing.stopped) return;
   ui.on_listing_done();
@@ -93,20 +137,20 @@ void finish(RunFrontEnd& ui, const fs::Folder& folder, const RunPlan& plan, RunR
   // writes nothing into the folder leaves it untouched.
   if (plan.writes_into_folder())
     for (const std::string& name : listing.own_temporaries)
-      fs::ops().remove_unheld(folder.get(), name);
+      fs::ops().remove_unheld(run.folder.get(), name);
 
-  report.earlier = find_earlier_listing(folder, plan.earlier_listing, &report.earlier_error);
+  report.earlier = find_earlier_listing(run.folder, plan.earlier_listing, &report.earlier_error);
+  const std::string earlier_path = earlier_listing_path(report.folder_path, plan.earlier_listing);
   if (report.earlier == Earlier::kUnreadable)
-    ui.report_earlier_unreadable(earlier_listing_path(report.folder_path, plan.earlier_listing),
-                                 report.earlier_error);
+    ui.report_earlier_unreadable(earlier_path, report.earlier_error);
   bool comparison_shown = false;
-  if (report.earlier == Earlier::kListing && wants_comparison(ui, plan, report)) {
+  if (report.earlier == Earlier::kListing && wants_comparison(run)) {
     report.comparison_accepted = true;
-    const bool written = compare(ui, folder, plan, report);
+    const bool written = compare(run);
     // What the user must know of the comparison comes before it is shown.
     const Comparison& c = report.comparison;
     if (c.comparable && (c.cut_short || c.overlong_lines > 0))
-      ui.report_earlier_damage(earlier_listing_path(report.folder_path, plan.earlier_listing), c);
+      ui.report_earlier_damage(earlier_path, c);
     if (c.comparable && c.unmodified_mismatches > 0)
       ui.report_unmodified_changes(report.folder_path, c);
     if (written) {
@@ -114,7 +158,7 @@ void finish(RunFrontEnd& ui, const fs::Folder& folder, const RunPlan& plan, RunR
       comparison_shown = true;
     }
   }
-  save_listing(ui, folder, plan, comparison_shown, report);
+  save_listing(run, comparison_shown);
 }
 
 }  // namespace
@@ -133,7 +177,8 @@ RunReport run_folder(RunFrontEnd& ui, const fs::Folder& folder, const RunPlan& p
   const EnumeratedFolder found = enumerate_folder(folder, ui.wants_byte_totals(), outputs);
   ChecksumPass pass(folder.get(), found.entries);
   report.listing = BUILDCRCLIST(folder, found, pass, &ui);
-  finish(ui, folder, plan, report);
+  Run run{ui, folder, nullptr, plan, report};
+  finish(run);
   return report;
 }
 
@@ -147,8 +192,29 @@ RunReport run_folder(RunFrontEnd& ui, FolderStream::Prepared& prepared, Checksum
     return report;
   }
   report.listing = BUILDCRCLIST(*prepared.folder, prepared.found, pass, &ui);
-  finish(ui, *prepared.folder, plan, report);
+  Run run{ui, *prepared.folder, prepared.folder, plan, report};
+  finish(run);
   return report;
+}
+
+void settle_batched_saves(RunFrontEnd& ui, RunReport& report,
+                          const std::vector<SaveBatch::Outcome>& outcomes) {
+  // In the order a run without a batch shows them: the comparison, then the listing.
+  const auto settle = [&](std::size_t& stage, bool& saved, fs::SysError& error,
+                          const std::string& path) {
+    if (stage == SaveBatch::kNotStaged) return;
+    const SaveBatch::Outcome& outcome = outcomes.at(std::exchange(stage, SaveBatch::kNotStaged));
+    saved = outcome.saved;
+    if (saved) {
+      ui.show_file(path);
+    } else {
+      error = outcome.error;
+      ui.report_write_failure(path, error);
+    }
+  };
+  settle(report.comparison_stage, report.comparison_saved, report.comparison_error,
+         report.comparison_path);
+  settle(report.listing_stage, report.listing_saved, report.listing_error, report.listing_path);
 }
 
 }  // namespace sw

@@ -10,6 +10,7 @@
 #include "core/folder_stream.h"
 #include "core/listing.h"
 #include "core/os/fs.h"
+#include "core/save_batch.h"
 
 namespace sw {
 
@@ -64,6 +65,9 @@ struct RunPlan {
   TextSink* comparison_stream = nullptr;
   std::string comparison_output;
   CompareChoice compare = CompareChoice::kAsk;
+  // The folders of a tree save their files into this batch, made durable together; the run
+  // then shows them only once settle_batched_saves has the batch's outcomes.
+  SaveBatch* batch = nullptr;
   std::size_t kept_problems = kKeptProblemLines;
 
   // Whether the run writes into the folder, and so may tidy it up too.
@@ -91,6 +95,9 @@ struct RunReport {
   std::string listing_path;    // where it was written
   fs::SysError listing_error;
   std::string comparison_path;  // where the comparison was written (not for a stream)
+  // Files staged in the plan's batch, by their numbers there; settled by settle_batched_saves.
+  std::size_t listing_stage = SaveBatch::kNotStaged;
+  std::size_t comparison_stage = SaveBatch::kNotStaged;
 };
 
 // Where the earlier listing of a run in `folder_path` is: the plan's own, or the folder's.
@@ -108,5 +115,10 @@ RunReport run_folder(RunFrontEnd& ui, const fs::Folder& folder, const RunPlan& p
 // is read or written for it, anywhere.
 RunReport run_folder(RunFrontEnd& ui, FolderStream::Prepared& prepared, ChecksumPass& pass,
                      const RunPlan& plan);
+
+// A run's files staged in a batch are settled by its commit: saved or not (then reported), and
+// the saved ones shown, in the order a run without a batch shows them.
+void settle_batched_saves(RunFrontEnd& ui, RunReport& report,
+                          const std::vector<SaveBatch::Outcome>& outcomes);
 
 }  // namespace sw

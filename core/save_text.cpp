@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "core/own_files.h"
@@ -88,6 +89,18 @@ bool TextFileWriter::commit(fs::SysError* err) {
   done = done && fs::ops().replace(folder_, temp_name_, name_, &error_);
   if (done) {
     temp_name_.clear();
+    return true;
+  }
+  if (err != nullptr) *err = error_;
+  abandon();
+  return false;
+}
+
+bool TextFileWriter::stage(std::string* temp_name, fs::SysError* err) {
+  if (!temp_name_.empty() && write(kCrLf) && flush_buffer()) {
+    fs::ops().start_writeback(file_.get());
+    file_.close();
+    *temp_name = std::exchange(temp_name_, {});
     return true;
   }
   if (err != nullptr) *err = error_;

@@ -91,6 +91,7 @@ struct ReplaceTarget {
 };
 
 enum class Created : std::uint8_t { kCreated, kExists, kFailed };
+enum class Flushed : std::uint8_t { kDone, kUnsupported, kFailed };
 
 // The calls of the table work openat-style: `name` is relative to the open folder `folder`,
 // or a path of its own when `folder` is kNoHandle. A run opens its folder once and reaches
@@ -180,6 +181,15 @@ struct Ops {
   // Renames `from` over `to` in one step, replacing the entry `to` itself (never what a link
   // there leads to), and makes the rename itself durable.
   bool (*replace)(Handle folder, const std::string& from, const std::string& to, SysError* err);
+
+  // For saves made durable in batches: starts writing the file's data to the medium without
+  // waiting for it (a hint: nothing depends on it); makes everything written to the file system
+  // that holds `folder` durable, data and names alike (kUnsupported where the system cannot);
+  // and renames `from` over `to` as replace does, but leaves the rename's durability to that
+  // flush.
+  void (*start_writeback)(Handle h);
+  Flushed (*flush_volume)(Handle folder, SysError* err);
+  bool (*move_over)(Handle folder, const std::string& from, const std::string& to, SysError* err);
 
   bool (*remove)(Handle folder, const std::string& name);
 

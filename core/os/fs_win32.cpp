@@ -519,6 +519,14 @@ bool win_replace(Handle folder, const std::string& from, const std::string& to, 
              : fail_last(err);
 }
 
+void win_start_writeback(Handle /*h*/) {}
+
+// Flushing a whole volume needs an administrator's handle on it: saves are made durable one by
+// one instead.
+Flushed win_flush_volume(Handle /*folder*/, SysError* /*err*/) {
+  return Flushed::kUnsupported;
+}
+
 bool win_remove(Handle folder, const std::string& name) {
   QuietErrors quiet;
   return ::DeleteFileW(wide_in(folder, name).c_str()) != 0;
@@ -557,6 +565,9 @@ constexpr Ops kWin32Ops = {
     .write = &win_write,
     .flush = &win_flush,
     .replace = &win_replace,
+    .start_writeback = &win_start_writeback,
+    .flush_volume = &win_flush_volume,
+    .move_over = &win_replace,
     .remove = &win_remove,
     .remove_unheld = &win_remove_unheld,
 };

@@ -165,6 +165,14 @@ constexpr fs::Ops kMemoryOps = {
           g_temporaries.erase(from);
           return true;
         },
+    .start_writeback = [](fs::Handle) {},
+    .flush_volume = [](fs::Handle, fs::SysError*) { return fs::Flushed::kDone; },
+    .move_over =
+        [](fs::Handle, const std::string& from, const std::string& to, fs::SysError*) {
+          g_folder->own[to] = std::move(g_temporaries[from]);
+          g_temporaries.erase(from);
+          return true;
+        },
     .remove = [](fs::Handle, const std::string& name) { return g_temporaries.erase(name) > 0; },
     .remove_unheld = [](fs::Handle, const std::string&) { return false; },
 };

@@ -1,0 +1,64 @@
+// Saves of many folders' files made durable together, after Git's batched flushes: each file is
+// written whole to its temporary file first (its write-back started at once); then one flush of
+// the file system makes all of them durable, the renames put them in place, and one more flush
+// makes the renames durable. Two device flushes a batch instead of two a file; until its batch
+// is committed, every file's earlier version stays where it was, whole.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/os/fs.h"
+#include "core/save_text.h"
+
+namespace sw {
+
+class SaveBatch {
+ public:
+  // A batch is due once it holds `most` files, or once its first file has waited `wait`.
+  SaveBatch(std::size_t most, std::chrono::milliseconds wait);
+  // What is staged and not committed is given up: temporary files removed, earlier files kept.
+  ~SaveBatch();
+  SaveBatch(const SaveBatch&) = delete;
+  SaveBatch& operator=(const SaveBatch&) = delete;
+
+  static constexpr std::size_t kNotStaged = ~std::size_t{0};
+
+  // Finishes the writer's file and stages it to replace its target in `folder`, which is kept
+  // open until the commit. Returns its number among the commit's outcomes, or kNotStaged with
+  // the reason in `err` when the file could not be finished (nothing then stays behind).
+  std::size_t stage(TextFileWriter& writer, std::shared_ptr<const fs::Folder> folder,
+                    const std::string& name, fs::SysError* err);
+
+  std::size_t size() const { return staged_.size(); }
+  bool due() const;
+
+  struct Outcome {
+    bool saved = false;
+    fs::SysError error;  // why not
+  };
+  // Puts every staged file in place, durably; the outcomes in the order of staging. A flush that
+  // fails before the renames keeps every earlier file of its file system and says so for each
+  // of its files. The batch is empty afterwards.
+  std::vector<Outcome> commit();
+
+ private:
+  struct Staged {
+    std::shared_ptr<const fs::Folder> folder;
+    std::string temp_name, name;
+    Outcome outcome{true, {}};
+  };
+  // Makes what is written on the file systems of the staged files that are still sound durable;
+  // `after_renames`: the folders' entries are what must be made so.
+  void flush(bool after_renames);
+
+  std::size_t most_;
+  std::chrono::milliseconds wait_;
+  std::chrono::steady_clock::time_point first_staged_;
+  std::vector<Staged> staged_;
+};
+
+}  // namespace sw
