@@ -75,7 +75,7 @@ constexpr fs::Ops kMemoryOps = {
         [](fs::Handle, bool sizes, std::vector<fs::DirEntry>* out, fs::SysError*) {
           for (const auto& [name, content] : g_folder->files)
             out->push_back(
-                {name, {}, fs::EntryKind::kFile, sizes ? content.size() : fs::kUnknownSize});
+                {name, {}, fs::EntryKind::kFile, false, sizes ? content.size() : fs::kUnknownSize});
           return true;
         },
     .own_file =
