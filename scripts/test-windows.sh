@@ -415,6 +415,31 @@ if drive_app_with 'T:\bad-argument\a.txt' \
   check "Checksum.def unchanged" same_file "$start/Checksum.def" "$run/bad-argument.def-before"
 fi
 
+note "--- the zip's context-menu entry: the folder's \"Checksum with Sumwright\" runs it; the removal takes it away"
+new_case context-menu
+printf 'hello' >"$data/a.txt"
+expected_listing "$data" 'T:\context-menu\' >"$run/context-menu.expected"
+# The entry starts the program where the .reg file says: in the user's own programs folder.
+local_appdata=$(ls -d "$WINEPREFIX"/drive_c/users/*/AppData/Local | grep -v /Public/ | head -n 1)
+mkdir -p "$local_appdata/Programs/Sumwright"
+cp "$app" "$build/exports/Sumwright.dll" "$local_appdata/Programs/Sumwright/"
+menu_key='Software\Classes\Directory\shell\Sumwright'
+if "$WINE" regedit /s "$(wine_z_path "$build/context-menu-add.reg")" &&
+  (cd "$start" && timeout 140 "$WINE" "$driver" context-menu="$menu_key"\|'T:\context-menu' wait-main \
+    notepad=File\ CRCs.TXT label=file-label\|Done click=exit gone=10000) >>"$run/context-menu.log" 2>&1
+then
+  check "listing written" listing_ok
+  check "named \"Checksum with Sumwright\"" grep -q 'Checksum with Sumwright' \
+    <("$WINE" reg query "HKCU\\$menu_key" /ve 2>/dev/null)
+else
+  sed 's/^/    /' "$run/context-menu.log"
+  failed context-menu "the entry did not run the folder"
+fi
+"$WINE" regedit /s "$(wine_z_path "$build/context-menu-remove.reg")"
+key_absent() { ! "$WINE" reg query "$1" >/dev/null 2>&1; }
+check "removed again" key_absent "HKCU\\$menu_key"
+timeout 20 "$WINE" "$driver" no-notepad=300 >/dev/null 2>&1 || true
+
 note "--- names of every kind, a path past 260 characters, a file held by another program"
 # Created by their UTF-8 names; Wine hands them to the program as their Unicode names. In code
 # page 1252 the listing holds what the ANSI conversion gives: "?" for what 1252 lacks.

@@ -34,6 +34,9 @@
 //                               answered within MS milliseconds (SendMessageTimeout)
 //   threads                     prints how many threads the main window's process has (also
 //                               once the window is gone)
+//   context-menu=KEY|FOLDER     starts the command of the context-menu entry KEY (under
+//                               HKEY_CURRENT_USER) on FOLDER as Explorer does: an expandable
+//                               string, its environment variables expanded, %1 the folder
 //   client-size                 the client area is 165 x 102 dialog units of the template font
 //   rect                        prints "rect X Y W H" of the main window (for a screenshot)
 //   names-change=MS|N           within MS ms, the file label shows at least N different names
@@ -517,6 +520,32 @@ void step_hold(const Step& s) {
   // Closed by the system when the driver ends.
 }
 
+void step_context_menu(const Step& s) {
+  // Wine's shell finds no per-user file classes, so the driver plays Explorer's part.
+  char raw[1024] = {};
+  DWORD size = sizeof raw;
+  const std::string key = s.arg(0) + "\\command";
+  if (::RegGetValueA(HKEY_CURRENT_USER, key.c_str(), nullptr, RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
+                     nullptr, raw, &size) != ERROR_SUCCESS)
+    fail(s.text, "no expandable command in HKEY_CURRENT_USER\\" + key);
+  char expanded[2048] = {};
+  if (::ExpandEnvironmentStringsA(raw, expanded, sizeof expanded) == 0)
+    fail(s.text, "cannot expand " + std::string(raw));
+  std::string command = expanded;
+  const std::size_t at = command.find("%1");
+  if (at == std::string::npos) fail(s.text, "no %1 in " + command);
+  command.replace(at, 2, s.arg(1));
+  std::printf("command: %s\n", command.c_str());
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+    fail(s.text, "not started: " + std::to_string(::GetLastError()));
+  ::CloseHandle(process.hThread);
+  ::CloseHandle(process.hProcess);
+}
+
 // The verbs of the usage list at the top of this file.
 constexpr std::pair<const char*, void (*)(const Step&)> kSteps[] = {
     {"wait-main", step_wait_main},
@@ -540,6 +569,7 @@ constexpr std::pair<const char*, void (*)(const Step&)> kSteps[] = {
     {"share-caption", step_share_caption},
     {"answers", step_answers},
     {"threads", step_threads},
+    {"context-menu", step_context_menu},
     {"client-size", [](const Step& s) { step_client_size(s.text); }},
     {"rect", step_rect},
     {"names-change",
