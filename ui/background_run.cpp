@@ -64,8 +64,8 @@ BackgroundRun::~BackgroundRun() {
     request_stop();
     // The run may be waiting for the window's thread to show a box or to hear "Done": answer
     // what it sends until it has ended, or both threads would wait for each other.
-    while (::MsgWaitForMultipleObjects(1, &ended_, FALSE, INFINITE, QS_SENDMESSAGE) !=
-           WAIT_OBJECT_0) {
+    while (::MsgWaitForMultipleObjects(1, &ended_, FALSE, INFINITE, QS_SENDMESSAGE) ==
+           WAIT_OBJECT_0 + 1) {
       MSG msg;
       ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }

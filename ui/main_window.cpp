@@ -201,10 +201,6 @@ void remember_folder(Settings& settings, const std::string& chosen) {
 
 namespace {
 
-void show_exclamation_box(const std::string& text) {
-  ::MessageBoxA(nullptr, text.c_str(), kPromptTitle, MB_OK | MB_ICONEXCLAMATION);
-}
-
 // A box in wide characters, for a text the code page may not hold; the title is plain ASCII.
 void show_exclamation_box(const std::wstring& text) {
   const std::string_view title = kPromptTitle;
@@ -217,8 +213,7 @@ void run_chosen_folder(WindowRunFrontEnd& front_end, const std::string& chosen) 
   fs::Folder folder;
   fs::SysError error;
   if (!folder.open(fs::folder_path(chosen), &error)) {
-    const std::string text = folder_open_failure_text(fs::best_listing_form(chosen), error);
-    front_end.on_window([&text] { show_exclamation_box(text); });
+    front_end.show_box(folder_open_failure_text(fs::best_listing_form(chosen), error));
     return;
   }
   run_folder(front_end, folder);

@@ -76,8 +76,14 @@ void WindowRunFrontEnd::on_window(std::function<void()> call) {
   if (!window_call.made) throw std::runtime_error("the window did not answer the run");
 }
 
+void WindowRunFrontEnd::show_box(const std::string& text) {
+  on_window(
+      [&text] { ::MessageBoxA(nullptr, text.c_str(), kPromptTitle, MB_OK | MB_ICONEXCLAMATION); });
+}
+
 void WindowRunFrontEnd::post_if_due() {
-  if (progress_.post_due()) ::PostMessageW(dialog_, kRunProgressMessage, 0, 0);
+  if (progress_.post_due() && !::PostMessageW(dialog_, kRunProgressMessage, 0, 0))
+    progress_.post_refused();
 }
 
 void WindowRunFrontEnd::on_start(std::uint64_t /*files*/, std::uint64_t bytes) {

@@ -69,6 +69,9 @@ class WindowRunFrontEnd final : public RunFrontEnd {
   // Runs `call` on the window's thread and returns once it is made; what it throws is thrown
   // here. The window outlives every run, so the call is always made.
   void on_window(std::function<void()> call);
+  // The program's box with `text` (exclamation mark, OK), shown by the window's thread; returns
+  // once it is closed.
+  void show_box(const std::string& text);
 
  private:
   void post_if_due();

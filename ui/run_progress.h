@@ -29,6 +29,8 @@ class RunProgress {
   // True when the window should be told now: none of the run's posts is waiting, and the last
   // was kPostInterval ago. A true answer counts as a post made.
   bool post_due();
+  // The system refused that post (a full message queue): the next one due is made instead.
+  void post_refused() { post_waiting_.store(false); }
 
   // The window's side: what to show, taken when a post arrives, after which the next post may
   // come. A name or checksum is given only when it changed since the last take.
