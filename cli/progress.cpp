@@ -3,10 +3,10 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cinttypes>
 
 #include "cli/visible.h"
+#include "core/progress_text.h"
 
 namespace sw::cli {
 
@@ -24,36 +24,19 @@ std::string human_bytes(std::uint64_t bytes) {
   return buf;
 }
 
-std::string time_left(double seconds) {
-  const auto whole = static_cast<std::uint64_t>(seconds + 0.5);
-  char buf[48];
-  if (whole >= 3600)
-    std::snprintf(buf, sizeof buf, "%" PRIu64 ":%02u:%02u left", whole / 3600,
-                  static_cast<unsigned>(whole / 60 % 60), static_cast<unsigned>(whole % 60));
-  else
-    std::snprintf(buf, sizeof buf, "%u:%02u left", static_cast<unsigned>(whole / 60),
-                  static_cast<unsigned>(whole % 60));
-  return buf;
-}
-
 std::string progress_line(const ProgressState& s, std::size_t width) {
   char head[200];
   const double rate = s.seconds > 0 ? static_cast<double>(s.bytes_done) / s.seconds : 0;
   int n = std::snprintf(head, sizeof head, "%" PRIu64 "/%" PRIu64 " files  ", s.files_done,
                         s.files_total);
   // A share of the bytes and the time left, once there is a total to measure against.
-  if (s.bytes_total > 0) {
-    const std::uint64_t done = std::min(s.bytes_done, s.bytes_total);
-    n += std::snprintf(head + n, sizeof head - n, "%u%%  ",
-                       static_cast<unsigned>(done * 100 / s.bytes_total));
-  }
+  if (const auto share = share_percent(s.bytes_done, s.bytes_total))
+    n += std::snprintf(head + n, sizeof head - n, "%u%%  ", *share);
   n += std::snprintf(head + n, sizeof head - n, "%s/%s  %s/s  ", human_bytes(s.bytes_done).c_str(),
                      human_bytes(s.bytes_total).c_str(),
                      human_bytes(static_cast<std::uint64_t>(rate)).c_str());
-  // Guessed only after a second's work: the first reads say little about the rest.
-  if (s.bytes_total > s.bytes_done && s.seconds >= 1 && rate > 0)
-    std::snprintf(head + n, sizeof head - n, "%s  ",
-                  time_left(static_cast<double>(s.bytes_total - s.bytes_done) / rate).c_str());
+  if (const auto left = seconds_left(s.bytes_done, s.bytes_total, s.seconds))
+    std::snprintf(head + n, sizeof head - n, "%s  ", time_left(*left).c_str());
   std::string line = head;
   line += visible(s.name);  // a name must not steer the terminal
   if (line.size() > width) line.resize(width);

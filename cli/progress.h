@@ -19,9 +19,6 @@ struct ProgressState {
   std::string_view name;
 };
 
-// "0:42 left", "1:02:03 left".
-std::string time_left(double seconds);
-
 // The progress line, cut to `width` columns.
 std::string progress_line(const ProgressState& s, std::size_t width);
 

@@ -10,6 +10,19 @@ if(WIN32)
   configure_file(${PROJECT_SOURCE_DIR}/cmake/windows-readme.txt ${PROJECT_BINARY_DIR}/README.txt
     @ONLY NEWLINE_STYLE CRLF)
   install(FILES ${PROJECT_BINARY_DIR}/README.txt DESTINATION . COMPONENT readme)
+
+  # The optional context-menu entry for folders, and its removal. The command is an expandable
+  # string (REG_EXPAND_SZ), which a .reg file of the plain-text format (REGEDIT4) writes as the
+  # hexadecimal bytes of its text, NUL included; the registry editor makes them wide characters.
+  set(_sw_command "\"%LOCALAPPDATA%\\Programs\\Sumwright\\Sumwright.exe\" \"%1\"")
+  string(HEX "${_sw_command}" _sw_hex)
+  string(REGEX REPLACE "(..)" "\\1," _sw_hex "${_sw_hex}")
+  set(SUMWRIGHT_CONTEXT_COMMAND "${_sw_hex}00")
+  foreach(_sw_reg context-menu-add context-menu-remove)
+    configure_file(${PROJECT_SOURCE_DIR}/cmake/${_sw_reg}.reg ${PROJECT_BINARY_DIR}/${_sw_reg}.reg
+      @ONLY NEWLINE_STYLE CRLF)
+    install(FILES ${PROJECT_BINARY_DIR}/${_sw_reg}.reg DESTINATION . COMPONENT readme)
+  endforeach()
   return()
 endif()
 

@@ -39,7 +39,8 @@ std::int32_t show_file_dialog(FileDialogKind kind, FileDialogRequest& request) {
   record.nMaxFile = static_cast<DWORD>(request.file_buffer.size());
   record.lpstrFileTitle = file_title.data();
   record.nMaxFileTitle = static_cast<DWORD>(file_title.size());
-  record.lpstrInitialDir = request.initial_folder.c_str();
+  record.lpstrInitialDir =
+      request.initial_folder.empty() ? nullptr : request.initial_folder.c_str();
   record.lpstrTitle = request.title.empty() ? nullptr : request.title.c_str();
   record.Flags = request.flags;
   const bool pass_extension = request.always_pass_extension || !request.default_extension.empty();

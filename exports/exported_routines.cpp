@@ -24,6 +24,11 @@
 
 namespace {
 
+// The longest path the system's file calls take (its wide, long-path form), in characters. An
+// ANSI path has at least as many bytes as characters, so one of more bytes is refused before it
+// reaches the system: its find call cannot take it, and one took the caller down.
+constexpr std::size_t kLongestPath = 32767;
+
 BSTR empty_result() {
   return sw::win32::new_bstr({});
 }
@@ -66,8 +71,9 @@ float __stdcall CHOOSESTEP(const float* first, const float* second) {
 
 std::int32_t __stdcall FILELEN(const char* path) {
   try {
+    // Counted only as far as the limit: a hostile caller's text may go on much further.
+    if (path == nullptr || strnlen(path, kLongestPath + 1) > kLongestPath) return -1;
     // Callers pass ANSI paths; the file-system layer names files by their wide names.
-    if (path == nullptr) return sw::FILELEN(nullptr);
     return sw::FILELEN(sw::fs::native_form(path).c_str());
   } catch (...) {
     return -1;

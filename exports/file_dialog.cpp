@@ -32,10 +32,7 @@ FileDialogRequest make_request(const FileDialogPlatform& platform, std::uint32_t
   request.owner = owner;
   request.filter_list = filter_list(filter);
   request.file_title_size = kFileTitleSize;
-  // The system's dialog cannot take a folder of MAX_PATH bytes or more (one crashed it): such a
-  // folder is treated like an empty one, never cut to what would be another folder.
-  const bool unusable = initial_folder.empty() || initial_folder.size() >= kInitialFolderLimit;
-  request.initial_folder = unusable ? platform.current_directory() : std::string(initial_folder);
+  request.initial_folder = dialog_start_folder(platform, initial_folder);
   request.title.assign(title);
   request.default_extension.assign(default_extension);
   request.flags = flags;
@@ -62,6 +59,14 @@ std::string show_file_dialog(const FileDialogPlatform& platform, Routine routine
 }
 
 }  // namespace
+
+std::string dialog_start_folder(const FileDialogPlatform& platform, std::string_view folder,
+                                std::size_t limit) {
+  if (!folder.empty() && folder.size() <= limit) return std::string(folder);
+  std::string current = platform.current_directory();
+  if (current.size() > limit) current.clear();
+  return current;
+}
 
 std::string filter_list(std::string_view filter_text) {
   std::string list(filter_text);

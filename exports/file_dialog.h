@@ -30,8 +30,12 @@ inline constexpr std::string_view kOpenDefaultExtension = "TXT";
 inline constexpr std::size_t kOpenFileBufferSize = 8192;
 inline constexpr std::size_t kSaveNameLimit = 260;
 inline constexpr std::size_t kFileTitleSize = 260;
-// MAX_PATH: an initial folder this long or longer is never handed to the dialog.
-inline constexpr std::size_t kInitialFolderLimit = 260;
+// MAX_PATH: the longest path the dialogs name, its NUL included.
+inline constexpr std::size_t kDialogPathLimit = 260;
+// The longest initial folder a dialog is given. The dialog joins the folder, a backslash and a
+// name of at least one byte into a path of kDialogPathLimit bytes; a folder with no room for
+// that holds no file the dialog could name, and one of 258 bytes crashed the system's dialog.
+inline constexpr std::size_t kInitialFolderLimit = kDialogPathLimit - 3;
 
 enum class FileDialogKind : std::uint8_t { kOpen, kSave };
 
@@ -41,7 +45,7 @@ struct FileDialogRequest {
   std::string filter_list;  // NUL-separated descriptions and patterns, ending in two NULs
   std::string file_buffer;  // initial name in, answer out; its length is the capacity
   std::size_t file_title_size = kFileTitleSize;
-  std::string initial_folder;
+  std::string initial_folder;     // empty: none, the dialog chooses
   std::string title;              // empty: no title, the platform picks its own
   std::string default_extension;  // empty: none, unless always_pass_extension
   bool always_pass_extension = false;
@@ -57,6 +61,12 @@ struct FileDialogPlatform {
   // Empties the list box with identifier 20 in the owner window, if it has one.
   void (*clear_owner_list)(std::uint32_t owner);
 };
+
+// The folder a dialog starts in: `folder` when it is not empty and at most `limit` bytes long,
+// otherwise the current directory; a folder is never cut, which would make it another one.
+// Empty when the current directory is too long as well: the dialog then starts where it will.
+std::string dialog_start_folder(const FileDialogPlatform& platform, std::string_view folder,
+                                std::size_t limit = kInitialFolderLimit);
 
 // Every "|" becomes a NUL, then two NULs close the list.
 std::string filter_list(std::string_view filter_text);

@@ -58,8 +58,9 @@ std::int32_t RUNMULTIOPENDIALOG(const FileDialogPlatform& platform, std::uint32_
   FileDialogRequest request;
   request.owner = owner;
   request.filter_list = filter_list(filter);
-  const std::string folder =
-      initial_folder.empty() ? platform.current_directory() : std::string(initial_folder);
+  // A folder the field would cut is treated as an empty one, as the open and save dialogs do.
+  const std::string folder = dialog_start_folder(
+      platform, initial_folder, std::min(kInitialFolderLimit, kMultiFolderFieldSize - 1));
   request.initial_folder = fixed_field(folder, kMultiFolderFieldSize);
   request.file_buffer = multi_file_buffer(file_name);
   request.file_title_size = kMultiFileTitleSize;

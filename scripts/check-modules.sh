@@ -5,7 +5,9 @@
 #   - Sumwright.exe is a GUI program, Sumwright.dll a DLL;
 #   - only the system's own DLLs are imported;
 #   - the export table: the module's own name, ordinal base 1, and exactly the routines of
-#     exports/sumwright.def under their plain names and ordinals, nothing decorated.
+#     exports/sumwright.def under their plain names and ordinals, nothing decorated;
+#   - Sumwright.dll holds each routine itself, and Sumwright.exe forwards each one, under its
+#     ordinal, to the routine of the same name in Sumwright.dll.
 #   scripts/check-modules.sh i686|x64 BUILD_DIR
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -76,7 +78,28 @@ check_module() {
   [[ "${got[*]}" == "${expected[*]}" ]] ||
     fail "$name: exports are '${got[*]}', expected '${expected[*]}'"
   grep -q '@\|^_' < <(printf '%s\n' "${got[@]}") && fail "$name: decorated names exported"
-  ((failures == before)) && echo "  ok   $name: $format, $kind, system DLLs only, ${#expected[@]} exports"
+
+  # Lines "[   i] +base[ ORDINAL] RVA KIND" of the address table: "NAME ORDINAL" of the routine
+  # each entry forwards to, or "- ORDINAL" for a routine of the module's own.
+  local targets want=()
+  mapfile -t targets < <(awk '
+    /^Export Address Table -- / { in_table = 1; next }
+    in_table && /^$/ { exit }
+    in_table { gsub(/[][]/, " "); print (/Forwarder RVA -- Sumwright\./ ? substr($NF, 11) : "-") " " $3 }' <<<"$dump")
+  local entry
+  for entry in "${expected[@]}"; do
+    if [[ $kind == exe ]]; then want+=("$entry"); else want+=("- ${entry#* }"); fi
+  done
+  if [[ $kind == exe ]]; then
+    [[ "${targets[*]}" == "${want[*]}" ]] ||
+      fail "$name: not every export is forwarded to Sumwright.dll under its ordinal: '${targets[*]}'"
+  else
+    [[ "${targets[*]}" == "${want[*]}" ]] || fail "$name: exports that are not its own: '${targets[*]}'"
+  fi
+
+  local how="its own"
+  [[ $kind == exe ]] && how="forwarded to Sumwright.dll"
+  ((failures == before)) && echo "  ok   $name: $format, $kind, system DLLs only, ${#expected[@]} exports, $how"
   return 0
 }
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks the packages scripts/package.sh made in OUT_DIR: the Debian package unpacked into a
 # scratch root (as dpkg would install it) gives a working sumwright, its manual page and its
-# completion; the zip holds both Windows editions and the read-me.
+# completion; the zip holds both Windows editions, the read-me and the context-menu entry.
 #   scripts/test-package.sh OUT_DIR
 set -euo pipefail
 out=$1
@@ -35,7 +35,8 @@ completion=$scratch/root/usr/share/bash-completion/completions/sumwright
 bash -c "source '$completion' && complete -p sumwright" >/dev/null || fail "completion"
 
 listed=$(cmake -E tar tf "$zip")
-for entry in README.txt i686/Sumwright.exe i686/Sumwright.dll x64/Sumwright.exe x64/Sumwright.dll; do
+for entry in README.txt context-menu-add.reg context-menu-remove.reg i686/Sumwright.exe \
+  i686/Sumwright.dll x64/Sumwright.exe x64/Sumwright.dll; do
   grep -q "/$entry\$" <<<"$listed" || fail "$zip lacks $entry"
 done
 echo "packages: $(basename "$deb") installs and runs; $(basename "$zip") holds both editions"

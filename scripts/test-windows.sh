@@ -132,10 +132,10 @@ new_case() {
   cp "$start/Checksum.def" "$run/$case_name.def-before"
 }
 
-# Starts Sumwright.exe in the case's start folder.
+# Starts Sumwright.exe in the case's start folder, with the arguments given.
 # (A 64-bit prefix says on every folder browse that it cannot read the Z: drive's label.)
 start_app() {
-  (cd "$start" && exec timeout 150 "$WINE" "$app") \
+  (cd "$start" && exec timeout 150 "$WINE" "$app" "$@") \
     2> >(grep -v 'Read access denied for device' >&2) &
   app_pid=$!
 }
@@ -173,6 +173,15 @@ finish_app() {
 # The common case: start, all steps, end.
 drive_app() {
   start_app
+  steps "$@" || { wait "$app_pid" 2>/dev/null; return 1; }
+  finish_app
+}
+
+# The same with one argument on the program's command line.
+drive_app_with() {
+  local argument=$1
+  shift
+  start_app "$argument"
   steps "$@" || { wait "$app_pid" 2>/dev/null; return 1; }
   finish_app
 }
@@ -349,14 +358,98 @@ if drive_app click=select browser=ok\|readonly-comparison box=Tallywick\|"$Y"\|y
 fi
 chmod 644 "$data/CRC Comparison.TXT"
 
-note "--- 20,000 files: the window keeps answering and shows changing names"
+note "--- 20,000 files: the window keeps answering, shows changing names and how far it has got"
 new_case many
 for ((i = 0; i < 20000; i++)); do printf '%d' "$i" >"$data/file$i.txt"; done
-if drive_app click=select browser=ok\|many names-change=30000\|5 notepad=File\ CRCs.TXT\|120000 \
-  label=file-label\|Done click=exit gone=10000; then
+if drive_app click=select browser=ok\|many share-caption=30000\|3 answers=20\|1000 \
+  names-change=30000\|5 notepad=File\ CRCs.TXT\|120000 label=file-label\|Done caption=Sumwright \
+  click=exit gone=10000; then
   check "20,000 entries" test "$(grep -c '^file' "$data/File CRCs.TXT")" -eq 20000
   check "an entry is right" grep -q "^file12345.txt  *$(crc_of "$data/file12345.txt")"$'\r'"\$" "$data/File CRCs.TXT"
 fi
+
+# The bytes and the modification time of a file, to tell whether anything rewrote it.
+file_state() { printf '%s ' "$(stat -c %y "$1")"; md5sum <"$1"; }
+
+# Starts a run of the 20,000 files of "many" (from the command line, which needs no browser),
+# then STOP_STEP (the close box, or Exit) while it reads: the window must be gone within a
+# second, and the earlier listing and "Checksum.def" must be as they were.
+stop_during_run() {
+  local stop_step=$1
+  new_case many
+  case_name=many-stopped-by-${stop_step%%=*}  # its own log and name in the report
+  cp "$data/File CRCs.TXT" "$run/many.earlier"
+  start_app 'T:\many'
+  if steps share-caption=20000\|2; then
+    local def_before
+    def_before=$(file_state "$start/Checksum.def")
+    if steps share-caption=20000\|1 "$stop_step" gone=1000 threads; then
+      finish_app
+      # Counted as the window went: the window's thread alone, or none once the process ended.
+      local threads
+      threads=$(tr -d '\r' <"$run/$case_name.log" | sed -n 's/^threads //p' | tail -n 1)
+      check "no thread of the run left when the window went" test "${threads:-99}" -le 1
+    else
+      wait "$app_pid" 2>/dev/null
+    fi
+    check "earlier listing byte-identical" same_file "$data/File CRCs.TXT" "$run/many.earlier"
+    check "no comparison, no temporary file" test "$(ls "$data" | grep -cv '^file[0-9]*\.txt$')" -eq 1
+    check "Checksum.def not rewritten after the run began" test "$(file_state "$start/Checksum.def")" = "$def_before"
+    check "Checksum.def remembers the folder" settings_is "$start/Checksum.def" 'T:\many' blank
+  else
+    wait "$app_pid" 2>/dev/null
+  fi
+}
+
+note "--- the close box during a run of 20,000 files: it stops, writes nothing and the window closes"
+stop_during_run close-box
+note "--- Exit during a run of 20,000 files: the same, and Checksum.def is not saved"
+stop_during_run command=exit\|0
+
+note "--- a folder from the command line (Send To, a folder's context menu): run without the browser"
+earlier_case 'from explorer'
+if drive_app_with 'T:\from explorer' box=Tallywick\|"$Y"\|yes notepad=CRC\ Comparison.TXT \
+  box=Tallywick\|"$Y2"\|yes notepad=File\ CRCs.TXT label=file-label\|Done caption=Sumwright \
+  enabled=select\|1 click=exit gone=10000; then
+  check "comparison written" same_file "$data/CRC Comparison.TXT" "$run/from explorer.comparison"
+  check "listing replaced" listing_ok
+  check "the folder is remembered" settings_is "$start/Checksum.def" 'T:\from explorer' blank
+fi
+
+note "--- an argument that names no folder: a box names it, nothing changes"
+new_case bad-argument
+printf 'hello' >"$data/a.txt"
+if drive_app_with 'T:\bad-argument\a.txt' \
+  box=Tallywick\|"~Sumwright was started with T:\\bad-argument\\a.txt, which names no folder"\|ok \
+  label=file-label enabled=select\|1 no-notepad=500 close-box gone=10000; then
+  check "nothing written" test ! -e "$data/File CRCs.TXT"
+  check "Checksum.def unchanged" same_file "$start/Checksum.def" "$run/bad-argument.def-before"
+fi
+
+note "--- the zip's context-menu entry: the folder's \"Checksum with Sumwright\" runs it; the removal takes it away"
+new_case context-menu
+printf 'hello' >"$data/a.txt"
+expected_listing "$data" 'T:\context-menu\' >"$run/context-menu.expected"
+# The entry starts the program where the .reg file says: in the user's own programs folder.
+local_appdata=$(ls -d "$WINEPREFIX"/drive_c/users/*/AppData/Local | grep -v /Public/ | head -n 1)
+mkdir -p "$local_appdata/Programs/Sumwright"
+cp "$app" "$build/exports/Sumwright.dll" "$local_appdata/Programs/Sumwright/"
+menu_key='Software\Classes\Directory\shell\Sumwright'
+if "$WINE" regedit /s "$(wine_z_path "$build/context-menu-add.reg")" &&
+  (cd "$start" && timeout 140 "$WINE" "$driver" context-menu="$menu_key"\|'T:\context-menu' wait-main \
+    notepad=File\ CRCs.TXT label=file-label\|Done click=exit gone=10000) >>"$run/context-menu.log" 2>&1
+then
+  check "listing written" listing_ok
+  check "named \"Checksum with Sumwright\"" grep -q 'Checksum with Sumwright' \
+    <("$WINE" reg query "HKCU\\$menu_key" /ve 2>/dev/null)
+else
+  sed 's/^/    /' "$run/context-menu.log"
+  failed context-menu "the entry did not run the folder"
+fi
+"$WINE" regedit /s "$(wine_z_path "$build/context-menu-remove.reg")"
+key_absent() { ! "$WINE" reg query "$1" >/dev/null 2>&1; }
+check "removed again" key_absent "HKCU\\$menu_key"
+timeout 20 "$WINE" "$driver" no-notepad=300 >/dev/null 2>&1 || true
 
 note "--- names of every kind, a path past 260 characters, a file held by another program"
 # Created by their UTF-8 names; Wine hands them to the program as their Unicode names. In code

@@ -1,8 +1,10 @@
 // Start-up of Sumwright.exe: COM and the common controls, the remembered folder, then the one
-// window until it ends. The command line and the show state are not used.
+// window until it ends. A folder on the command line (Send To, a folder's context menu) is run
+// as soon as the window is open; the show state is not used.
 #include <objbase.h>
 #include <windows.h>
 
+#include "ui/command_line.h"
 #include "ui/main_window.h"
 
 namespace {
@@ -41,6 +43,8 @@ int start_up() {
   sw::ui::MainWindow window;
   window.settings.determine_start_folder();
   window.settings.load();
+  // The wide command line: a folder's name may hold what the ANSI code page cannot.
+  window.folder_argument = sw::ui::command_argument(::GetCommandLineW());
   sw::ui::SHOWMAINDIALOG(nullptr, window);
   return 0;
 }

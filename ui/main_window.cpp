@@ -1,12 +1,14 @@
 #include "ui/main_window.h"
 
-#include <exception>
-#include <new>
+#include <utility>
 #include <vector>
 
+#include "core/run.h"
+#include "ui/command_line.h"
 #include "ui/dialog_template.h"
 #include "ui/folder_picker.h"
 #include "ui/run_front_end.h"
+#include "ui/run_messages.h"
 
 namespace sw::ui {
 namespace {
@@ -66,19 +68,55 @@ void on_activation(MainWindow& window, WPARAM active) {
   }
 }
 
+// The close box, or "Exit" while the job works: the job stops at its next file, writes
+// nothing, and the window closes once its thread has ended. While the folder browser is open
+// the close waits for it.
+void close_during_run(MainWindow& window) {
+  window.close_pending = true;
+  if (window.job) window.job->request_stop();
+}
+
+// What the window's thread does to start a run (the browser, the remembering) can fail too:
+// the run then ends with its box, as one that fails on the job's thread does.
+template <typename Start>
+void start_guarded(MainWindow& window, Start start) {
+  try {
+    start();
+  } catch (...) {
+    const RunFailure failure = current_failure();
+    window.job.reset();
+    window.display.reset();
+    show_failure_box(failure);
+    end_run(window);
+  }
+}
+
 void on_command(MainWindow& window, WPARAM wparam) {
   const int id = LOWORD(wparam);
   const int code = HIWORD(wparam);
   if (code != 0 && code != 1) return;  // only clicks and accelerators
+  if (id == kExitButton && window.job) {
+    // "Exit" would save the remembered folder; a stopped run leaves "Checksum.def" as it is.
+    close_during_run(window);
+    return;
+  }
   // The folder browser and the prompts have no owner, so the buttons of a disabled window can
-  // still be reached through them; a command during a run is ignored.
+  // still be reached through them; any other command during a run is ignored.
   if (window.running) return;
   if (id == kSelectButton) {
-    WindowRunFrontEnd front_end(window.dialog);
-    run_from_click(window, [&window, &front_end] { run_selected_folder(window, front_end); });
+    begin_run(window);
+    start_guarded(window, [&window] { run_selected_folder(window); });
   } else if (id == kExitButton) {
     SAVEANDEXIT(window.dialog);
   }
+}
+
+void on_argument(MainWindow& window) {
+  if (!window.folder_argument || window.running) return;
+  const std::wstring argument = std::move(*window.folder_argument);
+  window.folder_argument.reset();
+  begin_run(window);
+  start_guarded(window, [&window, &argument] { run_argument_folder(window, argument); });
 }
 
 INT_PTR handle_message(MainWindow& window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -96,7 +134,7 @@ INT_PTR handle_message(MainWindow& window, UINT message, WPARAM wparam, LPARAM l
       if ((wparam & 0xFFF0) != SC_CLOSE) return FALSE;
       // The close box ends the window without saving; during a run, once the run is over.
       if (window.running) {
-        window.close_pending = true;
+        close_during_run(window);
       } else {
         end_main_dialog(window, 0);
       }
@@ -107,6 +145,19 @@ INT_PTR handle_message(MainWindow& window, UINT message, WPARAM wparam, LPARAM l
       return TRUE;
     case WM_CTLCOLORSTATIC:
       return label_colours(reinterpret_cast<HWND>(lparam), reinterpret_cast<HDC>(wparam));
+    case kRunProgressMessage:
+      // A post may arrive after its run has ended: nothing is shown then.
+      if (window.job && window.display) window.display->update(window.job->progress());
+      return TRUE;
+    case kRunCallMessage:
+      make_window_call(lparam);
+      return TRUE;
+    case kRunEndedMessage:
+      if (window.job) end_run(window);
+      return TRUE;
+    case kRunArgumentMessage:
+      on_argument(window);
+      return TRUE;
     default:
       return FALSE;
   }
@@ -152,66 +203,85 @@ void save_settings(const Settings& settings) {
 
 }  // namespace
 
-std::string run_failure_text(std::string_view what_failed) {
-  std::string text = "The run stopped before its end: ";
-  text += what_failed;
-  text += ".\r\nA file it had not yet written is unchanged.";
-  return text;
-}
-
 void remember_folder(Settings& settings, const std::string& chosen) {
   settings.store_folder(fs::best_listing_form(chosen));
   save_settings(settings);
 }
 
-void run_selected_folder(MainWindow& window, RunFrontEnd& front_end) {
-  std::string initial = window.settings.remembered_folder();
-  if (initial.empty()) initial = kDefaultInitialFolder;
-  const std::string chosen = BROWSEFOLDER(nullptr, kBrowseTitle, fs::native_form(initial));
-  if (chosen.empty()) return;
-  remember_folder(window.settings, chosen);
+namespace {
+
+// A box in wide characters, for a text the code page may not hold; the title is plain ASCII.
+void show_exclamation_box(const std::wstring& text) {
+  const std::string_view title = kPromptTitle;
+  const std::wstring wide_title(title.begin(), title.end());
+  ::MessageBoxW(nullptr, text.c_str(), wide_title.c_str(), MB_OK | MB_ICONEXCLAMATION);
+}
+
+// The job of a folder chosen in the browser, on the job's thread.
+void run_chosen_folder(WindowRunFrontEnd& front_end, const std::string& chosen) {
   fs::Folder folder;
   fs::SysError error;
   if (!folder.open(fs::folder_path(chosen), &error)) {
-    const std::string text = folder_open_failure_text(fs::best_listing_form(chosen), error);
-    ::MessageBoxA(nullptr, text.c_str(), kPromptTitle, MB_OK | MB_ICONEXCLAMATION);
+    front_end.show_box(folder_open_failure_text(fs::best_listing_form(chosen), error));
     return;
   }
   run_folder(front_end, folder);
 }
 
-void run_from_click(MainWindow& window, const std::function<void()>& run) {
-  const HWND dialog = window.dialog;
-  window.running = true;
-  const HWND focus = ::GetFocus();
-  set_buttons_enabled(dialog, false);
+}  // namespace
 
-  // Nothing may unwind through the system's frames that called the dialog procedure, and the
-  // window must come back usable whatever happened in the run.
-  const char* failure = nullptr;
-  std::string reason;
-  try {
-    run();
-  } catch (const std::bad_alloc&) {
-    failure = "there was not enough memory";
-  } catch (const std::exception& e) {
-    failure = "an internal error occurred";
-    try {
-      reason = std::string(failure) + " (" + e.what() + ")";
-    } catch (...) {
-    }
-  } catch (...) {
-    failure = "an internal error occurred";
+void run_selected_folder(MainWindow& window) {
+  std::string initial = window.settings.remembered_folder();
+  if (initial.empty()) initial = kDefaultInitialFolder;
+  const std::string chosen = BROWSEFOLDER(nullptr, kBrowseTitle, fs::native_form(initial));
+  // A close while the browser was open ends the window now, without a run.
+  if (chosen.empty() || window.close_pending) {
+    end_run(window);
+    return;
   }
+  remember_folder(window.settings, chosen);
+  start_job(window,
+            [chosen](WindowRunFrontEnd& front_end) { run_chosen_folder(front_end, chosen); });
+}
+
+void run_argument_folder(MainWindow& window, const std::wstring& argument) {
+  Settings& settings = window.settings;
+  start_job(window, [argument, &settings](WindowRunFrontEnd& front_end) {
+    const std::string chosen = argument_folder(argument);
+    fs::Folder folder;
+    fs::SysError error;
+    if (chosen.empty() || !folder.open(fs::folder_path(chosen), &error)) {
+      const std::wstring text = argument_failure_text(argument, error);
+      front_end.on_window([&text] { show_exclamation_box(text); });
+      return;
+    }
+    front_end.on_window([&settings, &chosen] { remember_folder(settings, chosen); });
+    run_folder(front_end, folder);
+  });
+}
+
+void begin_run(MainWindow& window) {
+  window.running = true;
+  window.focus_before_run = ::GetFocus();
+  set_buttons_enabled(window.dialog, false);
+}
+
+void start_job(MainWindow& window, BackgroundRun::Job job) {
+  window.display = std::make_unique<RunDisplay>(window.dialog);
+  window.job = std::make_unique<BackgroundRun>(window.dialog, std::move(job));
+}
+
+void end_run(MainWindow& window) {
+  const HWND dialog = window.dialog;
+  RunFailure failure;
+  if (window.job) {
+    failure = window.job->finish();
+    window.job.reset();
+  }
+  // The caption and the taskbar button are plain again before any box.
+  window.display.reset();
   window.running = false;
-  if (failure != nullptr) {
-    try {
-      const std::string text = run_failure_text(reason.empty() ? failure : reason);
-      ::MessageBoxA(nullptr, text.c_str(), kPromptTitle, MB_OK | MB_ICONEXCLAMATION);
-    } catch (...) {
-      ::MessageBoxA(nullptr, failure, kPromptTitle, MB_OK | MB_ICONEXCLAMATION);
-    }
-  }
+  show_failure_box(failure);
 
   if (window.close_pending) {
     window.close_pending = false;
@@ -220,6 +290,7 @@ void run_from_click(MainWindow& window, const std::function<void()>& run) {
   }
   set_buttons_enabled(dialog, true);
   // Disabling took the focus away; give it back now or when the window is next activated.
+  const HWND focus = window.focus_before_run;
   const HWND restore =
       focus != nullptr && ::IsChild(dialog, focus) ? focus : ::GetDlgItem(dialog, kSelectButton);
   if (::GetActiveWindow() == dialog) {
@@ -269,7 +340,14 @@ INT_PTR SHOWMAINDIALOG(HWND parent, MainWindow& window) {
   const HWND dialog = create_main_window(parent, window);
   if (dialog == nullptr) return -1;
   ::ShowWindow(dialog, SW_SHOW);
+  // A folder from the command line is run from the loop, once the window is there to show it.
+  if (window.folder_argument) ::PostMessageW(dialog, kRunArgumentMessage, 0, 0);
   run_modal(dialog);
+  // The loop ends with the window, or when a quit message came: then a job still working is
+  // stopped and waited for while the window and its state still exist.
+  window.job.reset();
+  window.display.reset();
+  if (::IsWindow(dialog)) ::DestroyWindow(dialog);
   return window.end_result;
 }
 

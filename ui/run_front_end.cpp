@@ -1,6 +1,9 @@
 #include "ui/run_front_end.h"
 
-#include "ui/dialog_template.h"
+#include <stdexcept>
+#include <utility>
+
+#include "ui/run_messages.h"
 #include "win32/notepad.h"
 
 namespace sw::ui {
@@ -93,87 +96,97 @@ std::string listing_problems_text(const std::string& folder, const Listing& list
   return text;
 }
 
-void WindowRunFrontEnd::pump_if_due() {
-  if (::GetTickCount() - last_pump_ >= kPumpIntervalMs) pump();
-}
-
-void WindowRunFrontEnd::pump() {
-  // The buttons are disabled and the window ignores commands during a run, so whatever arrives
-  // here cannot start a second run or end the window under this one.
-  MSG msg;
-  while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_QUIT) {
-      ::PostQuitMessage(static_cast<int>(msg.wParam));  // for the modal loop, after the run
-      break;
-    }
-    if (dialog_ == nullptr || !::IsDialogMessageA(dialog_, &msg)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageA(&msg);
-    }
+void make_window_call(LPARAM lparam) {
+  auto* call = reinterpret_cast<WindowCall*>(lparam);
+  call->made = true;
+  try {
+    call->call();
+  } catch (...) {
+    call->error = std::current_exception();
   }
-  last_pump_ = ::GetTickCount();
 }
 
-void WindowRunFrontEnd::set_label(int id, std::string_view text) {
-  ::SetDlgItemTextA(dialog_, id, std::string(text).c_str());
+void WindowRunFrontEnd::on_window(std::function<void()> call) {
+  WindowCall window_call{std::move(call), nullptr, false};
+  ::SendMessageW(dialog_, kRunCallMessage, 0, reinterpret_cast<LPARAM>(&window_call));
+  if (window_call.error) std::rethrow_exception(window_call.error);
+  if (!window_call.made) throw std::runtime_error("the window did not answer the run");
+}
+
+void WindowRunFrontEnd::show_box(const std::string& text) {
+  on_window(
+      [&text] { ::MessageBoxA(nullptr, text.c_str(), kPromptTitle, MB_OK | MB_ICONEXCLAMATION); });
+}
+
+void WindowRunFrontEnd::post_if_due() {
+  if (progress_.post_due() && !::PostMessageW(dialog_, kRunProgressMessage, 0, 0))
+    progress_.post_refused();
+}
+
+void WindowRunFrontEnd::on_start(std::uint64_t /*files*/, std::uint64_t bytes) {
+  progress_.start(bytes);
+  post_if_due();
 }
 
 void WindowRunFrontEnd::on_name(std::string_view name) {
-  set_label(kFileLabel, name);
-  pump_if_due();
+  progress_.set_name(name);
+  post_if_due();
 }
 
 void WindowRunFrontEnd::on_checksum(std::string_view text) {
-  set_label(kCrcLabel, text);
-  pump_if_due();
+  progress_.set_checksum(text);
+  post_if_due();
 }
 
-void WindowRunFrontEnd::on_bytes(std::uint64_t /*count*/) {
-  pump_if_due();
+void WindowRunFrontEnd::on_bytes(std::uint64_t count) {
+  // Called at least every 50 ms while a file is read, so a long read still moves the caption.
+  progress_.add_bytes(count);
+  post_if_due();
 }
 
 void WindowRunFrontEnd::on_listing_done() {
-  set_label(kFileLabel, kDoneText);
-  set_label(kCrcLabel, kDoneText);
-  pump();
+  progress_.finish_listing();
+  // Sent, not posted: both labels say "Done" before any box of the run opens.
+  ::SendMessageW(dialog_, kRunProgressMessage, 0, 0);
 }
 
 void WindowRunFrontEnd::report_listing_problems(const std::string& folder_path,
                                                 const Listing& listing) {
-  const std::string text = listing_problems_text(fs::best_listing_form(folder_path), listing);
-  ::MessageBoxA(nullptr, text.c_str(), kPromptTitle, MB_OK | MB_ICONEXCLAMATION);
+  show_box(listing_problems_text(fs::best_listing_form(folder_path), listing));
 }
 
 bool WindowRunFrontEnd::ask(Question /*question*/, std::string_view text) {
+  const std::string question(text);
+  bool yes = false;
   // No owner: the main window stays enabled, as with the folder browser.
-  return ::MessageBoxA(nullptr, std::string(text).c_str(), kPromptTitle, MB_YESNO) == IDYES;
+  on_window(
+      [&] { yes = ::MessageBoxA(nullptr, question.c_str(), kPromptTitle, MB_YESNO) == IDYES; });
+  return yes;
 }
 
 void WindowRunFrontEnd::show_file(const std::string& path) {
-  // Notepad is started with an ANSI command line: the path that still names the file.
-  win32::shell_to_notepad(fs::best_listing_form(path));
+  // Notepad is started with an ANSI command line: the path that still names the file. From the
+  // window's thread, which shows the box should Notepad not start.
+  const std::string listing_path = fs::best_listing_form(path);
+  on_window([&listing_path] { win32::shell_to_notepad(listing_path); });
 }
 
 void WindowRunFrontEnd::report_earlier_unreadable(const std::string& path,
                                                   const fs::SysError& error) {
-  ::MessageBoxA(nullptr, earlier_unreadable_text(fs::best_listing_form(path), error).c_str(),
-                kPromptTitle, MB_OK | MB_ICONEXCLAMATION);
+  show_box(earlier_unreadable_text(fs::best_listing_form(path), error));
 }
 
 void WindowRunFrontEnd::report_earlier_damage(const std::string& path, const Comparison& result) {
-  ::MessageBoxA(nullptr, earlier_damage_text(fs::best_listing_form(path), result).c_str(),
-                kPromptTitle, MB_OK | MB_ICONEXCLAMATION);
+  show_box(earlier_damage_text(fs::best_listing_form(path), result));
 }
 
 void WindowRunFrontEnd::report_unmodified_changes(const std::string& /*folder_path*/,
                                                   const Comparison& result) {
-  ::MessageBoxA(nullptr, unmodified_changes_text(result).c_str(), kPromptTitle,
-                MB_OK | MB_ICONEXCLAMATION);
+  show_box(unmodified_changes_text(result));
 }
 
 void WindowRunFrontEnd::report_write_failure(const std::string& path, const fs::SysError& error) {
-  ::MessageBoxA(nullptr, write_failure_text(fs::best_listing_form(path), error).c_str(),
-                kPromptTitle, MB_OK | MB_ICONEXCLAMATION);
+  show_box(write_failure_text(fs::best_listing_form(path), error));
 }
 
 }  // namespace sw::ui

@@ -1,12 +1,17 @@
-// The run's face on Windows: the two labels, the prompts, the boxes and Notepad.
+// The run's face on Windows: the two labels, the prompts, the boxes and Notepad, and the texts
+// of the boxes.
 #pragma once
 
 #include <windows.h>
 
+#include <atomic>
+#include <exception>
+#include <functional>
 #include <string>
 #include <string_view>
 
 #include "core/run.h"
+#include "ui/run_progress.h"
 
 namespace sw::ui {
 
@@ -44,13 +49,31 @@ inline constexpr std::size_t kNamedUnreadableLimit = 10;
 // form of the folder path.
 std::string listing_problems_text(const std::string& folder, const Listing& listing);
 
+// A call the run's thread has the window's thread make (kRunCallMessage), with what it threw.
+struct WindowCall {
+  std::function<void()> call;
+  std::exception_ptr error;
+  bool made = false;
+};
+
+// Makes the call that `lparam` of a kRunCallMessage carries; on the window's thread.
+void make_window_call(LPARAM lparam);
+
+// The run's face on Windows, used on the run's own thread. Progress goes into `progress` and is
+// posted to the window; everything the user sees or answers (boxes, Notepad) is sent to the
+// window's thread, which shows it as the one-threaded program did, and the run waits for it.
 class WindowRunFrontEnd final : public RunFrontEnd {
  public:
-  explicit WindowRunFrontEnd(HWND dialog) : dialog_(dialog), last_pump_(::GetTickCount()) {}
+  WindowRunFrontEnd(HWND dialog, RunProgress& progress, const std::atomic<bool>& stop)
+      : dialog_(dialog), progress_(progress), stop_(stop) {}
 
+  // The enumeration gives sizes for free on Windows: the caption shows the share of the bytes.
+  bool wants_byte_totals() const override { return true; }
+  void on_start(std::uint64_t files, std::uint64_t bytes) override;
   void on_name(std::string_view name) override;
   void on_checksum(std::string_view text) override;
   void on_bytes(std::uint64_t count) override;
+  bool stop_requested() override { return stop_.load(); }
   void on_listing_done() override;
   void report_listing_problems(const std::string& folder_path, const Listing& listing) override;
   bool ask(Question question, std::string_view text) override;
@@ -60,17 +83,19 @@ class WindowRunFrontEnd final : public RunFrontEnd {
   void report_unmodified_changes(const std::string& folder_path, const Comparison& result) override;
   void report_write_failure(const std::string& path, const fs::SysError& error) override;
 
+  // Runs `call` on the window's thread and returns once it is made; what it throws is thrown
+  // here. The window outlives every run, so the call is always made.
+  void on_window(std::function<void()> call);
+  // The program's box with `text` (exclamation mark, OK), shown by the window's thread; returns
+  // once it is closed.
+  void show_box(const std::string& text);
+
  private:
-  // The run checksums on the window's thread; the window is kept painted and movable by
-  // handling the waiting messages every kPumpIntervalMs, not once per file, so a folder of
-  // many small files is not slowed down.
-  static constexpr DWORD kPumpIntervalMs = 40;
-  void pump_if_due();
-  void pump();
-  void set_label(int id, std::string_view text);
+  void post_if_due();
 
   HWND dialog_;
-  DWORD last_pump_;
+  RunProgress& progress_;
+  const std::atomic<bool>& stop_;
 };
 
 }  // namespace sw::ui

@@ -4,7 +4,8 @@
 // CONTROL names a control of the main window: select, exit, file-caption, crc-caption,
 // file-label or crc-label (the ids of ui/dialog_template.h), or cancel for the Esc key's id.
 //
-//   wait-main                   the main window "Sumwright" appears
+//   wait-main                   the main window "Sumwright" appears (its caption may already
+//                               show a run's progress)
 //   click=CONTROL               a click on the control (WM_COMMAND, BN_CLICKED posted)
 //   command=CONTROL|CODE        WM_COMMAND with notification CODE posted to the main window
 //   key-escape                  the Esc key pressed on the focused control
@@ -25,6 +26,17 @@
 //   enabled=CONTROL|0-or-1      the control is disabled (0) or enabled (1)
 //   alive                       the main window still exists
 //   gone=MS                     the main window is destroyed within MS milliseconds
+//   caption=TEXT                the main window's caption is TEXT
+//   share-caption=MS|N          within MS ms, the caption shows N different shares of a run,
+//                               each "Sumwright - P %" or "Sumwright - P %, M:SS left", never
+//                               going back
+//   answers=N|MS                N messages sent to the main window during a run are each
+//                               answered within MS milliseconds (SendMessageTimeout)
+//   threads                     prints how many threads the main window's process has (also
+//                               once the window is gone)
+//   context-menu=KEY|FOLDER     starts the command of the context-menu entry KEY (under
+//                               HKEY_CURRENT_USER) on FOLDER as Explorer does: an expandable
+//                               string, its environment variables expanded, %1 the folder
 //   client-size                 the client area is 165 x 102 dialog units of the template font
 //   rect                        prints "rect X Y W H" of the main window (for a screenshot)
 //   names-change=MS|N           within MS ms, the file label shows at least N different names
@@ -32,9 +44,14 @@
 //                               runs, as another program would
 //   sleep=MS
 #include <windows.h>
+// after windows.h, which it needs
+#include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
+#include <regex>
 #include <set>
 #include <string>
 #include <utility>
@@ -48,6 +65,8 @@ constexpr DWORD kDefaultWaitMs = 20000;
 constexpr DWORD kPollMs = 50;
 
 HWND g_main = nullptr;
+DWORD g_process = 0;                     // the main window's process, once found
+const DWORD g_start = ::GetTickCount();  // when the driver started, for the log
 
 [[noreturn]] void fail(const std::string& step, const std::string& why) {
   std::printf("FAIL %s: %s\n", step.c_str(), why.c_str());
@@ -251,9 +270,31 @@ HWND gone(HWND w) {
   return ::IsWindow(w) ? nullptr : HWND(1);
 }
 
+// The main window: a dialog whose caption is "Sumwright", or shows a run's progress after it.
+HWND find_main() {
+  for (HWND w : top_windows()) {
+    if (class_of(w) != "#32770") continue;
+    const std::string caption = text_of(w);
+    if (caption == "Sumwright" || caption.starts_with("Sumwright - ")) return w;
+  }
+  return nullptr;
+}
+
+// The share of a caption "Sumwright - P %" or "Sumwright - P %, M:SS left" (or H:MM:SS); none
+// for any other caption.
+std::optional<int> caption_share(const std::string& caption) {
+  static const std::regex kRunning(R"(Sumwright - (\d{1,3}) %(, (\d+:)?\d{1,2}:\d\d left)?)");
+  std::smatch m;
+  if (!std::regex_match(caption, m, kRunning)) return std::nullopt;
+  const int share = std::stoi(m[1].str());
+  if (share > 100) return std::nullopt;
+  return share;
+}
+
 void step_wait_main(const Step& s) {
-  g_main = wait_for([] { return ::FindWindowA("#32770", "Sumwright"); }, kDefaultWaitMs);
+  g_main = wait_for(find_main, kDefaultWaitMs);
   if (g_main == nullptr) fail(s.text, "no main window");
+  ::GetWindowThreadProcessId(g_main, &g_process);
   // Visible and past its first paint before anything is pressed.
   if (!wait_for([] { return ::IsWindowVisible(g_main) ? g_main : nullptr; }, kDefaultWaitMs))
     fail(s.text, "main window never shown");
@@ -399,7 +440,65 @@ void step_alive(const Step& s) {
 }
 
 void step_gone(const Step& s) {
+  const DWORD start = ::GetTickCount();
   if (!wait_for([] { return gone(g_main); }, s.ms(0))) fail(s.text, "main window still there");
+  std::printf("gone after %lu ms\n", static_cast<unsigned long>(::GetTickCount() - start));
+}
+
+void step_caption(const Step& s) {
+  need_main(s.text);
+  const std::string caption = text_of(g_main);
+  if (caption != s.arg(0)) fail(s.text, "caption is \"" + caption + "\"");
+}
+
+void step_share_caption(const Step& s) {
+  need_main(s.text);
+  const auto want = static_cast<std::size_t>(s.num(1));
+  std::set<std::string> seen;
+  int last_share = -1;
+  const DWORD start = ::GetTickCount();
+  while (::GetTickCount() - start < s.ms(0) && seen.size() < want) {
+    const std::string caption = text_of(g_main);
+    if (const std::optional<int> share = caption_share(caption)) {
+      if (*share < last_share) fail(s.text, "the share went back: \"" + caption + "\"");
+      last_share = *share;
+      if (seen.insert(caption).second)
+        std::printf("caption: %s (at %lu ms)\n", caption.c_str(),
+                    static_cast<unsigned long>(::GetTickCount() - g_start));
+    } else if (caption != "Sumwright") {
+      fail(s.text, "caption is \"" + caption + "\"");
+    }
+    ::Sleep(20);
+  }
+  if (seen.size() < want) fail(s.text, std::to_string(seen.size()) + " shares seen");
+}
+
+void step_answers(const Step& s) {
+  need_main(s.text);
+  DWORD slowest = 0;
+  for (long i = 0; i < s.num(0); ++i) {
+    const DWORD start = ::GetTickCount();
+    DWORD_PTR result = 0;
+    if (!::SendMessageTimeoutA(g_main, WM_NULL, 0, 0, SMTO_NORMAL, s.ms(1), &result))
+      fail(s.text, "no answer within " + s.arg(1) + " ms");
+    slowest = std::max(slowest, ::GetTickCount() - start);
+    ::Sleep(20);
+  }
+  std::printf("slowest answer %lu ms\n", static_cast<unsigned long>(slowest));
+  // The answers count only if the run was going on all the while.
+  if (!caption_share(text_of(g_main))) fail(s.text, "no run in progress");
+}
+
+void step_threads(const Step& s) {
+  const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) fail(s.text, "no thread snapshot");
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  int count = 0;
+  for (BOOL more = ::Thread32First(snapshot, &entry); more; more = ::Thread32Next(snapshot, &entry))
+    if (entry.th32OwnerProcessID == g_process) ++count;
+  ::CloseHandle(snapshot);
+  std::printf("threads %d\n", count);
 }
 
 void step_rect(const Step& s) {
@@ -421,6 +520,32 @@ void step_hold(const Step& s) {
   // Closed by the system when the driver ends.
 }
 
+void step_context_menu(const Step& s) {
+  // Wine's shell finds no per-user file classes, so the driver plays Explorer's part.
+  char raw[1024] = {};
+  DWORD size = sizeof raw;
+  const std::string key = s.arg(0) + "\\command";
+  if (::RegGetValueA(HKEY_CURRENT_USER, key.c_str(), nullptr, RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
+                     nullptr, raw, &size) != ERROR_SUCCESS)
+    fail(s.text, "no expandable command in HKEY_CURRENT_USER\\" + key);
+  char expanded[2048] = {};
+  if (::ExpandEnvironmentStringsA(raw, expanded, sizeof expanded) == 0)
+    fail(s.text, "cannot expand " + std::string(raw));
+  std::string command = expanded;
+  const std::size_t at = command.find("%1");
+  if (at == std::string::npos) fail(s.text, "no %1 in " + command);
+  command.replace(at, 2, s.arg(1));
+  std::printf("command: %s\n", command.c_str());
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+    fail(s.text, "not started: " + std::to_string(::GetLastError()));
+  ::CloseHandle(process.hThread);
+  ::CloseHandle(process.hProcess);
+}
+
 // The verbs of the usage list at the top of this file.
 constexpr std::pair<const char*, void (*)(const Step&)> kSteps[] = {
     {"wait-main", step_wait_main},
@@ -440,6 +565,11 @@ constexpr std::pair<const char*, void (*)(const Step&)> kSteps[] = {
     {"enabled", step_enabled},
     {"alive", step_alive},
     {"gone", step_gone},
+    {"caption", step_caption},
+    {"share-caption", step_share_caption},
+    {"answers", step_answers},
+    {"threads", step_threads},
+    {"context-menu", step_context_menu},
     {"client-size", [](const Step& s) { step_client_size(s.text); }},
     {"rect", step_rect},
     {"names-change",
@@ -456,7 +586,8 @@ void run_step(const std::string& text) {
   for (const auto& [name, run] : kSteps) {
     if (verb != name) continue;
     run(step);
-    std::printf("ok %s\n", text.c_str());
+    std::printf("ok %s (at %lu ms)\n", text.c_str(),
+                static_cast<unsigned long>(::GetTickCount() - g_start));
     std::fflush(stdout);
     return;
   }

@@ -91,13 +91,14 @@ TEST(RunOpenDialog, FillsTheRequestAndReturnsThePlatformsAnswer) {
 
 TEST(RunOpenDialog, EmptyOrOverlongFolderMeansCurrentDirectoryButBlanksAreKept) {
   const FileDialogPlatform& platform = fake_platform();
-  const std::string longest = "D:\\" + std::string(256, 'x');  // 259 bytes: the system takes it
+  // 257 bytes: room left for the backslash and a one-byte name the dialog adds.
+  const std::string longest = "D:\\" + std::string(254, 'x');
   const struct {
     std::string given, shown;
   } cases[] = {{"", "C:\\Work"},
                {"  ", "  "},
                {longest, longest},
-               // One it cannot take (one crashed the system's dialog) is never cut to another.
+               // 258 bytes crashed the system's dialog; never cut to another folder either.
                {longest + "y", "C:\\Work"},
                {std::string(100000, 'z'), "C:\\Work"}};
   for (const auto& c : cases) {
@@ -105,11 +106,20 @@ TEST(RunOpenDialog, EmptyOrOverlongFolderMeansCurrentDirectoryButBlanksAreKept) 
     std::uint32_t flags = 0;
     RUNOPENDIALOG(platform, 0, "", name, c.given, "", "", flags);
     EXPECT_EQ(fake_dialog().request.initial_folder, c.shown) << c.given.size();
+    RUNSAVEDIALOG(platform, 0, "", name, c.given, "", "", flags);
+    EXPECT_EQ(fake_dialog().request.initial_folder, c.shown) << c.given.size();
   }
   std::string filter, folder = longest + "y";
   SHOWSAVE(platform, 0, filter, "", folder);
   EXPECT_EQ(fake_dialog().request.initial_folder, "C:\\Work");
   EXPECT_EQ(folder, longest + "y");  // the caller's variable keeps its folder
+
+  // A current directory as long is no start either: the dialog picks its own.
+  fake_dialog().current_directory = longest + "y";
+  std::string name;
+  std::uint32_t flags = 0;
+  RUNOPENDIALOG(platform, 0, "", name, "", "", "", flags);
+  EXPECT_EQ(fake_dialog().request.initial_folder, "");
 }
 
 TEST(RunOpenDialog, ShorterAnswerThanInitialNameKeepsTheTailUpToTheLastNul) {

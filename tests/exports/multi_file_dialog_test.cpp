@@ -92,11 +92,15 @@ TEST(GetMultipleFiles, ConfirmedPickCountsFilesAndClearsOwnerList) {
   EXPECT_EQ(fake_dialog().cleared_owners[0], 42u);
 }
 
-TEST(GetMultipleFiles, LongInitialFolderIsCutTo255Bytes) {
+TEST(GetMultipleFiles, AFolderItsFieldWouldCutIsTreatedAsEmpty) {
   const FileDialogPlatform& platform = fake_platform();
   std::string selection;
-  GETMULTIPLEFILES(platform, 0, std::string(300, 'd'), selection);
-  EXPECT_EQ(fake_dialog().request.initial_folder, std::string(255, 'd'));
+  GETMULTIPLEFILES(platform, 0, std::string(255, 'd'), selection);
+  EXPECT_EQ(fake_dialog().request.initial_folder, std::string(255, 'd')) << "fits its field";
+  for (const std::size_t size : {256, 257, 300}) {
+    GETMULTIPLEFILES(platform, 0, std::string(size, 'd'), selection);
+    EXPECT_EQ(fake_dialog().request.initial_folder, "C:\\Work") << size << " bytes, never cut";
+  }
 }
 
 TEST(PathParts, SplitAtLastBackslashAfterTrimming) {

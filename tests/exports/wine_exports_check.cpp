@@ -1,13 +1,15 @@
 // Loads Sumwright.dll the way other programs do and calls every export through the real binary
 // interface: routines found by name and by ordinal, BSTR variables passed by address, the file
-// dialogs driven from a second thread. Run under Wine in an empty working folder, with the DLL
-// beside the program.
+// dialogs driven from a second thread. Sumwright.exe, loaded the same way, must hand out the
+// library's own routines. Run under Wine in an empty working folder, with the DLL and the
+// program beside the check; the ExeWithoutLibrary tests run in a folder without the DLL.
 
 #include <gtest/gtest.h>
 #include <windows.h>
 // after windows.h, which it needs
 #include <oleauto.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -200,6 +202,13 @@ struct OwnerWindow {
 class Exports : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
+    // The program file first, as a caller that knows only it would: its first routine loads
+    // the library.
+    exe_ = LoadLibraryA("Sumwright.exe");
+    if (exe_ != nullptr) {
+      first_through_exe_ = GetProcAddress(exe_, "CHOOSESTEP");
+      library_loaded_for_exe_ = GetModuleHandleA("Sumwright.dll");
+    }
     folder_ = current_directory();
     write_file(folder_ + "\\a.txt", 3);
     write_file(folder_ + "\\b.txt", 4);
@@ -211,6 +220,7 @@ class Exports : public ::testing::Test {
   }
   static void TearDownTestSuite() {
     if (dll_ != nullptr) FreeLibrary(dll_);
+    if (exe_ != nullptr) FreeLibrary(exe_);
   }
 
   void SetUp() override {
@@ -234,6 +244,9 @@ class Exports : public ::testing::Test {
 
   static inline std::string folder_;  // the working folder the program started in
   static inline HMODULE dll_ = nullptr;
+  static inline HMODULE exe_ = nullptr;
+  static inline FARPROC first_through_exe_ = nullptr;
+  static inline HMODULE library_loaded_for_exe_ = nullptr;
 };
 
 TEST_F(Exports, TableHasEveryRoutineByNameAndOrdinalAndNothingElse) {
@@ -248,6 +261,43 @@ TEST_F(Exports, TableHasEveryRoutineByNameAndOrdinalAndNothingElse) {
   }
   const auto count = static_cast<WORD>(std::size(kExports));
   EXPECT_EQ(GetProcAddress(dll_, MAKEINTRESOURCEA(count + 1)), nullptr);
+}
+
+// Forwarders: the program's table names each routine, under its ordinal, and the system hands
+// out the library's routine itself, so every result through the program is the library's.
+TEST_F(Exports, TheProgramsTableGivesTheLibrarysRoutines) {
+  ASSERT_NE(exe_, nullptr) << "LoadLibraryA(\"Sumwright.exe\") failed";
+  EXPECT_NE(first_through_exe_, nullptr);
+  EXPECT_EQ(library_loaded_for_exe_, dll_) << "the program's first routine loaded the library";
+  for (const ExportEntry& e : kExports) {
+    const FARPROC in_library = GetProcAddress(dll_, e.name);
+    EXPECT_EQ(GetProcAddress(exe_, e.name), in_library) << e.name;
+    EXPECT_EQ(GetProcAddress(exe_, MAKEINTRESOURCEA(e.ordinal)), in_library)
+        << "ordinal " << e.ordinal << " is " << e.name;
+    const std::string decorated = std::string(e.name) + "@" + std::to_string(e.argument_bytes);
+    EXPECT_EQ(GetProcAddress(exe_, decorated.c_str()), nullptr) << decorated;
+  }
+  const auto count = static_cast<WORD>(std::size(kExports));
+  EXPECT_EQ(GetProcAddress(exe_, MAKEINTRESOURCEA(count + 1)), nullptr);
+
+  // What failed before the table forwarded: routines that need a system call or an
+  // initialised variable, called through the program.
+  const float zero = 0;
+  const float hundred = 100;
+  EXPECT_EQ(reinterpret_cast<ChooseStepFn>(
+                reinterpret_cast<void*>(GetProcAddress(exe_, "CHOOSESTEP")))(&zero, &hundred),
+            10.0f);
+  EXPECT_EQ(reinterpret_cast<HlsToRgbFn>(reinterpret_cast<void*>(GetProcAddress(exe_, "HLSTORGB")))(
+                160, 120, 240),
+            0xFF0000u);
+  Var text("ab");
+  const std::int32_t four = 4;
+  EXPECT_EQ(take(reinterpret_cast<PadOutFn>(
+                reinterpret_cast<void*>(GetProcAddress(exe_, "PADOUT")))(text.address(), &four)),
+            "ab  ");
+  EXPECT_EQ(reinterpret_cast<FileLenFn>(reinterpret_cast<void*>(GetProcAddress(exe_, "FILELEN")))(
+                (folder_ + "\\big.dat").c_str()),
+            1234);
 }
 
 TEST_F(Exports, EveryRoutineRemovesItsOwnArguments) {
@@ -311,6 +361,24 @@ TEST_F(Exports, FileLenGivesSizesAndMinusOne) {
   EXPECT_EQ(filelen((folder_ + "\\empty.txt").c_str()), 0);
   EXPECT_EQ(filelen((folder_ + "\\missing.txt").c_str()), -1);
   EXPECT_EQ(filelen(nullptr), -1);
+
+  // Past MAX_PATH a file is still found; past the system's limit nothing is asked.
+  const std::string deep = folder_ + "\\" + std::string(200, 'p');
+  ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+  const std::wstring wide_file =
+      L"\\\\?\\" + std::wstring(deep.begin(), deep.end()) + L"\\" + std::wstring(150, L'f');
+  const HANDLE h = CreateFileW(wide_file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  WriteFile(h, "12345", 5, &written, nullptr);
+  CloseHandle(h);
+  EXPECT_EQ(filelen((deep + "\\" + std::string(150, 'f')).c_str()), 5) << "a path of 350 bytes";
+  for (const std::size_t size : {32768, 100000}) {
+    std::string hostile(size, 'a');
+    hostile.replace(0, 3, "C:\\");
+    EXPECT_EQ(filelen(hostile.c_str()), -1) << size << " bytes";
+  }
 }
 
 TEST_F(Exports, ColourHelpers) {
@@ -495,6 +563,64 @@ TEST_F(Exports, GetMultipleFiles) {
   EXPECT_EQ(owner.items(), 3) << "cancel keeps the owner's list";
 }
 
+// The folder `folder`, and inside it one of exactly `size` bytes in all, made of folders of at
+// most 100 bytes.
+std::string make_folder_of_size(std::string folder, std::size_t size) {
+  CreateDirectoryA(folder.c_str(), nullptr);
+  while (folder.size() < size) {
+    const std::size_t room = size - folder.size() - 1;  // after the backslash
+    std::size_t length = std::min<std::size_t>(100, room);
+    if (room - length == 1) --length;  // the next folder needs its backslash and a byte
+    folder.push_back('\\');
+    folder.append(length, 'd');
+    // The ANSI call takes no folder past 248 bytes.
+    CreateDirectoryW((L"\\\\?\\" + std::wstring(folder.begin(), folder.end())).c_str(), nullptr);
+  }
+  return folder;
+}
+
+TEST_F(Exports, InitialFoldersTheDialogsCannotTakeStartInTheCurrentFolder) {
+  // Each dialog finds a.txt only where it starts: in the current folder, not in a long folder
+  // or its parent.
+  const std::string longest = make_folder_of_size(folder_ + "\\roomy", 257);
+  ASSERT_EQ(longest.size(), 257u);
+  write_file(longest + "\\k", 1);
+  const std::string too_long = make_folder_of_size(folder_ + "\\cramped", 259);
+  ASSERT_NE(GetFileAttributesA(too_long.c_str()), INVALID_FILE_ATTRIBUTES);
+  const auto show_open = resolve<ShowFn>("SHOWOPEN");
+
+  Var filter;
+  Var title("Start check");
+  Var roomy(longest);
+  DialogScript in_longest = typing("k");
+  EXPECT_EQ(drive(in_longest,
+                  [&] { return show_open(0, filter.address(), title.address(), roomy.address()); }),
+            longest + "\\k")
+      << "257 bytes leave room for a name: the dialog starts there";
+
+  Var cramped(too_long);
+  DialogScript in_current = typing("a.txt");
+  EXPECT_EQ(
+      drive(in_current,
+            [&] { return show_open(0, filter.address(), title.address(), cramped.address()); }),
+      folder_ + "\\a.txt")
+      << "259 bytes (which crashed the dialog) mean the current folder";
+  EXPECT_EQ(cramped.bytes(), too_long) << "the caller's variable keeps its folder";
+
+  const std::string field_too_small = make_folder_of_size(folder_ + "\\wide", 256);
+  Var start(field_too_small);
+  Var selection("old");
+  DialogScript picked = typing("a.txt");
+  SetCurrentDirectoryA(folder_.c_str());
+  {
+    DialogDriver driver(GetCurrentThreadId(), picked);
+    EXPECT_EQ(resolve<GetMultipleFilesFn>("GETMULTIPLEFILES")(0, start.get(), selection.address()),
+              1);
+  }
+  EXPECT_EQ(selection.bytes(), folder_ + "\\?a.txt")
+      << "256 bytes, which its field would cut to the parent, mean the current folder";
+}
+
 TEST_F(Exports, ShellToNotepadStartsOneNotepadPerCall) {
   const auto notepad = resolve<ShellToNotepadFn>("SHELLTONOTEPAD");
   close_notepads();
@@ -545,6 +671,27 @@ TEST_F(Exports, ShellToNotepadSaysSoWhenNotepadIsMissing) {
   EXPECT_GT(watch.text.size(), std::strlen("Cannot Start Notepad\r\n\r\n")) << watch.text;
   MoveFileA(moved.c_str(), exe.c_str());
   close_notepads();
+}
+
+// Run by itself in a folder that holds Sumwright.exe and no Sumwright.dll: the program's
+// routines are then cleanly absent, never a routine of the program's own that would crash.
+TEST(ExeWithoutLibrary, EveryRoutineIsCleanlyAbsent) {
+  char own_path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, own_path, MAX_PATH);
+  std::string beside(own_path);
+  beside.resize(beside.rfind('\\') + 1);
+  ASSERT_EQ(GetFileAttributesA((beside + "Sumwright.dll").c_str()), INVALID_FILE_ATTRIBUTES)
+      << "this test runs where no Sumwright.dll stands beside the program";
+  const HMODULE exe = LoadLibraryA((beside + "Sumwright.exe").c_str());
+  ASSERT_NE(exe, nullptr) << GetLastError();
+  for (const ExportEntry& e : kExports) {
+    SetLastError(0);
+    EXPECT_EQ(GetProcAddress(exe, e.name), nullptr) << e.name;
+    EXPECT_NE(GetLastError(), 0u) << e.name << ": a failure with its reason";
+    EXPECT_EQ(GetProcAddress(exe, MAKEINTRESOURCEA(e.ordinal)), nullptr) << e.ordinal;
+  }
+  EXPECT_EQ(GetModuleHandleA("Sumwright.dll"), nullptr);
+  FreeLibrary(exe);
 }
 
 }  // namespace

@@ -5,13 +5,16 @@
 
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "tests/exports/wine_dialog_driver.h"
+#include "ui/command_line.h"
 #include "ui/dialog_template.h"
 #include "ui/folder_picker.h"
 #include "ui/main_window.h"
 #include "ui/run_front_end.h"
+#include "ui/run_progress.h"
 
 namespace sw::ui {
 namespace {
@@ -147,6 +150,20 @@ DWORD WINAPI answer_prompt_box(void* param) {
   return 0;
 }
 
+// Handles the window's messages, as its loop would, until the run has ended (bounded).
+bool handle_messages_until_run_ends(const MainWindow& window) {
+  const DWORD start = ::GetTickCount();
+  while (window.running && ::GetTickCount() - start < 20000) {
+    MSG msg;
+    if (::MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT) != WAIT_OBJECT_0) continue;
+    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&msg);
+      ::DispatchMessageA(&msg);
+    }
+  }
+  return !window.running;
+}
+
 TEST(MainWindow, AFailedRunGivesTheButtonsBackAndSaysWhatFailed) {
   MainWindow window;
   const HWND dialog = create_main_window(nullptr, window);
@@ -157,15 +174,98 @@ TEST(MainWindow, AFailedRunGivesTheButtonsBackAndSaysWhatFailed) {
   BoxWatch watch{::GetCurrentThreadId(), {}};
   const HANDLE watcher = ::CreateThread(nullptr, 0, &answer_prompt_box, &watch, 0, nullptr);
   // A run that fails the way an allocation does when memory runs out.
-  run_from_click(window, [] { throw std::bad_alloc(); });
+  begin_run(window);
+  start_job(window, [](WindowRunFrontEnd&) { throw std::bad_alloc(); });
+  EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(dialog, kSelectButton))) << "disabled while it runs";
+  EXPECT_TRUE(handle_messages_until_run_ends(window));
   ::WaitForSingleObject(watcher, 20000);
   ::CloseHandle(watcher);
 
-  EXPECT_FALSE(window.running);
   EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(dialog, kSelectButton)));
   EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(dialog, kExitButton)));
   EXPECT_EQ(watch.text, run_failure_text("there was not enough memory"));
   ::DestroyWindow(dialog);
+}
+
+TEST(MainWindow, TheJobsQuestionsAndLabelsAreTheWindowThreads) {
+  MainWindow window;
+  const HWND dialog = create_main_window(nullptr, window);
+  if (dialog == nullptr && ::GetLastError() == 1400) GTEST_SKIP() << "no display for windows here";
+  ASSERT_NE(dialog, nullptr) << ::GetLastError();
+
+  // The box must open on this (the window's) thread for the watcher to find and answer it.
+  BoxWatch watch{::GetCurrentThreadId(), {}};
+  const HANDLE watcher = ::CreateThread(nullptr, 0, &answer_prompt_box, &watch, 0, nullptr);
+  bool answer = false;
+  DWORD job_thread = 0;
+  std::string label_after_done;
+  begin_run(window);
+  start_job(window, [&](WindowRunFrontEnd& front_end) {
+    job_thread = ::GetCurrentThreadId();
+    front_end.on_start(1, 10);
+    front_end.on_name("a.txt");
+    front_end.on_listing_done();
+    char text[16] = {};
+    ::GetDlgItemTextA(dialog, kFileLabel, text, sizeof text);  // answered by the window's thread
+    label_after_done = text;
+    answer = front_end.ask(Question::kCompare, kCompareQuestion);
+  });
+  EXPECT_TRUE(handle_messages_until_run_ends(window));
+  ::WaitForSingleObject(watcher, 20000);
+  ::CloseHandle(watcher);
+
+  EXPECT_NE(job_thread, ::GetCurrentThreadId()) << "the job has a thread of its own";
+  EXPECT_EQ(label_after_done, "Done") << "\"Done\" stands before any question";
+  EXPECT_EQ(watch.text, kCompareQuestion);
+  EXPECT_TRUE(answer) << "the answer (Yes) reaches the job";
+  EXPECT_EQ(window.job, nullptr);
+  char caption[64] = {};
+  ::GetWindowTextA(dialog, caption, sizeof caption);
+  EXPECT_STREQ(caption, "Sumwright");
+  ::DestroyWindow(dialog);
+}
+
+TEST(ProgressCaption, ShareThenTimeLeftInTheCommandLinesWords) {
+  EXPECT_EQ(progress_caption(0, 0, 5), "Sumwright") << "no total to measure against";
+  EXPECT_EQ(progress_caption(42, 100, 0.5), "Sumwright - 42 %") << "too early for a guess";
+  EXPECT_EQ(progress_caption(42, 100, 50.7), "Sumwright - 42 %, 1:10 left");
+  EXPECT_EQ(progress_caption(100, 100, 9), "Sumwright - 100 %");
+}
+
+TEST(CommandLine, TheWholeTextAfterTheProgramsNameIsTheArgument) {
+  struct Case {
+    const wchar_t* line;
+    std::optional<std::wstring> argument;
+  };
+  const Case cases[] = {
+      {L"Sumwright.exe", std::nullopt},
+      {L"\"C:\\Program Files\\Sumwright.exe\"   ", std::nullopt},
+      {L"\"C:\\Program Files\\Sumwright.exe\" \"D:\\My Data\"", L"\"D:\\My Data\""},
+      {L"Sumwright.exe  D:\\My  Data \t", L"D:\\My  Data"},  // unquoted, blanks kept
+      {L"Sumwright.exe \"C:\\\"", L"\"C:\\\""},              // a quoted root keeps its "\"
+      {L"\"Sumwright.exe\" \\\\server\\share", L"\\\\server\\share"},
+      {L"\"C:\\Sum wright\"x.exe D:\\", L"D:\\"},  // the name goes on after a quoted part
+  };
+  for (const Case& c : cases) EXPECT_EQ(command_argument(c.line), c.argument) << c.line;
+}
+
+TEST(CommandLine, TheArgumentBecomesAFullFolderPath) {
+  EXPECT_EQ(argument_folder(L"\"C:\\windows\\\""), "C:\\windows\\");
+  EXPECT_EQ(argument_folder(L"\\\\?\\C:\\windows"), "C:\\windows") << "long-path prefix dropped";
+  EXPECT_EQ(argument_folder(L"\\\\?\\UNC\\server\\share"), "\\\\server\\share");
+  EXPECT_EQ(argument_folder(L"\"\""), "") << "nothing named";
+  EXPECT_EQ(argument_folder(L"\"  \""), "") << "blanks would name the current folder";
+  char current[MAX_PATH] = {};
+  ::GetCurrentDirectoryA(MAX_PATH, current);
+  EXPECT_EQ(argument_folder(L"sub"), std::string(current) + "\\sub")
+      << "relative to the current folder";
+  EXPECT_EQ(argument_folder(L"\u65E5\u672C"), std::string(current) + "\\\xE6\x97\xA5\xE6\x9C\xAC")
+      << "in the native form (UTF-8), whatever the code page";
+
+  const std::wstring text = argument_failure_text(L"\"T:\\gone\"", fs::SysError{3, "Not found"});
+  EXPECT_EQ(text,
+            L"Sumwright was started with \"T:\\gone\", which names no folder it can open: "
+            L"Not found.\r\nNothing was read or written.");
 }
 
 }  // namespace
