@@ -144,7 +144,13 @@ void finish(Run& run) {
   if (report.earlier == Earlier::kUnreadable)
     ui.report_earlier_unreadable(earlier_path, report.earlier_error);
   bool comparison_shown = false;
-  if (report.earlier == Earlier::kListing && wants_comparison(run)) {
+  const bool compare_it = report.earlier == Earlier::kListing && wants_comparison(run);
+  // A stop asked for while a question was open still writes nothing.
+  if (ui.stop_requested()) {
+    report.listing.stopped = true;
+    return;
+  }
+  if (compare_it) {
     report.comparison_accepted = true;
     const bool written = compare(run);
     // What the user must know of the comparison comes before it is shown.

@@ -178,6 +178,17 @@ TEST_F(RunTest, AStoppedRunEndsAtTheNextFileAndWritesNothing) {
   EXPECT_EQ(stopping.events, std::vector<std::string>{});  // no question, nothing shown
   EXPECT_EQ(test::read_bytes(listing()), before);
   EXPECT_FALSE(test::exists(comparison()));
+
+  // Stopped while the question was open: yes or no, nothing is written either.
+  struct StoppedAtTheQuestion : ScriptedFrontEnd {
+    bool asked = false;
+    bool ask(Question, std::string_view) override { return asked = true; }
+    bool stop_requested() override { return asked; }
+  } at_question;
+  EXPECT_TRUE(run(at_question).listing.stopped);
+  EXPECT_TRUE(at_question.asked);
+  EXPECT_EQ(test::read_bytes(listing()), before);
+  EXPECT_FALSE(test::exists(comparison()));
 }
 
 TEST_F(RunTest, ChangedFilesAreToldEditedOrUnmodifiedByTheirTimes) {
