@@ -54,19 +54,16 @@ void SaveBatch::flush(bool after_renames) {
       for (Staged* s : files) s->outcome = {false, failure(err, after_renames)};
       continue;
     }
-    // Where the whole file system cannot be flushed, each file (or each folder, for its new
-    // entry) is, one by one.
+    // Where the whole file system cannot be flushed, each file is, one by one, and each rename
+    // was made durable as it was made.
+    if (after_renames) continue;
     for (Staged* s : files) {
       fs::SysError one;
-      bool done = false;
-      if (after_renames) {
-        done = os.flush(s->folder->get(), &one);
-      } else {
-        fs::File file;
-        done = os.open_own_read(s->folder->get(), s->temp_name, file.receive(), &one) &&
-               os.flush(file.get(), &one);
-      }
-      if (!done) s->outcome = {false, failure(one, after_renames)};
+      fs::File file;
+      bool writable = false;  // some systems flush only what is open for writing
+      if (!os.open_update(s->folder->get(), s->temp_name, file.receive(), &writable, &one) ||
+          !os.flush(file.get(), &one))
+        s->outcome = {false, one};
     }
   }
 }

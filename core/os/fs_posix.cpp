@@ -394,8 +394,12 @@ Flushed posix_flush_volume(Handle folder, SysError* err) {
 }
 
 bool posix_move_over(Handle folder, const std::string& from, const std::string& to, SysError* err) {
+#if defined(__linux__)
   return ::renameat(at(folder), from.c_str(), at(folder), to.c_str()) == 0 ? true
                                                                            : fail(err, errno);
+#else
+  return posix_replace(folder, from, to, err);  // no volume flush to leave it to
+#endif
 }
 
 bool posix_remove(Handle folder, const std::string& name) {

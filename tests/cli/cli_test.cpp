@@ -719,7 +719,8 @@ TEST(Cli, ControlBytesInNamesNeverReachTheTerminal) {
 
 // Runs sumwright as a child of its own, output discarded, and gives its peak memory in KiB.
 // Starts sumwright with all three streams on /dev/null, not waiting for it.
-pid_t start(std::vector<std::string> args) {
+// Starts the command, its standard output to `out` (or nowhere).
+pid_t start(std::vector<std::string> args, const std::string& out = "/dev/null") {
   std::vector<char*> argv = {const_cast<char*>(SUMWRIGHT_CLI_PATH)};
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
@@ -727,7 +728,7 @@ pid_t start(std::vector<std::string> args) {
   if (pid == 0) {
     const int null = ::open("/dev/null", O_RDWR);
     ::dup2(null, 0);
-    ::dup2(null, 1);
+    ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
     ::dup2(null, 2);
     ::execv(argv[0], argv.data());
     ::_exit(127);
@@ -839,6 +840,57 @@ TEST(Cli, ARunKilledAnywhereLeavesTheOldOrTheNewListingAndNoTemporaryFile) {
   EXPECT_TRUE(complete_listing(test::read_bytes(dir.file("File CRCs.TXT")), kFiles + 1));
   for (const auto& e : std::filesystem::directory_iterator(dir.path()))
     EXPECT_FALSE(contains(e.path().filename().string(), ".tmp-")) << e.path();
+}
+
+TEST(Cli, ATreeKilledAnywhereInItsBatchedSavesLeavesOldOrNewListingsAndSaysWroteOnlyForNew) {
+  TempFolder top;
+  constexpr int kFolders = 40, kFiles = 60;
+  for (int f = 0; f < kFolders; ++f) {
+    std::filesystem::create_directory(top.path() / ("d" + std::to_string(f)));
+    for (int i = 0; i < kFiles; ++i)
+      write_bytes(top.file("d" + std::to_string(f) + "/f" + std::to_string(i)), "x");
+  }
+  const std::string tree = top.path().string();
+  const auto listing_of = [&top](int f) {
+    return top.file("d" + std::to_string(f) + "/File CRCs.TXT");
+  };
+  ASSERT_EQ(run("-r -q --no-compare " + shell_quote(tree)).status, 0);
+  std::vector<std::string> old_listings;
+  for (int f = 0; f < kFolders; ++f) {
+    old_listings.push_back(test::read_bytes(listing_of(f)));
+    write_bytes(top.file("d" + std::to_string(f) + "/f0"), "changed");  // every new one differs
+  }
+  const auto restore = [&] {
+    for (int f = 0; f < kFolders; ++f) write_bytes(listing_of(f), old_listings[f]);
+  };
+  const auto started = std::chrono::steady_clock::now();
+  ASSERT_EQ(run("-r -q --no-compare " + shell_quote(tree)).status, 0);
+  const auto whole = std::chrono::steady_clock::now() - started;
+  restore();
+  TempFolder out;
+  std::mt19937 random(54321);
+  int wrote = 0;
+  for (int kill = 0; kill < 20; ++kill) {
+    const pid_t pid = start({"-r", "-q", "--no-compare", tree}, out.file("stdout"));
+    std::this_thread::sleep_for(whole * std::uniform_real_distribution<double>(0.1, 1.1)(random));
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    const std::string said = test::read_bytes(out.file("stdout"));
+    for (int f = 0; f < kFolders; ++f) {
+      const std::string now = test::read_bytes(listing_of(f));
+      const bool is_new = now != old_listings[f];
+      if (is_new) {
+        EXPECT_TRUE(complete_listing(now, kFiles + 1)) << "folder " << f;
+      }
+      // "Wrote" for a folder only once its new listing stands.
+      if (contains(said, "Wrote " + listing_of(f) + "\n")) {
+        EXPECT_TRUE(is_new) << "folder " << f << " after kill " << kill;
+        ++wrote;
+      }
+    }
+    restore();
+  }
+  std::printf("[          ] 20 kills: %d folders said Wrote before the kill\n", wrote);
 }
 
 TEST(Cli, OutputThatCannotBeWrittenIsAnError) {

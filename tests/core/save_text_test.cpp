@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "core/save_batch.h"
 #include "tests/support/fs_fault.h"
 #include "tests/support/temp_folder.h"
 
@@ -77,6 +81,68 @@ TEST(SaveTextFile, AnyFailureKeepsTheEarlierFileAndRemovesTheTemporary) {
     EXPECT_EQ(err.message, c.what);
     EXPECT_EQ(test::read_bytes(path), "earlier listing") << c.what;
     EXPECT_EQ(file_count(dir), 1u) << c.what;
+  }
+}
+
+// Which flush of a batch fails, if any, with an injected EIO.
+int g_failing_flush = 0;  // 0: none; 1: the one before the renames; 2: the one after
+int g_flushes = 0;
+fs::Flushed counted_flush(fs::Handle folder, fs::SysError* err) {
+  if (++g_flushes == g_failing_flush) {
+    test::inject(err, "input/output error");
+    return fs::Flushed::kFailed;
+  }
+  return fs::platform_ops().flush_volume(folder, err);
+}
+
+TEST(SaveBatch, ABatchIsPutInPlaceWholeOrNotAtAllAsItsFlushesSay) {
+  struct Row {
+    int failing_flush;
+    bool new_in_place;
+    const char* error;
+  };
+  const Row rows[] = {
+      {0, true, ""},
+      {1, false, "input/output error"},  // nothing was durable: every earlier file kept
+      {2, true, "put in place, but not made durable: input/output error"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.failing_flush);
+    TempFolder a, b;
+    std::vector<std::shared_ptr<fs::Folder>> folders;
+    for (const TempFolder* dir : {&a, &b}) {
+      test::write_bytes(dir->file("File CRCs.TXT"), "earlier");
+      auto folder = std::make_shared<fs::Folder>();
+      ASSERT_TRUE(folder->open(dir->folder_path(), nullptr));
+      folders.push_back(folder);
+    }
+    test::FsOverride fault;
+    fault.ops().flush_volume = counted_flush;
+    g_failing_flush = row.failing_flush;
+    g_flushes = 0;
+    SaveBatch batch(8, std::chrono::seconds(60));
+    for (const auto& folder : folders) {
+      TextFileWriter writer;
+      fs::SysError err;
+      ASSERT_TRUE(writer.open(*folder, "File CRCs.TXT", &err)) << err.message;
+      writer.write("new");
+      const std::size_t number = batch.stage(writer, folder, "File CRCs.TXT", &err);
+      EXPECT_EQ(number, batch.size() - 1) << err.message;
+    }
+    EXPECT_FALSE(batch.due());  // neither full nor old
+    // Staged, not yet in place: the earlier files stand until the commit.
+    EXPECT_EQ(test::read_bytes(a.file("File CRCs.TXT")), "earlier");
+    const std::vector<SaveBatch::Outcome> outcomes = batch.commit();
+    ASSERT_EQ(outcomes.size(), 2u);
+    for (const SaveBatch::Outcome& outcome : outcomes) {
+      EXPECT_EQ(outcome.saved, row.failing_flush == 0);
+      EXPECT_EQ(outcome.error.message, row.error);
+    }
+    for (const TempFolder* dir : {&a, &b}) {
+      EXPECT_EQ(test::read_bytes(dir->file("File CRCs.TXT")),
+                row.new_in_place ? "new\r\n" : "earlier");
+      EXPECT_EQ(file_count(*dir), 1u);  // no temporary file left behind
+    }
   }
 }
 
