@@ -22,6 +22,36 @@ bool wants_comparison(RunFrontEnd& ui, const RunPlan& plan, RunReport& report) {
   return ui.ask(Question::kCompare, kCompareQuestion);
 }
 
+// The comparison written as `name` in `target`; true when it was saved whole.
+bool write_comparison(const fs::Folder& folder, const fs::Folder& target, const std::string& name,
+                      const CompareOptions& options, RunReport& report) {
+  TextFileWriter writer;
+  if (!writer.open(target, name, &report.comparison_error)) return false;
+  report.comparison = COMPARECRCLIST(folder, report.listing, writer, options);
+  report.comparison_saved = report.comparison.comparable && writer.commit(&report.comparison_error);
+  return report.comparison_saved;
+}
+
+// A comparison the folder could not take, written to the plan's fallback folder instead (the
+// earlier listing is read again: what was written into the folder is gone with its temporary
+// file). Only for the folder's own comparison; the reason it failed there is kept.
+bool write_comparison_elsewhere(RunFrontEnd& ui, const fs::Folder& folder, const RunPlan& plan,
+                                const CompareOptions& options, RunReport& report) {
+  if (plan.comparison_fallback_folder.empty() || !plan.comparison_output.empty()) return false;
+  const fs::SysError why = report.comparison_error;
+  const std::string name(kComparisonFileName);
+  fs::Folder fallback;
+  if (!fallback.open(plan.comparison_fallback_folder, &report.comparison_error) ||
+      !write_comparison(folder, fallback, name, options, report)) {
+    report.comparison_error = why;
+    return false;
+  }
+  const std::string intended = report.comparison_path;
+  report.comparison_path = fallback.path() + name;
+  ui.report_comparison_elsewhere(intended, why, report.comparison_path);
+  return true;
+}
+
 // The comparison written into the folder, or to a path of its own (one without a folder part is
 // in the working directory), or streamed; true when it was written to a file that can be shown.
 bool compare(RunFrontEnd& ui, const fs::Folder& folder, const RunPlan& plan, RunReport& report) {
@@ -44,15 +74,11 @@ bool compare(RunFrontEnd& ui, const fs::Folder& folder, const RunPlan& plan, Run
     target = &elsewhere;
     if (!where.empty()) ready = elsewhere.open(where, &report.comparison_error);
   }
-  TextFileWriter writer;
-  if (ready && writer.open(*target, name, &report.comparison_error)) {
-    report.comparison = COMPARECRCLIST(folder, report.listing, writer, options);
-    report.comparison_saved =
-        report.comparison.comparable && writer.commit(&report.comparison_error);
-  }
-  if (report.comparison_saved) return true;
-  if (report.comparison.comparable || !report.comparison_error.message.empty())
-    ui.report_write_failure(report.comparison_path, report.comparison_error);
+  if (ready && write_comparison(folder, *target, name, options, report)) return true;
+  // Nothing to write: the earlier listing turned out to be no listing after all.
+  if (!report.comparison.comparable && report.comparison_error.message.empty()) return false;
+  if (write_comparison_elsewhere(ui, folder, plan, options, report)) return true;
+  ui.report_write_failure(report.comparison_path, report.comparison_error);
   return false;
 }
 

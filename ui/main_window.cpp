@@ -7,6 +7,7 @@
 #include "ui/dialog_template.h"
 #include "ui/folder_picker.h"
 #include "ui/run_front_end.h"
+#include "ui/window_plan.h"
 
 namespace sw::ui {
 namespace {
@@ -160,14 +161,19 @@ std::string run_failure_text(std::string_view what_failed) {
 }
 
 void remember_folder(Settings& settings, const std::string& chosen) {
-  settings.store_folder(fs::best_listing_form(chosen));
+  settings.store_folder(fs::best_listing_form(remembered_form(chosen)));
   save_settings(settings);
 }
 
+std::string remembered_form(const std::string& chosen) {
+  // The record's padding is blanks and is trimmed away: a closing blank of the folder's own
+  // name is kept by the separator after it.
+  return !chosen.empty() && chosen.back() == ' ' ? fs::folder_path(chosen) : chosen;
+}
+
 void run_selected_folder(MainWindow& window, RunFrontEnd& front_end) {
-  std::string initial = window.settings.remembered_folder();
-  if (initial.empty()) initial = kDefaultInitialFolder;
-  const std::string chosen = BROWSEFOLDER(nullptr, kBrowseTitle, fs::native_form(initial));
+  const std::string initial = browser_start(window.settings.remembered_folder());
+  const std::string chosen = BROWSEFOLDER(nullptr, kBrowseTitle, initial);
   if (chosen.empty()) return;
   remember_folder(window.settings, chosen);
   fs::Folder folder;
@@ -177,7 +183,7 @@ void run_selected_folder(MainWindow& window, RunFrontEnd& front_end) {
     ::MessageBoxA(nullptr, text.c_str(), kPromptTitle, MB_OK | MB_ICONEXCLAMATION);
     return;
   }
-  run_folder(front_end, folder);
+  run_folder(front_end, folder, window_run_plan());
 }
 
 void run_from_click(MainWindow& window, const std::function<void()>& run) {

@@ -48,6 +48,10 @@ void run_selected_folder(MainWindow& window, RunFrontEnd& front_end);
 // form, by a path that still names the folder where there is one.
 void remember_folder(Settings& settings, const std::string& chosen);
 
+// The chosen folder as the record keeps it: a name that ends in a blank with its closing
+// separator, so that the record's trimming cannot turn it into its neighbour.
+std::string remembered_form(const std::string& chosen);
+
 // Runs `run` for a click. Both buttons stay disabled until it ends and are given back however it
 // ends; a run that fails part-way is reported in a box saying what failed.
 void run_from_click(MainWindow& window, const std::function<void()>& run);

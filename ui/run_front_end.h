@@ -31,6 +31,11 @@ std::string earlier_damage_text(const std::string& path, const Comparison& resul
 // The text of the box shown when an output file cannot be written (`path` in the listing form).
 std::string write_failure_text(const std::string& path, const fs::SysError& error);
 
+// The text of the box shown when the comparison could not be written into the folder and was
+// written elsewhere (`intended` and `written` in the listing form).
+std::string comparison_elsewhere_text(const std::string& intended, const fs::SysError& error,
+                                      const std::string& written);
+
 // At most this many unreadable files are named in the report; the rest are counted.
 inline constexpr std::size_t kNamedUnreadableLimit = 10;
 
@@ -54,6 +59,8 @@ class WindowRunFrontEnd final : public RunFrontEnd {
   void report_earlier_unreadable(const std::string& path, const fs::SysError& error) override;
   void report_earlier_damage(const std::string& path, const Comparison& result) override;
   void report_write_failure(const std::string& path, const fs::SysError& error) override;
+  void report_comparison_elsewhere(const std::string& intended, const fs::SysError& error,
+                                   const std::string& written) override;
 
  private:
   // The run checksums on the window's thread; the window is kept painted and movable by

@@ -12,6 +12,11 @@ namespace sw::fs {
 std::wstring wide_of(std::string_view native);
 std::string native_of(std::wstring_view wide);
 
+// The wide path the system is given for a path in the native form: the long-path form ("\\?\",
+// "\\?\UNC\") of its full path, in which every name is taken exactly as it is written. Only for
+// the system's calls: the user is shown the ordinary form.
+std::wstring exact_path(std::string_view native);
+
 // The system's own words for an error code (GetLastError's), without the closing line end.
 std::string system_message(unsigned long code);
 
