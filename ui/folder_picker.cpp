@@ -88,13 +88,20 @@ std::wstring item_path(PCIDLIST_ABSOLUTE item) {
   return !name.empty() && path.ends_with(name) ? path : std::wstring();
 }
 
+// The shell reads the start folder by the ordinary path rules, which drop a name's closing blank
+// or dot and so would start at its neighbour: such a folder is given by its short path, which
+// names it whatever the rules, where the volume keeps one.
 std::string browser_start(std::string_view remembered) {
   if (remembered.empty()) return std::string(kDefaultInitialFolder);
-  std::string start = fs::native_form(remembered);
+  const std::string start = fs::native_form(remembered);
   const DWORD attributes = quiet_attributes(fs::wide_of(start));
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
     return std::string(kDefaultInitialFolder);
-  return start;
+  const bool plain = start.find(" \\") == std::string::npos &&
+                     start.find(".\\") == std::string::npos && !start.ends_with(' ') &&
+                     !start.ends_with('.');
+  const std::wstring short_form = plain ? std::wstring() : fs::short_path(start);
+  return short_form.empty() ? start : fs::native_of(short_form);
 }
 
 bool selection_rejected(bool has_item, std::string_view path, DWORD attributes) {

@@ -694,24 +694,30 @@ std::string listing_form(std::string_view native_path) {
   return narrow(widen(native_path, CP_UTF8), file_code_page());
 }
 
+std::wstring short_path(std::string_view native) {
+  QuietErrors quiet;
+  const std::wstring from = exact_path(native);
+  const DWORD need = ::GetShortPathNameW(from.c_str(), nullptr, 0);
+  if (need == 0) return {};
+  std::wstring path(need, L'\0');
+  const DWORD n = ::GetShortPathNameW(from.c_str(), path.data(), need);
+  if (n == 0 || n >= need) return {};
+  path.resize(n);
+  if (path.starts_with(kLongUncPrefix))
+    path = L"\\\\" + path.substr(kLongUncPrefix.size());
+  else if (path.starts_with(kLongPrefix))
+    path.erase(0, kLongPrefix.size());
+  return path;
+}
+
 std::string best_listing_form(std::string_view native_path) {
   const std::wstring wide = widen(native_path, CP_UTF8);
   std::string plain = narrow(wide, file_code_page());
   if (code_page_holds(wide, plain)) return plain;
-  QuietErrors quiet;
-  std::wstring from = exact_path(native_path);
-  const DWORD need = ::GetShortPathNameW(from.c_str(), nullptr, 0);
-  if (need == 0) return plain;
-  std::wstring short_path(need, L'\0');
-  const DWORD n = ::GetShortPathNameW(from.c_str(), short_path.data(), need);
-  if (n == 0 || n >= need) return plain;
-  short_path.resize(n);
-  if (short_path.starts_with(kLongUncPrefix))
-    short_path = L"\\\\" + short_path.substr(kLongUncPrefix.size());
-  else if (short_path.starts_with(kLongPrefix))
-    short_path.erase(0, kLongPrefix.size());
-  std::string short_form = narrow(short_path, file_code_page());
-  return code_page_holds(short_path, short_form) ? short_form : plain;
+  const std::wstring short_form = short_path(native_path);
+  if (short_form.empty()) return plain;
+  std::string bytes = narrow(short_form, file_code_page());
+  return code_page_holds(short_form, bytes) ? bytes : plain;
 }
 
 std::string native_form(std::string_view listing_path) {

@@ -46,23 +46,38 @@ TEST(SelectionRules, EverythingElseIsRejected) {
   EXPECT_TRUE(selection_rejected(true, "C:\\Windows\\", kDir | FILE_ATTRIBUTE_SYSTEM));
 }
 
-// The browser starts where it can: at the remembered folder while that still names a folder
-// (exactly: "tsp " is not its neighbour "tsp"), otherwise at the default.
+// What the shell takes a path for, as the browser's pre-selection does: its own item's path.
+std::wstring shell_reading(const std::string& path) {
+  PIDLIST_ABSOLUTE item = nullptr;
+  if (FAILED(::SHParseDisplayName(fs::wide_of(path).c_str(), nullptr, &item, 0, nullptr)))
+    return L"<not parsed>";
+  const std::wstring read = item_path(item);
+  ::CoTaskMemFree(item);
+  return read;
+}
+
+// The browser starts where it can: at the remembered folder while that still names a folder,
+// otherwise at the default; and "tsp " is given so that the shell cannot take it for "tsp".
 TEST(FolderChoice, TheBrowserStartsAtTheRememberedFolderOnlyWhileItIsAFolder) {
   test::TempFolder dir;
   const std::wstring folder = L"\\\\?\\" + fs::wide_of(dir.folder_path());
   ASSERT_TRUE(::CreateDirectoryW((folder + L"tsp ").c_str(), nullptr));
   test::write_bytes(dir.file("file.txt"), "x");
-  const std::string blank = dir.file("tsp "), gone = dir.file("tsp");
+  const std::string blank = dir.file("tsp "), neighbour = dir.file("tsp");
   const std::pair<std::string, std::string> rows[] = {
       {"", "C:\\"},
       {dir.file("file.txt"), "C:\\"},
-      {gone, "C:\\"},
-      {blank + "\\", blank + "\\"},
+      {neighbour, "C:\\"},
       {dir.path().string(), dir.path().string()},
   };
   for (const auto& [remembered, start] : rows)
     EXPECT_EQ(browser_start(remembered), start) << remembered;
+
+  ASSERT_TRUE(::CreateDirectoryA(neighbour.c_str(), nullptr));
+  const HRESULT com = ::CoInitialize(nullptr);
+  const std::string start = browser_start(blank + "\\");
+  EXPECT_EQ(shell_reading(start), fs::wide_of(blank)) << start;
+  if (SUCCEEDED(com)) ::CoUninitialize();
   ::RemoveDirectoryW((folder + L"tsp ").c_str());
 }
 
