@@ -2,15 +2,12 @@
 // rules, the dialog template, the boxes' texts, and a run that fails part-way.
 #include <gtest/gtest.h>
 #include <shlobj.h>
-#include <shlwapi.h>
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "core/os/fs_win32.h"
 #include "core/settings.h"
@@ -91,86 +88,6 @@ TEST(FolderChoice, AFolderEndingInABlankIsRememberedAsItself) {
     settings.store_folder(remembered_form(chosen));
     EXPECT_EQ(settings.remembered_folder(), kept) << chosen;
   }
-}
-
-// The child of a shell folder named `name`, found among its items as the browser's tree finds
-// them; null when there is none.
-PIDLIST_RELATIVE child_named(IShellFolder* folder, const std::wstring& name) {
-  IEnumIDList* items = nullptr;
-  if (folder->EnumObjects(nullptr, SHCONTF_FOLDERS, &items) != S_OK) return nullptr;
-  PIDLIST_RELATIVE found = nullptr;
-  PITEMID_CHILD child = nullptr;
-  while (found == nullptr && items->Next(1, &child, nullptr) == S_OK) {
-    STRRET text;
-    wchar_t* shown = nullptr;
-    if (SUCCEEDED(folder->GetDisplayNameOf(child, SHGDN_INFOLDER | SHGDN_FORPARSING, &text)) &&
-        SUCCEEDED(::StrRetToStrW(&text, child, &shown)) && name == shown)
-      found = reinterpret_cast<PIDLIST_RELATIVE>(child);
-    else
-      ::CoTaskMemFree(child);
-    ::CoTaskMemFree(shown);
-  }
-  items->Release();
-  return found;
-}
-
-// The shell's item of a folder reached the way the browser reaches it: step by step down its
-// tree from a folder the shell can parse, since no parse takes a path past MAX_PATH.
-PIDLIST_ABSOLUTE item_below(const std::wstring& top, const std::vector<std::wstring>& steps) {
-  PIDLIST_ABSOLUTE item = nullptr;
-  if (FAILED(::SHParseDisplayName(top.c_str(), nullptr, &item, 0, nullptr))) return nullptr;
-  for (const std::wstring& step : steps) {
-    IShellFolder* folder = nullptr;
-    PIDLIST_RELATIVE child = nullptr;
-    if (SUCCEEDED(::SHBindToObject(nullptr, item, nullptr, IID_IShellFolder,
-                                   reinterpret_cast<void**>(&folder)))) {
-      child = child_named(folder, step);
-      folder->Release();
-    }
-    PIDLIST_ABSOLUTE deeper = child != nullptr ? ::ILCombine(item, child) : nullptr;
-    ::CoTaskMemFree(child);
-    ::CoTaskMemFree(item);
-    item = deeper;
-    if (item == nullptr) return nullptr;
-  }
-  return item;
-}
-
-// Folders made by their long-path names, removed again before the temporary folder goes.
-struct LongFolders {
-  std::vector<std::wstring> made;
-  ~LongFolders() {
-    for (auto it = made.rbegin(); it != made.rend(); ++it) ::RemoveDirectoryW(it->c_str());
-  }
-};
-
-// A folder deeper than MAX_PATH characters is taken from the shell's item whole, or, where the
-// shell can give only part of its path (Wine's cuts it at MAX_PATH), not at all: a cut path
-// would be another folder.
-TEST(FolderChoice, TheChosenItemsPathIsTakenWholeOrNotAtAll) {
-  test::TempFolder dir;
-  const std::wstring top = fs::wide_of(dir.path().string());
-  std::wstring path = top;
-  std::vector<std::wstring> steps;
-  LongFolders folders;
-  while (path.size() < 300) {
-    // Its parent stays short enough for any shell to list; the folder itself is 300 long.
-    const std::size_t step = path.size() + 61 < 240 ? 60 : 300 - path.size() - 1;
-    steps.push_back(std::wstring(step, L'd'));
-    path += L"\\" + steps.back();
-    folders.made.push_back(L"\\\\?\\" + path);
-    ASSERT_TRUE(::CreateDirectoryW(folders.made.back().c_str(), nullptr)) << ::GetLastError();
-  }
-  ASSERT_EQ(path.size(), 300u);
-  const HRESULT com = ::CoInitialize(nullptr);
-  const PIDLIST_ABSOLUTE item = item_below(top, steps);
-  ASSERT_NE(item, nullptr);
-  const std::wstring got = item_path(item);
-  EXPECT_TRUE(got == path || got.empty()) << fs::native_of(got);
-  std::printf("a path of 300 characters from the shell: %s\n", got.empty() ? "not given" : "whole");
-  ::CoTaskMemFree(item);
-  EXPECT_EQ(item_path(nullptr), L"");
-  if (SUCCEEDED(com)) ::CoUninitialize();
 }
 
 struct ControlRow {
