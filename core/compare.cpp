@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 #include <unordered_set>
+#include <utility>
 
 #include "core/line_reader.h"
 #include "core/listing.h"
@@ -90,6 +91,31 @@ class EntryIndex {
     return entry.line == line || (entry.shared && shared_lines_.contains(line));
   }
 
+  // Where names ignore case (Windows), the one entry whose name column is `name` by the file
+  // system's rule: a file renamed in case only is still the same file. Null when there is none,
+  // and when there are several (a case-sensitive folder can hold names that differ in case
+  // alone): which one was meant cannot be told.
+  Entry* find_ignoring_case(std::string_view name) {
+    if (!fs::names_ignore_case() || entries_.empty()) return nullptr;
+    if (by_key_.empty()) {
+      by_key_.reserve(entries_.size());
+      for (std::uint32_t i = 0; i < entries_.size(); ++i)
+        by_key_.emplace_back(key_hash(fs::name_key(entries_[i].name)), i);
+      std::sort(by_key_.begin(), by_key_.end());
+    }
+    const std::string key = fs::name_key(name);
+    const std::uint32_t hash = key_hash(key);
+    Entry* match = nullptr;
+    for (auto it = std::lower_bound(by_key_.begin(), by_key_.end(), std::pair{hash, 0u});
+         it != by_key_.end() && it->first == hash; ++it) {
+      Entry& e = entries_[it->second];
+      if (fs::name_key(e.name) != key) continue;
+      if (match != nullptr || e.shared) return nullptr;
+      match = &e;
+    }
+    return match;
+  }
+
   const std::vector<Entry>& entries() const { return entries_; }
 
  private:
@@ -115,6 +141,12 @@ class EntryIndex {
   std::vector<Cell> cells_;
   std::size_t mask_ = 0;
   std::unordered_set<std::string_view> shared_lines_;
+  static std::uint32_t key_hash(const std::string& key) {
+    return static_cast<std::uint32_t>(std::hash<std::string>{}(key));
+  }
+  // The hashes of the entries' name keys with their index into entries_, sorted: 8 bytes an
+  // entry, built at the first name that matches no entry exactly.
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> by_key_;
 };
 
 }  // namespace
@@ -239,6 +271,12 @@ Comparison compare(const fs::Folder& folder, std::string_view new_listing,
     ++result.entries;
     const std::string_view old_name = name_column(old_line);
     EntryIndex::Entry* found = now.find(old_name);
+    // Renamed in case only: the same file, whose line differs in its name's letters.
+    bool case_only = false;
+    if (found == nullptr) {
+      found = now.find_ignoring_case(old_name);
+      case_only = found != nullptr;
+    }
     if (found != nullptr) found->in_earlier = true;
     Status status = Status::kNotFound;
     if (is_own_output(old_name)) {
@@ -247,7 +285,9 @@ Comparison compare(const fs::Folder& folder, std::string_view new_listing,
       // Never "OK" for a file that was not read, whatever its line says.
       status = Status::kUnreadable;
     } else if (found != nullptr) {
-      status = now.has_line(*found, old_line) ? Status::kOk : Status::kMismatch;
+      const bool same = case_only ? checksum_column(old_line) == checksum_column(found->line)
+                                  : now.has_line(*found, old_line);
+      status = same ? Status::kOk : Status::kMismatch;
     }
     text.clear();
     append_column(text, old_line, kStatusColumnWidth);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "core/os/fs.h"
+
 namespace sw {
 namespace {
 
@@ -19,6 +21,10 @@ bool is_decimal(char c) {
 bool is_lower_hex(char c) {
   return is_decimal(c) || (c >= 'a' && c <= 'f');
 }
+// Where names ignore case, a temporary name written in capitals names the same file.
+bool is_hex(char c) {
+  return is_lower_hex(c) || (c >= 'A' && c <= 'F');
+}
 
 }  // namespace
 
@@ -32,22 +38,26 @@ std::string temporary_name(std::string_view target, unsigned long process, std::
 }
 
 bool is_temporary_of(std::string_view name, std::string_view target) {
-  if (!name.starts_with(target) || !name.substr(target.size()).starts_with(kTemporaryMark))
+  const std::size_t head = target.size() + kTemporaryMark.size();
+  if (name.size() <= head || !fs::same_name(name.substr(0, target.size()), target) ||
+      !fs::same_name(name.substr(target.size(), kTemporaryMark.size()), kTemporaryMark))
     return false;
-  const std::string_view rest = name.substr(target.size() + kTemporaryMark.size());
+  const std::string_view rest = name.substr(head);
   const std::size_t dash = rest.find('-');
   if (dash == std::string_view::npos || dash > 10) return false;
   const std::string_view unique = rest.substr(dash + 1);
   return all_of(rest.substr(0, dash), is_decimal) && unique.size() == kUniqueDigits &&
-         all_of(unique, is_lower_hex);
+         all_of(unique, fs::names_ignore_case() ? is_hex : is_lower_hex);
 }
 
 bool is_own_temporary(std::string_view name) {
   return is_temporary_of(name, kListingFileName) || is_temporary_of(name, kComparisonFileName);
 }
 
+// By the file system's rule: where names ignore case, "FILE CRCS.TXT" is the listing itself.
 bool is_own_output(std::string_view name) {
-  return name == kListingFileName || name == kComparisonFileName || is_own_temporary(name);
+  return fs::same_name(name, kListingFileName) || fs::same_name(name, kComparisonFileName) ||
+         is_own_temporary(name);
 }
 
 }  // namespace sw

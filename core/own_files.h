@@ -18,14 +18,15 @@ inline constexpr std::string_view kSettingsFileName = "Checksum.def";
 std::string temporary_name(std::string_view target, unsigned long process, std::uint64_t unique);
 
 // Whether `name` has exactly that form for `target`: a user's "File CRCs.TXT.tmp-my notes" does
-// not.
+// not. Names are compared as the file system compares them (fs::same_name).
 bool is_temporary_of(std::string_view name, std::string_view target);
 
 // Whether a name is that of a temporary file of this program's saves of the listing or the
 // comparison: such files are never listed nor compared.
 bool is_own_temporary(std::string_view name);
 
-// Whether a name is one of the two output files or a temporary file of either.
+// Whether a name is one of the two output files or a temporary file of either, by the file
+// system's rule: on Windows whatever its letters' case.
 bool is_own_output(std::string_view name);
 
 }  // namespace sw

@@ -45,6 +45,41 @@ bool finish_file(Run& run, TextFileWriter& writer, const std::string& name, std:
   return *stage != SaveBatch::kNotStaged;
 }
 
+// The comparison written as `name` in `target`: put in place now, or staged in the run's batch
+// when the target is the folder itself. True when it was saved whole (or staged).
+bool write_comparison(Run& run, const fs::Folder& target, const std::string& name,
+                      const CompareOptions& options) {
+  RunReport& report = run.report;
+  TextFileWriter writer;
+  if (!writer.open(target, name, &report.comparison_error)) return false;
+  report.comparison = COMPARECRCLIST(run.folder, report.listing, writer, options);
+  if (!report.comparison.comparable) return false;
+  if (&target == &run.folder)
+    return finish_file(run, writer, name, &report.comparison_stage, &report.comparison_error);
+  return writer.commit(&report.comparison_error);
+}
+
+// A comparison the folder could not take, written to the plan's fallback folder instead (the
+// earlier listing is read again: what was written into the folder is gone with its temporary
+// file). Only for the folder's own comparison; the reason it failed there is kept.
+bool write_comparison_elsewhere(Run& run, const CompareOptions& options) {
+  RunReport& report = run.report;
+  const RunPlan& plan = run.plan;
+  if (plan.comparison_fallback_folder.empty() || !plan.comparison_output.empty()) return false;
+  const fs::SysError why = report.comparison_error;
+  const std::string name(kComparisonFileName);
+  fs::Folder fallback;
+  if (!fallback.open(plan.comparison_fallback_folder, &report.comparison_error) ||
+      !write_comparison(run, fallback, name, options)) {
+    report.comparison_error = why;
+    return false;
+  }
+  const std::string intended = report.comparison_path;
+  report.comparison_path = fallback.path() + name;
+  run.ui.report_comparison_elsewhere(intended, why, report.comparison_path);
+  return true;
+}
+
 // The comparison written into the folder, or to a path of its own (one without a folder part is
 // in the working directory), or streamed; true when it was written to a file that can be shown.
 bool compare(Run& run) {
@@ -70,19 +105,19 @@ bool compare(Run& run) {
     target = &elsewhere;
     if (!where.empty()) ready = elsewhere.open(where, &report.comparison_error);
   }
-  TextFileWriter writer;
-  if (ready && writer.open(*target, name, &report.comparison_error)) {
-    report.comparison = COMPARECRCLIST(run.folder, report.listing, writer, options);
-    const bool finished =
-        report.comparison.comparable &&
-        finish_file(run, writer, name, &report.comparison_stage, &report.comparison_error);
+  if (ready && write_comparison(run, *target, name, options)) {
     // A staged comparison is shown once its batch has put it in place.
-    if (finished && report.comparison_stage != SaveBatch::kNotStaged) return false;
-    report.comparison_saved = finished;
+    if (report.comparison_stage != SaveBatch::kNotStaged) return false;
+    report.comparison_saved = true;
+    return true;
   }
-  if (report.comparison_saved) return true;
-  if (report.comparison.comparable || !report.comparison_error.message.empty())
-    run.ui.report_write_failure(report.comparison_path, report.comparison_error);
+  // Nothing to write: the earlier listing turned out to be no listing after all.
+  if (!report.comparison.comparable && report.comparison_error.message.empty()) return false;
+  if (write_comparison_elsewhere(run, options)) {
+    report.comparison_saved = true;
+    return true;
+  }
+  run.ui.report_write_failure(report.comparison_path, report.comparison_error);
   return false;
 }
 

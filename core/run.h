@@ -46,6 +46,11 @@ class RunFrontEnd : public ListingObserver {
                                          const Comparison& /*result*/) {}
   // An output file could not be written; the earlier one is unchanged.
   virtual void report_write_failure(const std::string& path, const fs::SysError& error) = 0;
+  // The comparison could not be written to `intended` (`error` says why) and was written to
+  // `written`, in the plan's fallback folder, instead; that file is then shown.
+  virtual void report_comparison_elsewhere(const std::string& /*intended*/,
+                                           const fs::SysError& /*error*/,
+                                           const std::string& /*written*/) {}
 };
 
 // Whether an earlier listing is compared with.
@@ -64,6 +69,10 @@ struct RunPlan {
   // written; otherwise to `comparison_output`, or the folder's "CRC Comparison.TXT" when empty.
   TextSink* comparison_stream = nullptr;
   std::string comparison_output;
+  // Where the folder's own comparison goes when the folder cannot take it (read-only media),
+  // so that it can still be shown: a folder (native form, ending in the separator). Empty: the
+  // failure is only reported.
+  std::string comparison_fallback_folder;
   CompareChoice compare = CompareChoice::kAsk;
   // The folders of a tree save their files into this batch, made durable together; the run
   // then shows them only once settle_batched_saves has the batch's outcomes.

@@ -59,6 +59,7 @@ failed() {
   note "FAIL $1${2:+: $2}"
 }
 
+chattr -i "$run/drive-t/read-only" 2>/dev/null  # left immutable by a run that was cut short
 rm -rf "$run"
 mkdir -p "$run"
 wine_prefix_init "$run/prefix" || exit 1
@@ -205,6 +206,8 @@ settings_is() {  # settings_is FILE TEXT PAD: TEXT filled to 256 bytes with PAD 
   cmp -s "$1" "$expected"
 }
 listing_ok() { cmp -s <(sorted_listing "$data/File CRCs.TXT") "$run/$case_name.expected"; }
+# The comparison written to the user's temporary folder, where the folder could not take it.
+temporary_comparison() { find "$WINEPREFIX/drive_c/users" -name 'CRC Comparison.TXT' | head -n 1; }
 
 Y='Existing CRC List Found, Do You Want To Compare?'
 Y2='Do you want to see newly generated CRCs?'
@@ -346,14 +349,18 @@ if drive_app click=select browser=ok\|readonly-listing \
 fi
 chmod 644 "$data/File CRCs.TXT"
 
-note "--- comparison cannot be written: box, listing still written and shown"
+# The comparison the user asked for is still shown: from the user's temporary folder.
+note "--- comparison cannot be written: box, shown from the temporary folder, listing still written"
 earlier_case readonly-comparison
 printf 'older comparison' >"$data/CRC Comparison.TXT"
 chmod 444 "$data/CRC Comparison.TXT"
 if drive_app click=select browser=ok\|readonly-comparison box=Tallywick\|"$Y"\|yes \
-  box=Tallywick\|"~CRC Comparison.TXT"\|ok notepad=File\ CRCs.TXT no-box=Tallywick\|1000 \
-  click=exit gone=10000; then
+  box=Tallywick\|'~T:\readonly-comparison\CRC Comparison.TXT~could not be written into the folder~\Temp\CRC Comparison.TXT'\|ok \
+  notepad=CRC\ Comparison.TXT box=Tallywick\|"$Y2"\|yes notepad=File\ CRCs.TXT \
+  no-box=Tallywick\|1000 click=exit gone=10000; then
   check "older comparison unchanged" same_text "$data/CRC Comparison.TXT" 'older comparison'
+  check "the comparison in the temporary folder" \
+    same_file "$(temporary_comparison)" "$run/readonly-comparison.comparison"
   check "listing written" grep -q '^a.txt ' "$data/File CRCs.TXT"
 fi
 chmod 644 "$data/CRC Comparison.TXT"
@@ -486,6 +493,103 @@ if drive_app hold="$held" click=select browser=ok\|names box=Tallywick\|"~locked
     "$data/CRC Comparison.TXT"
   check "every other file OK" test "$(grep -ac ' OK'$'\r''$' "$data/CRC Comparison.TXT")" -eq 6
 fi
+
+note "--- a folder whose name ends in a blank beside its neighbour; names ending in a dot or a blank; hard-linked pairs"
+# Each name is its own file and "tsp " its own folder: nothing is read as, or written into, its
+# neighbour. "f4.txt" and "f4.txt " share their line's name column, which a box says.
+new_case 'tsp '
+printf 'T:\\tsp \\' >"$start/Checksum.def"  # as the program remembers such a folder
+mkdir -p "$drive/tsp"
+printf 'neighbour' >"$drive/tsp/in.txt"
+printf 'chosen' >"$data/in.txt"
+printf '123456789' >"$data/f4.txt"
+printf 'abcdefghi' >"$data/f4.txt."
+printf 'short' >"$data/f4.txt "
+for ((i = 0; i < 10; i++)); do
+  head -c $((300000 + i)) /dev/urandom >"$data/pair$i.bin"
+  ln "$data/pair$i.bin" "$data/pair$i link.bin"
+done
+expected_listing "$data" 'T:\tsp \' >"$run/$case_name.expected"
+if drive_app click=select browser=ok\|'tsp ' box=Tallywick\|'~listed under one name each~"f4.txt"'\|ok \
+  notepad=File\ CRCs.TXT click=exit gone=10000; then
+  check "each name with its own checksum, in the chosen folder" listing_ok
+  check "the neighbour untouched" test ! -e "$drive/tsp/File CRCs.TXT"
+  check "Checksum.def keeps the closing blank" settings_is "$start/Checksum.def" 'T:\tsp \' blank
+fi
+
+note "--- an earlier listing named in capitals, files renamed in case only"
+new_case case-names
+printf 'hello' >"$data/report.doc"
+printf 'changed' >"$data/notes.txt"
+{
+  printf 'File CRCs For Folder:\r\nT:\\case-names\\\r\n%s\r\n' "$rule"
+  entry Report.DOC "$(crc_of "$data/report.doc")"
+  entry NOTES.TXT 1234ABCD
+  entry 'FILE CRCS.TXT' 5
+  entry 'crc comparison.txt' 6
+  printf '\r\n'
+} >"$data/FILE CRCS.TXT"
+{
+  printf 'Comparison listing for Folder \r\nT:\\case-names\\\r\n%s\r\n' "$rule"
+  printf '%-70s%s\r\n' "$(entry Report.DOC "$(crc_of "$data/report.doc")" | tr -d '\r\n' | sed 's/ *$//')" OK
+  printf '%-70s%s\r\n' "$(entry NOTES.TXT 1234ABCD | tr -d '\r\n')" 'CRC Missmatch'
+  printf '%-70s%s\r\n' "$(entry 'FILE CRCS.TXT' 5 | tr -d '\r\n')" Skipped
+  printf '%-70s%s\r\n' "$(entry 'crc comparison.txt' 6 | tr -d '\r\n')" Skipped
+  printf '\r\n'
+} >"$run/$case_name.comparison"
+if drive_app click=select browser=ok\|case-names box=Tallywick\|"$Y"\|yes \
+  notepad=CRC\ Comparison.TXT box=Tallywick\|"$Y2"\|no click=exit gone=10000; then
+  check "compared with the files of the same names but for case" \
+    same_file "$data/CRC Comparison.TXT" "$run/$case_name.comparison"
+  listings=$(find "$data" -maxdepth 1 -iname 'file crcs.txt' | wc -l)
+  check "the earlier listing replaced, no second one beside it" test "$listings" -eq 1
+  check "the new listing in it" grep -qa '^report.doc ' "$data"/[Ff][Ii][Ll][Ee]\ [Cc][Rr][Cc][Ss].[Tt][Xx][Tt]
+fi
+
+note "--- a damaged earlier listing of 400 MB of zero bytes"
+# Not a listing: no question, no box, replaced by the new one; memory follows the folder.
+new_case zeros
+printf 'hello' >"$data/a.txt"
+truncate -s 400M "$data/File CRCs.TXT"  # sparse: zero bytes that cost no disk
+if drive_app click=select browser=ok\|zeros notepad=File\ CRCs.TXT\|60000 \
+  no-box=Tallywick\|1000 label=file-label\|Done click=exit gone=10000; then
+  check "replaced by the new listing" grep -qa "^a.txt  *$(crc_of "$data/a.txt")"$'\r'"\$" "$data/File CRCs.TXT"
+  check "the new listing is small" test "$(stat -c %s "$data/File CRCs.TXT")" -lt 1000
+fi
+
+note "--- read-only media: the comparison shown from the temporary folder; Checksum.def read-only"
+new_case read-only
+printf 'hello' >"$data/a.txt"
+{
+  printf 'File CRCs For Folder:\r\nT:\\read-only\\\r\n%s\r\n' "$rule"
+  entry a.txt "$(crc_of "$data/a.txt")"
+  printf '\r\n'
+} >"$data/File CRCs.TXT"
+{
+  printf 'Comparison listing for Folder \r\nT:\\read-only\\\r\n%s\r\n' "$rule"
+  printf '%-70s%s\r\n' "$(entry a.txt "$(crc_of "$data/a.txt")" | tr -d '\r\n' | sed 's/ *$//')" OK
+  printf '\r\n'
+} >"$run/$case_name.comparison"
+find "$WINEPREFIX/drive_c/users" -name 'CRC Comparison.TXT' -delete  # an earlier case's
+chmod 444 "$start/Checksum.def"  # Wine shows it with the read-only attribute
+chmod 555 "$data"
+# Root writes into a folder whatever its mode: then the folder is made immutable.
+if ((EUID == 0)); then chattr +i "$data" 2>/dev/null; fi
+if touch "$data/probe" 2>/dev/null; then
+  rm -f "$data/probe"
+  note "  skip read-only media: this machine cannot make a folder read-only"
+elif drive_app click=select browser=ok\|read-only \
+  box=Tallywick\|'~Checksum.def~could not be saved'\|ok box=Tallywick\|"$Y"\|yes \
+  box=Tallywick\|'~could not be written into the folder~Temp\CRC Comparison.TXT'\|ok \
+  notepad=CRC\ Comparison.TXT box=Tallywick\|'~T:\read-only\File CRCs.TXT~could not be written'\|ok \
+  no-notepad=1500 click=exit box=Tallywick\|'~Checksum.def~could not be saved'\|ok gone=10000; then
+  check "the comparison in the temporary folder" \
+    same_file "$(temporary_comparison)" "$run/$case_name.comparison"
+  check "nothing written into the folder" test ! -e "$data/CRC Comparison.TXT"
+fi
+chattr -i "$data" 2>/dev/null
+chmod 755 "$data"
+chmod 644 "$start/Checksum.def"
 
 # ---------------------------------------------------------------- summary
 if ((${#failures[@]} > 0)); then

@@ -9,6 +9,7 @@
 #include "ui/folder_picker.h"
 #include "ui/run_front_end.h"
 #include "ui/run_messages.h"
+#include "ui/window_plan.h"
 
 namespace sw::ui {
 namespace {
@@ -204,8 +205,14 @@ void save_settings(const Settings& settings) {
 }  // namespace
 
 void remember_folder(Settings& settings, const std::string& chosen) {
-  settings.store_folder(fs::best_listing_form(chosen));
+  settings.store_folder(fs::best_listing_form(remembered_form(chosen)));
   save_settings(settings);
+}
+
+std::string remembered_form(const std::string& chosen) {
+  // The record's padding is blanks and is trimmed away: a closing blank of the folder's own
+  // name is kept by the separator after it.
+  return !chosen.empty() && chosen.back() == ' ' ? fs::folder_path(chosen) : chosen;
 }
 
 namespace {
@@ -225,15 +232,14 @@ void run_chosen_folder(WindowRunFrontEnd& front_end, const std::string& chosen) 
     front_end.show_box(folder_open_failure_text(fs::best_listing_form(chosen), error));
     return;
   }
-  run_folder(front_end, folder);
+  run_folder(front_end, folder, window_run_plan());
 }
 
 }  // namespace
 
 void run_selected_folder(MainWindow& window) {
-  std::string initial = window.settings.remembered_folder();
-  if (initial.empty()) initial = kDefaultInitialFolder;
-  const std::string chosen = BROWSEFOLDER(nullptr, kBrowseTitle, fs::native_form(initial));
+  const std::string initial = browser_start(window.settings.remembered_folder());
+  const std::string chosen = BROWSEFOLDER(nullptr, kBrowseTitle, initial);
   // A close while the browser was open ends the window now, without a run.
   if (chosen.empty() || window.close_pending) {
     end_run(window);
@@ -256,7 +262,7 @@ void run_argument_folder(MainWindow& window, const std::wstring& argument) {
       return;
     }
     front_end.on_window([&settings, &chosen] { remember_folder(settings, chosen); });
-    run_folder(front_end, folder);
+    run_folder(front_end, folder, window_run_plan());
   });
 }
 

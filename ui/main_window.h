@@ -76,4 +76,8 @@ void run_argument_folder(MainWindow& window, const std::wstring& argument);
 // form, by a path that still names the folder where there is one.
 void remember_folder(Settings& settings, const std::string& chosen);
 
+// The chosen folder as the record keeps it: a name that ends in a blank with its closing
+// separator, so that the record's trimming cannot turn it into its neighbour.
+std::string remembered_form(const std::string& chosen);
+
 }  // namespace sw::ui

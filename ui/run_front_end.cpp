@@ -58,6 +58,13 @@ std::string write_failure_text(const std::string& path, const fs::SysError& erro
   return text;
 }
 
+std::string comparison_elsewhere_text(const std::string& intended, const fs::SysError& error,
+                                      const std::string& written) {
+  return intended +
+         "\r\n\r\nThe comparison could not be written into the folder: " + error.message +
+         ".\r\nIt was written to " + written + " instead, and is shown from there.";
+}
+
 std::string listing_problems_text(const std::string& folder, const Listing& listing) {
   std::string text;
   if (!listing.enumerated) {
@@ -187,6 +194,15 @@ void WindowRunFrontEnd::report_unmodified_changes(const std::string& /*folder_pa
 
 void WindowRunFrontEnd::report_write_failure(const std::string& path, const fs::SysError& error) {
   show_box(write_failure_text(fs::best_listing_form(path), error));
+}
+
+void WindowRunFrontEnd::report_comparison_elsewhere(const std::string& intended,
+                                                    const fs::SysError& error,
+                                                    const std::string& written) {
+  const std::string text = comparison_elsewhere_text(fs::best_listing_form(intended), error,
+                                                     fs::best_listing_form(written));
+  on_window(
+      [&text] { ::MessageBoxA(nullptr, text.c_str(), kPromptTitle, MB_OK | MB_ICONINFORMATION); });
 }
 
 }  // namespace sw::ui

@@ -40,6 +40,11 @@ std::string unmodified_changes_text(const Comparison& result);
 // The text of the box shown when an output file cannot be written (`path` in the listing form).
 std::string write_failure_text(const std::string& path, const fs::SysError& error);
 
+// The text of the box shown when the comparison could not be written into the folder and was
+// written elsewhere (`intended` and `written` in the listing form).
+std::string comparison_elsewhere_text(const std::string& intended, const fs::SysError& error,
+                                      const std::string& written);
+
 // At most this many unreadable files are named in the report; the rest are counted.
 inline constexpr std::size_t kNamedUnreadableLimit = 10;
 
@@ -82,6 +87,8 @@ class WindowRunFrontEnd final : public RunFrontEnd {
   void report_earlier_damage(const std::string& path, const Comparison& result) override;
   void report_unmodified_changes(const std::string& folder_path, const Comparison& result) override;
   void report_write_failure(const std::string& path, const fs::SysError& error) override;
+  void report_comparison_elsewhere(const std::string& intended, const fs::SysError& error,
+                                   const std::string& written) override;
 
   // Runs `call` on the window's thread and returns once it is made; what it throws is thrown
   // here. The window outlives every run, so the call is always made.

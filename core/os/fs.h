@@ -130,8 +130,8 @@ struct Ops {
   // The directory search behind FILELEN: the size of the first entry matching `path`.
   bool (*find_first_size)(const char* path, std::uint64_t* size);
 
-  // Opens an existing file for reading, for exclusive use when nobody else has it open,
-  // otherwise shared with readers only; links are followed. Never creates a file, never asks
+  // Opens an existing file for reading (on Windows shared with readers only: other readers get
+  // in, a writer does not while it is read); links are followed. Never creates a file, never asks
   // for write access, never waits on a FIFO. `facts` is what the enumeration found; its size
   // decides the sequential-access hint, and a caller that gives it bounds what it reads by it.
   // When the size is kUnknownSize, only a regular file is opened and `facts` becomes what the
@@ -233,6 +233,15 @@ std::string best_listing_form(std::string_view native_path);
 
 // The native form of a path held in the listing form (a remembered folder, a caller's path).
 std::string native_form(std::string_view listing_path);
+
+// Names as the file system compares them. On Windows two names that differ only in letter case
+// name one file, by the system's own upper-case table (so the code page's letters count too,
+// not only A to Z); on POSIX every byte counts.
+bool names_ignore_case();
+// Whether two names in the listing form are one name by that rule.
+bool same_name(std::string_view a, std::string_view b);
+// What two names in the listing form share exactly when same_name holds, for lookup tables.
+std::string name_key(std::string_view listing_name);
 
 // An open folder (see Ops), closed through the table in use when its owner lets go of it, with
 // the path it was opened by (kept to show it, and for the layers that need it).

@@ -493,6 +493,16 @@ std::string native_form(std::string_view listing_path) {
   return std::string(listing_path);
 }
 
+bool names_ignore_case() {
+  return false;
+}
+bool same_name(std::string_view a, std::string_view b) {
+  return a == b;
+}
+std::string name_key(std::string_view listing_name) {
+  return std::string(listing_name);
+}
+
 char separator() {
   return '/';
 }

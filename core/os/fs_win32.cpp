@@ -1,8 +1,10 @@
 // The file-system seam on Windows. Paths come in as UTF-8 and go to the system as wide
-// characters (the long-path form past MAX_PATH), so every file can be named; names go back to the
-// core both ways: the bytes of the system's ANSI conversion for the listing, UTF-8 for opening.
+// characters in the long-path form, so every file can be named, and by its own name; names go
+// back to the core both ways: the bytes of the system's ANSI conversion for the listing, UTF-8
+// for opening.
 #include "core/os/fs_win32.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "core/os/fs.h"
 
@@ -97,21 +100,114 @@ UINT file_code_page() {
 
 constexpr std::wstring_view kLongPrefix = L"\\\\?\\";
 constexpr std::wstring_view kLongUncPrefix = L"\\\\?\\UNC\\";
+constexpr std::wstring_view kDevicePrefix = L"\\\\.\\";
 
-// The wide path the system is given. From MAX_PATH characters on, the long-path form: it takes
-// a full path with backslashes only, which GetFullPathNameW makes.
-std::wstring wide_path(std::string_view native) {
-  std::wstring wide = widen(native, CP_UTF8);
-  if (wide.size() < MAX_PATH || wide.starts_with(kLongPrefix)) return wide;
-  const DWORD need = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  if (need == 0) return wide;
-  std::wstring full(need, L'\0');
-  const DWORD n = ::GetFullPathNameW(wide.c_str(), need, full.data(), nullptr);
-  if (n == 0 || n >= need) return wide;
-  full.resize(n);
-  if (full.starts_with(L"\\\\")) return std::wstring(kLongUncPrefix) + full.substr(2);
-  return std::wstring(kLongPrefix) + full;
+bool is_slash(wchar_t c) {
+  return c == L'\\' || c == L'/';
 }
+
+bool is_unc(std::wstring_view path) {
+  return path.size() >= 2 && is_slash(path[0]) && is_slash(path[1]);
+}
+
+bool has_drive(std::wstring_view path) {
+  return path.size() >= 2 && path[1] == L':';
+}
+
+std::wstring working_directory() {
+  std::wstring buf(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = ::GetCurrentDirectoryW(static_cast<DWORD>(buf.size()), buf.data());
+    if (n == 0) return {};
+    if (n < buf.size()) {
+      buf.resize(n);
+      return buf;
+    }
+    buf.resize(n);  // n is the size needed, terminator included
+  }
+}
+
+// The root of a full path: "C:" or "\\server\share", without a closing slash.
+std::wstring_view root_of(std::wstring_view full) {
+  if (!is_unc(full)) return full.substr(0, has_drive(full) ? 2 : 0);
+  std::size_t end = 2;
+  for (int part = 0; part < 2; ++part) {
+    while (end < full.size() && is_slash(full[end])) ++end;
+    while (end < full.size() && !is_slash(full[end])) ++end;
+  }
+  return full.substr(0, end);
+}
+
+// A path completed where it leans on the working directory: relative to it, to its root ("\x")
+// or to a drive's own current folder ("D:x"). Only the working directory and a drive's current
+// folder are asked of the system, so no name of the path goes through its normalising.
+std::wstring full_path(const std::wstring& path) {
+  if (is_unc(path) || (has_drive(path) && path.size() > 2 && is_slash(path[2]))) return path;
+  const std::wstring cwd = working_directory();
+  std::wstring base;
+  std::wstring_view rest = path;
+  if (has_drive(path)) {
+    rest.remove_prefix(2);
+    const auto letter = [](wchar_t c) { return c | 0x20; };  // drive letters are ASCII
+    if (has_drive(cwd) && letter(cwd[0]) == letter(path[0])) {
+      base = cwd;
+    } else {
+      wchar_t drive[3] = {path[0], L':', L'\0'};
+      wchar_t buf[MAX_PATH];
+      const DWORD n = ::GetFullPathNameW(drive, MAX_PATH, buf, nullptr);
+      base = n > 0 && n < MAX_PATH ? std::wstring(buf, n) : std::wstring(drive) + L'\\';
+    }
+  } else if (!path.empty() && is_slash(path[0])) {
+    base = root_of(cwd);
+  } else {
+    base = cwd;
+  }
+  if (base.empty()) return path;
+  if (!is_slash(base.back())) base.push_back(L'\\');
+  while (!rest.empty() && is_slash(rest.front()) && is_slash(base.back())) rest.remove_prefix(1);
+  return base.append(rest);
+}
+
+}  // namespace
+
+// The long-path form is taken by the system as it stands: no name loses a closing blank or dot
+// and none is read as a device, so "f4.txt." is never opened as "f4.txt" nor "D:\tsp " as
+// "D:\tsp". It takes only full paths with backslashes, so the rest of what the ordinary form
+// does is done here, on the text alone: "/" becomes "\", empty and "." steps go, ".." takes back
+// the step before it (never past the root).
+std::wstring exact_path(std::string_view native) {
+  std::wstring path = widen(native, CP_UTF8);
+  if (path.empty() || path.starts_with(kLongPrefix) || path.starts_with(kDevicePrefix)) return path;
+  path = full_path(path);
+  const bool unc = is_unc(path);
+  if (!unc && !has_drive(path)) return path;  // nothing the long form could name
+  std::wstring out(unc ? kLongUncPrefix.substr(0, kLongUncPrefix.size() - 1) : kLongPrefix);
+  if (!unc) out.append(path, 0, 2);
+  const std::size_t fixed = unc ? 2 : 0;  // a share's server and name belong to its root
+  std::vector<std::size_t> steps;         // where each step starts in `out`
+  std::size_t at = 2;                     // past the two slashes of a share or the drive
+  while (at < path.size()) {
+    std::size_t end = at;
+    while (end < path.size() && !is_slash(path[end])) ++end;
+    const std::wstring_view step(path.data() + at, end - at);
+    at = end + 1;
+    if (step.empty() || step == L".") continue;
+    if (step == L"..") {
+      if (steps.size() > fixed) {
+        out.resize(steps.back());
+        steps.pop_back();
+      }
+      continue;
+    }
+    steps.push_back(out.size());
+    out.push_back(L'\\');
+    out.append(step);
+  }
+  if (steps.size() <= fixed || is_slash(path.back())) out.push_back(L'\\');
+  return out;
+}
+
+namespace {
 
 // Whether the code page holds the text: converted there and back it is the same.
 bool code_page_holds(std::wstring_view wide, const std::string& converted) {
@@ -187,12 +283,12 @@ std::string path_in(Handle folder, const std::string& name) {
 
 // The wide path of `name` in `folder`, as the system takes it.
 std::wstring wide_in(Handle folder, const std::string& name) {
-  return wide_path(path_in(folder, name));
+  return exact_path(path_in(folder, name));
 }
 
 bool win_open_folder(const std::string& path, Handle* out, SysError* err) {
   QuietErrors quiet;
-  OwnedHandle dir(::CreateFileW(wide_path(path).c_str(), FILE_LIST_DIRECTORY,
+  OwnedHandle dir(::CreateFileW(exact_path(path).c_str(), FILE_LIST_DIRECTORY,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!dir.is_open()) return fail_last(err);
@@ -212,7 +308,7 @@ bool win_open_subfolder(Handle parent, const std::string& name, const std::strin
   if (name.empty() || name.find_first_of("\\/") != std::string::npos || name == "." || name == "..")
     return fail(err, ERROR_INVALID_NAME);
   QuietErrors quiet;
-  OwnedHandle dir(::CreateFileW(wide_path(path_in(parent, name)).c_str(), FILE_LIST_DIRECTORY,
+  OwnedHandle dir(::CreateFileW(exact_path(path_in(parent, name)).c_str(), FILE_LIST_DIRECTORY,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
                                 nullptr));
@@ -262,7 +358,7 @@ bool win_list_folder(Handle handle, bool /*sizes*/, std::vector<DirEntry>* out, 
   QuietErrors quiet;
   const std::string folder = path_in(handle, "");
   WIN32_FIND_DATAW data;
-  const Owned<FindHandle> find(::FindFirstFileW(wide_path(folder + "*.*").c_str(), &data));
+  const Owned<FindHandle> find(::FindFirstFileW(exact_path(folder + "*").c_str(), &data));
   if (!find.is_open()) {
     const DWORD code = ::GetLastError();
     // A drive root has no "." entry, so an empty one finds nothing at all.
@@ -280,7 +376,7 @@ bool win_list_folder(Handle handle, bool /*sizes*/, std::vector<DirEntry>* out, 
     // Hidden and system files are checksummed like any other file.
     if (is_link(data)) {
       entry.link = true;
-      follow_link(wide_path(folder + entry.native()), entry);
+      follow_link(exact_path(folder + entry.native()), entry);
     } else {
       entry.kind = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::kDirectory
                                                                            : EntryKind::kFile;
@@ -294,7 +390,7 @@ bool win_list_folder(Handle handle, bool /*sizes*/, std::vector<DirEntry>* out, 
 
 bool find_first(const std::string& path, WIN32_FIND_DATAW* data) {
   QuietErrors quiet;
-  return Owned<FindHandle>(::FindFirstFileW(wide_path(path).c_str(), data)).is_open();
+  return Owned<FindHandle>(::FindFirstFileW(exact_path(path).c_str(), data)).is_open();
 }
 
 constexpr DWORD kNotPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN |
@@ -324,17 +420,15 @@ bool win_find_first_size(const char* path, std::uint64_t* size) {
   return true;
 }
 
+// Shared with readers only: this program's own readers (two names of one file, read at once) and
+// other programs that read never shut each other out, while a writer is kept out for as long as
+// the file is read, so what is read is the file's true content. Nothing asks for the file to be
+// read alone: a file held by a writer, or without sharing, cannot be read either way.
 bool open_reading(Handle folder, const std::string& name, DWORD flags, Handle* out, SysError* err) {
   QuietErrors quiet;
   const DWORD kFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | flags;
-  const std::wstring wide = wide_in(folder, name);
-  HANDLE h = ::CreateFileW(wide.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, kFlags, nullptr);
-  if (h == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_SHARING_VIOLATION) {
-    // Someone else has it open: reading alongside other readers still gives the true content,
-    // but never alongside a writer.
-    h = ::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, kFlags,
-                      nullptr);
-  }
+  const HANDLE h = ::CreateFileW(wide_in(folder, name).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                 nullptr, OPEN_EXISTING, kFlags, nullptr);
   if (h == INVALID_HANDLE_VALUE) return fail_last(err);
   *out = as_handle_value(h);
   return true;
@@ -631,28 +725,78 @@ std::string listing_form(std::string_view native_path) {
   return narrow(widen(native_path, CP_UTF8), file_code_page());
 }
 
+std::wstring short_path(std::string_view native) {
+  QuietErrors quiet;
+  const std::wstring from = exact_path(native);
+  const DWORD need = ::GetShortPathNameW(from.c_str(), nullptr, 0);
+  if (need == 0) return {};
+  std::wstring path(need, L'\0');
+  const DWORD n = ::GetShortPathNameW(from.c_str(), path.data(), need);
+  if (n == 0 || n >= need) return {};
+  path.resize(n);
+  if (path.starts_with(kLongUncPrefix))
+    path = L"\\\\" + path.substr(kLongUncPrefix.size());
+  else if (path.starts_with(kLongPrefix))
+    path.erase(0, kLongPrefix.size());
+  return path;
+}
+
 std::string best_listing_form(std::string_view native_path) {
   const std::wstring wide = widen(native_path, CP_UTF8);
   std::string plain = narrow(wide, file_code_page());
   if (code_page_holds(wide, plain)) return plain;
-  QuietErrors quiet;
-  std::wstring from = wide_path(native_path);
-  const DWORD need = ::GetShortPathNameW(from.c_str(), nullptr, 0);
-  if (need == 0) return plain;
-  std::wstring short_path(need, L'\0');
-  const DWORD n = ::GetShortPathNameW(from.c_str(), short_path.data(), need);
-  if (n == 0 || n >= need) return plain;
-  short_path.resize(n);
-  if (short_path.starts_with(kLongUncPrefix))
-    short_path = L"\\\\" + short_path.substr(kLongUncPrefix.size());
-  else if (short_path.starts_with(kLongPrefix))
-    short_path.erase(0, kLongPrefix.size());
-  std::string short_form = narrow(short_path, file_code_page());
-  return code_page_holds(short_path, short_form) ? short_form : plain;
+  const std::wstring short_form = short_path(native_path);
+  if (short_form.empty()) return plain;
+  std::string bytes = narrow(short_form, file_code_page());
+  return code_page_holds(short_form, bytes) ? bytes : plain;
 }
 
 std::string native_form(std::string_view listing_path) {
   return native_of(widen(listing_path, file_code_page()));
+}
+
+bool names_ignore_case() {
+  return true;
+}
+
+namespace {
+
+bool is_ascii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
+}
+
+char ascii_upper(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+}  // namespace
+
+// The file system's casing: LCMapStringEx upper-cases by the system's own table (simple,
+// character by character, no language's rules) unless asked for linguistic casing, which is
+// the rule by which NTFS and CompareStringOrdinal take two names for one. ASCII needs no call:
+// its letters only map among themselves.
+std::string name_key(std::string_view listing_name) {
+  if (is_ascii(listing_name)) {
+    std::string key(listing_name);
+    for (char& c : key) c = ascii_upper(c);
+    return key;
+  }
+  const std::wstring wide = widen(listing_name, file_code_page());
+  const int size = static_cast<int>(wide.size());
+  std::wstring upper(wide.size(), L'\0');
+  if (::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, wide.c_str(), size, upper.data(),
+                      size, nullptr, nullptr, 0) != size)
+    return std::string(listing_name);  // no key but the name itself: only an exact match
+  return native_of(upper);
+}
+
+bool same_name(std::string_view a, std::string_view b) {
+  if (a == b) return true;
+  if (is_ascii(a) && is_ascii(b))
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+             return ascii_upper(x) == ascii_upper(y);
+           });
+  return name_key(a) == name_key(b);
 }
 
 char separator() {

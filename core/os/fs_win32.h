@@ -12,6 +12,16 @@ namespace sw::fs {
 std::wstring wide_of(std::string_view native);
 std::string native_of(std::wstring_view wide);
 
+// The wide path the system is given for a path in the native form: the long-path form ("\\?\",
+// "\\?\UNC\") of its full path, in which every name is taken exactly as it is written. Only for
+// the system's calls: the user is shown the ordinary form.
+std::wstring exact_path(std::string_view native);
+
+// The short (8.3) path of an existing file or folder in the ordinary form, or "" where the
+// volume keeps none. It names the file also where the ordinary form of its long path would be
+// read as another's (a name that ends in a dot or a blank).
+std::wstring short_path(std::string_view native);
+
 // The system's own words for an error code (GetLastError's), without the closing line end.
 std::string system_message(unsigned long code);
 

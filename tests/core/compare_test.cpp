@@ -17,6 +17,13 @@ using test::write_bytes;
 
 const std::string kRule = "-----------------------------------------";
 
+// Windows names ignore case; POSIX names do not.
+#ifdef _WIN32
+constexpr bool kNamesIgnoreCase = true;
+#else
+constexpr bool kNamesIgnoreCase = false;
+#endif
+
 // A listing exactly as it is written to disk, for a folder and entries (name, checksum text).
 std::string listing_text(const std::string& folder,
                          const std::vector<std::pair<std::string, std::string>>& entries) {
@@ -90,15 +97,55 @@ TEST_F(CompareTest, EveryStatusWithItsExactResultLine) {
       result_line(entry("gone.txt", "2222"), "Not Found in This Folder") +
       result_line(entry("File CRCs.TXT", "3333"), "Skipped") +
       result_line(entry("CRC Comparison.TXT", "4444"), "Skipped") +
-      result_line(entry("file crcs.txt", "5555"), "Not Found in This Folder");
+      result_line(entry("file crcs.txt", "5555"),
+                  kNamesIgnoreCase ? "Skipped" : "Not Found in This Folder");
   EXPECT_EQ(c.text, expected);
   EXPECT_EQ(c.count(Status::kOk), 1u);
   EXPECT_EQ(c.count(Status::kMismatch), 1u);
-  EXPECT_EQ(c.count(Status::kNotFound), 2u);
-  EXPECT_EQ(c.count(Status::kSkipped), 2u);
-  ASSERT_EQ(c.problems.size(), 3u);
+  EXPECT_EQ(c.count(Status::kNotFound), kNamesIgnoreCase ? 1u : 2u);
+  EXPECT_EQ(c.count(Status::kSkipped), kNamesIgnoreCase ? 3u : 2u);
+  ASSERT_EQ(c.problems.size(), kNamesIgnoreCase ? 2u : 3u);
   EXPECT_EQ(c.problems[0].old_line, entry("changed.txt", "11111111"));
   EXPECT_EQ(c.new_names, std::vector<std::string>{"new.txt"});
+}
+
+// Where names ignore case, a name that matches no file exactly is the one file whose name is
+// the same but for case; the tool's own files are its own in any case. Where they do not, every
+// byte counts.
+TEST_F(CompareTest, NamesThatDifferOnlyInCase) {
+  earlier(listing_text(folder(), {{"Report.DOC", "AB12"},
+                                  {"Notes.TXT", "1111"},
+                                  {"x.Txt", "5"},
+                                  {"same.txt", "7"},
+                                  {"FILE CRCS.TXT", "8"},
+                                  {"crc comparison.txt", "9"},
+                                  {"File CRCs.TXT.TMP-7-0123456789ABCDEF", "A"}}) +
+          "\r\n");
+  const std::string now = listing_text(folder(), {{"report.doc", "AB12"},
+                                                  {"notes.txt", "2222"},
+                                                  {"x.txt", "5"},
+                                                  {"X.TXT", "5"},
+                                                  {"same.txt", "7"}});
+  const Comparison c = COMPARECRCLIST(folder(), now);
+  const char* const kNotFound = "Not Found in This Folder";
+  const std::string expected =
+      comparison_header(folder()) +
+      result_line(entry("Report.DOC", "AB12"), kNamesIgnoreCase ? "OK" : kNotFound) +
+      result_line(entry("Notes.TXT", "1111"), kNamesIgnoreCase ? "CRC Missmatch" : kNotFound) +
+      // Two files fit it alike (a case-sensitive folder): which one was meant cannot be told.
+      result_line(entry("x.Txt", "5"), kNotFound) + result_line(entry("same.txt", "7"), "OK") +
+      result_line(entry("FILE CRCS.TXT", "8"), kNamesIgnoreCase ? "Skipped" : kNotFound) +
+      result_line(entry("crc comparison.txt", "9"), kNamesIgnoreCase ? "Skipped" : kNotFound) +
+      result_line(entry("File CRCs.TXT.TMP-7-0123456789ABCDEF", "A"),
+                  kNamesIgnoreCase ? "Skipped" : kNotFound);
+  EXPECT_EQ(c.text, expected);
+  if (kNamesIgnoreCase) {
+    ASSERT_EQ(c.problems.size(), 2u);
+    EXPECT_EQ(c.problems[0].new_line, entry("notes.txt", "2222"));
+    EXPECT_EQ(c.new_names, (std::vector<std::string>{"x.txt", "X.TXT"}));
+  } else {
+    EXPECT_EQ(c.new_names, (std::vector<std::string>{"report.doc", "notes.txt", "x.txt", "X.TXT"}));
+  }
 }
 
 TEST_F(CompareTest, MatchesEntriesNotSubstrings) {

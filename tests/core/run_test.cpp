@@ -39,6 +39,10 @@ class ScriptedFrontEnd : public RunFrontEnd {
   void report_write_failure(const std::string& path, const fs::SysError& e) override {
     events.push_back("failed " + path + ": " + e.message);
   }
+  void report_comparison_elsewhere(const std::string& intended, const fs::SysError& e,
+                                   const std::string& written) override {
+    events.push_back("elsewhere " + intended + ": " + e.message + " -> " + written);
+  }
   void report_listing_problems(const std::string&, const Listing& listing) override {
     events.push_back("problems: " + std::to_string(listing.unreadable.size()) + " unreadable" +
                      (listing.enumerated ? "" : ", " + listing.enumerate_error.message));
@@ -128,6 +132,47 @@ TEST_F(RunTest, WriteFailuresAreReportedAndTheFilesAreNotShown) {
   EXPECT_FALSE(r.comparison_saved);
   EXPECT_EQ(test::read_bytes(listing()), before);
   EXPECT_FALSE(test::exists(comparison()));
+}
+
+// The folder of a run on read-only media: nothing can be created in it.
+fs::Handle g_read_only = fs::kNoHandle;
+fs::Created create_nothing_in_read_only(fs::Handle folder, const std::string& name,
+                                        std::uint32_t keep, fs::Handle* h, fs::SysError* err) {
+  if (folder != g_read_only) return fs::platform_ops().create_new(folder, name, keep, h, err);
+  test::inject(err, "read-only medium");
+  return fs::Created::kFailed;
+}
+
+TEST_F(RunTest, AComparisonTheFolderCannotTakeIsWrittenToTheFallbackFolderAndShownFromThere) {
+  first_run();
+  TempFolder elsewhere;
+  fs::Folder folder;
+  fs::SysError err;
+  ASSERT_TRUE(folder.open(dir.folder_path(), &err)) << err.message;
+  test::FsOverride fault;
+  g_read_only = folder.get();
+  fault.ops().create_new = create_nothing_in_read_only;
+  const std::string written = elsewhere.file("CRC Comparison.TXT");
+  RunPlan plan;
+  plan.comparison_fallback_folder = elsewhere.folder_path();
+  ui.answers = {true};
+  const RunReport r = run_folder(ui, folder, plan);
+  EXPECT_EQ(ui.events,
+            (std::vector<std::string>{
+                kCompareAsk, "elsewhere " + comparison() + ": read-only medium -> " + written,
+                "show " + written, "failed " + listing() + ": read-only medium"}));
+  EXPECT_EQ(r.comparison.count(Status::kOk), 1u);
+  EXPECT_EQ(test::read_bytes(written).rfind("Comparison listing for Folder ", 0), 0u);
+
+  // A fallback folder that cannot take it either: the folder's own reason is reported.
+  ScriptedFrontEnd again;
+  again.answers = {true};
+  plan.comparison_fallback_folder = elsewhere.file("gone") + std::string(1, fs::separator());
+  run_folder(again, folder, plan);
+  EXPECT_EQ(again.events,
+            (std::vector<std::string>{kCompareAsk, "failed " + comparison() + ": read-only medium",
+                                      "failed " + listing() + ": read-only medium"}));
+  g_read_only = fs::kNoHandle;
 }
 
 TEST_F(RunTest, UnreadableFilesAreReportedBeforeAnyQuestion) {

@@ -7,10 +7,14 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/compare.h"
+#include "core/crc/crc32.h"
+#include "core/enumeration.h"
 #include "core/file_crc.h"
 #include "core/line_reader.h"
 #include "core/listing.h"
@@ -18,6 +22,7 @@
 #include "core/run.h"
 #include "core/save_text.h"
 #include "core/settings.h"
+#include "core/text.h"
 #include "tests/support/temp_folder.h"
 #include "ui/main_window.h"
 
@@ -313,20 +318,55 @@ TEST(Win32ShareModes, FileHeldByAWriterIsNotReadAlongside) {
   EXPECT_EQ(FILECRC(path), "0");
 }
 
-TEST(Win32ShareModes, ReadingIsExclusiveWhileNobodyElseHasTheFile) {
+TEST(Win32ShareModes, OurReadersShareAFileAndKeepWritersOut) {
   TempFolder dir;
   const std::string path = dir.file("busy.bin");
   write_bytes(path, kCheckBytes);
-  fs::Handle h = fs::kNoHandle;
+  const fs::Ops& os = fs::ops();
+  fs::Handle first = fs::kNoHandle, second = fs::kNoHandle;
   fs::SysError err;
   fs::FileFacts facts;
-  ASSERT_TRUE(fs::ops().open_read(fs::kNoHandle, path, &facts, &h, &err)) << err.message;
-  // While the layer has it open for exclusive reading, nobody else gets in, not even a reader.
+  ASSERT_TRUE(os.open_read(fs::kNoHandle, path, &facts, &first, &err)) << err.message;
+  // Another of our readers, and any other reader, get in alongside; no writer does.
+  fs::FileFacts known{9, fs::kUnknownTime};
+  EXPECT_TRUE(os.open_read(fs::kNoHandle, path, &known, &second, &err)) << err.message;
   Holder reader(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
-  EXPECT_FALSE(reader.held());
-  fs::ops().close(h);
-  Holder after(path, GENERIC_READ | GENERIC_WRITE, 0);
-  EXPECT_TRUE(after.held());  // closed again
+  EXPECT_TRUE(reader.held());
+  Holder writer(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  EXPECT_FALSE(writer.held());
+  os.close(first);
+  os.close(second);
+  Holder after(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  EXPECT_TRUE(after.held());  // both closed again
+}
+
+// Ten files, each under two names, read by sixteen readers at once, each reader through every
+// name from a starting point of its own: no name shuts another out.
+TEST(Win32ShareModes, HardLinkedPairsReadBySixteenReadersAllGetTheirTrueChecksum) {
+  TempFolder dir;
+  std::vector<std::pair<std::string, std::uint32_t>> names;
+  for (int i = 0; i < 10; ++i) {
+    const std::string content(256 * 1024 + static_cast<std::size_t>(i), static_cast<char>('a' + i));
+    const std::string name = "file" + std::to_string(i), twin = "link" + std::to_string(i);
+    write_bytes(dir.file(name), content);
+    ASSERT_TRUE(::CreateHardLinkA(dir.file(twin).c_str(), dir.file(name).c_str(), nullptr));
+    for (const std::string& n : {name, twin})
+      names.emplace_back(dir.file(n), crc32_of(content.data(), content.size()));
+  }
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> readers;
+  for (std::size_t r = 0; r < 16; ++r) {
+    readers.emplace_back([&names, &wrong, r] {
+      ReadBuffer buffer(64 * 1024);
+      for (std::size_t k = 0; k < names.size(); ++k) {
+        const auto& [path, crc] = names[(r + k) % names.size()];
+        const FileChecksum sum = checksum_file(path, buffer);
+        if (!sum.readable || sum.crc != crc) ++wrong;
+      }
+    });
+  }
+  for (std::thread& t : readers) t.join();
+  EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST(Win32ReadOnly, ReadOnlyFileIsChecksummedAndLeftAsItWas) {
@@ -563,6 +603,99 @@ TEST(Win32Names, EveryFileIsReadByItsRealNameAndListedAsFindFirstFileAGivesIt) {
   EXPECT_EQ(shared, want.size() - distinct) << "code page " << ::GetACP();
 }
 
+std::wstring long_form(const std::string& path) {
+  return L"\\\\?\\" + fs::wide_of(path);
+}
+
+std::string entry_line(std::string_view name, std::string_view content) {
+  std::string line;
+  append_entry(line, name, checksum_text(crc32_of(content.data(), content.size())));
+  return line.substr(0, line.size() - 2);
+}
+
+// Files and folders made by their long-path names, which the C++ library cannot remove: they go
+// before the temporary folder does.
+class ExactNames {
+ public:
+  explicit ExactNames(const TempFolder& dir) : folder_(long_form(dir.folder_path())) {}
+  ~ExactNames() {
+    for (auto it = made_.rbegin(); it != made_.rend(); ++it)
+      ::DeleteFileW(it->c_str()) || ::RemoveDirectoryW(it->c_str());
+  }
+  ExactNames(const ExactNames&) = delete;
+  ExactNames& operator=(const ExactNames&) = delete;
+  void file(const std::string& name, std::string_view content) {
+    made_.push_back(folder_ + fs::wide_of(name));
+    write_wide(made_.back(), content);
+  }
+  // Made by the code under test: removed with the rest.
+  void adopt(const std::string& name) { made_.push_back(folder_ + fs::wide_of(name)); }
+  bool folder(const std::string& name) {
+    made_.push_back(folder_ + fs::wide_of(name));
+    return ::CreateDirectoryW(made_.back().c_str(), nullptr) != 0;
+  }
+
+ private:
+  std::wstring folder_;
+  std::vector<std::wstring> made_;
+};
+
+// Names that the ordinary path form would turn into their neighbours: a closing dot or blank,
+// of files and of folders.
+TEST(Win32Names, ANameEndingInADotOrABlankIsItsOwnFileAndItsFolderItsOwnFolder) {
+  TempFolder dir;
+  ExactNames made(dir);
+  // Two of the same size, one of another: neither reads the other, nor "changes while read".
+  const std::pair<std::string, std::string> files[] = {
+      {"f4.txt", "123456789"}, {"f4.txt.", "abcdefghi"}, {"f4.txt ", "short"}};
+  for (const auto& [name, content] : files) made.file(name, content);
+  std::vector<std::string> want;
+  for (const auto& [name, content] : files) want.push_back(entry_line(name, content));
+  std::sort(want.begin(), want.end());
+
+  const Listing listing = BUILDCRCLIST(dir.folder_path());
+  EXPECT_TRUE(listing.unreadable.empty()) << listing.unreadable.front().error.message;
+  EXPECT_EQ(entry_lines(listing.text), want);
+  // "f4.txt " and "f4.txt" share their line's name column: that much the listing cannot hold.
+  ASSERT_EQ(listing.shared_columns.size(), 1u);
+  EXPECT_EQ(listing.shared_columns[0].size(), 2u);
+  std::uint64_t size = 0;
+  ASSERT_TRUE(fs::ops().find_first_size(dir.file("f4.txt ").c_str(), &size));
+  EXPECT_EQ(size, 5u);
+
+  // "tsp " beside "tsp": each folder is itself, read and written.
+  for (const auto& [name, content] :
+       {std::pair<std::string, std::string>{"tsp", "neighbour"}, {"tsp ", "chosen"}}) {
+    ASSERT_TRUE(made.folder(name)) << name;
+    made.file(name + "\\in.txt", content);
+  }
+  const std::string chosen = fs::folder_path(dir.file("tsp "));
+  const Listing inside = BUILDCRCLIST(chosen);
+  EXPECT_EQ(second_line(inside.text), chosen);
+  EXPECT_EQ(entry_lines(inside.text), std::vector<std::string>{entry_line("in.txt", "chosen")});
+  const std::string saved = chosen + std::string(kListingFileName);
+  fs::SysError err;
+  ASSERT_TRUE(SAVETEXTFILE(saved, inside.text, &err)) << err.message;
+  made.adopt("tsp \\File CRCs.TXT");
+  ASSERT_TRUE(fs::ops().file_size(fs::kNoHandle, saved, &size, &err)) << err.message;
+  EXPECT_EQ(size, inside.text.size() + 2);
+  EXPECT_FALSE(test::exists(dir.file("tsp\\File CRCs.TXT")));
+}
+
+// The tool's own files are its own whatever their case: an earlier listing saved in capitals is
+// the earlier listing, and a temporary file of a save in capitals is never listed.
+TEST(Win32Names, OwnFilesAreOwnWhateverTheirCase) {
+  TempFolder dir;
+  write_bytes(dir.file("FILE CRCS.TXT"), valid_listing(dir.folder_path()));
+  write_bytes(dir.file("crc comparison.txt.TMP-1-0123456789ABCDEF"), "half");
+  fs::Folder folder;
+  fs::SysError err;
+  ASSERT_TRUE(folder.open(dir.folder_path(), &err)) << err.message;
+  EXPECT_EQ(enumerate_folder(folder, true).own_temporaries,
+            std::vector<std::string>{"crc comparison.txt.TMP-1-0123456789ABCDEF"});
+  EXPECT_EQ(find_earlier_listing(folder), Earlier::kListing);
+}
+
 // Answers no.
 class QuietFrontEnd final : public RunFrontEnd {
  public:
@@ -608,6 +741,30 @@ TEST(Win32Names, AFolderTheCodePageCannotHoldIsReadAndNamedByItsShortPath) {
 
 namespace sw {
 namespace {
+
+// Whatever a path looks like, the system is given its long-path form, every name as written.
+TEST(Win32FolderPath, TheSystemIsGivenTheLongPathFormWithEveryNameAsWritten) {
+  char cwd[MAX_PATH];
+  const DWORD n = ::GetCurrentDirectoryA(MAX_PATH, cwd);
+  ASSERT_GT(n, 2u);
+  const std::string here(cwd, n), drive = here.substr(0, 2);
+  const std::pair<std::string, std::string> rows[] = {
+      {"C:\\Data\\f4.txt.", "\\\\?\\C:\\Data\\f4.txt."},
+      {"C:\\Data\\f4.txt ", "\\\\?\\C:\\Data\\f4.txt "},
+      {"D:\\tsp \\", "\\\\?\\D:\\tsp \\"},
+      {"D:\\tsp.\\in.txt", "\\\\?\\D:\\tsp.\\in.txt"},
+      {"C:/a//./b/../c \\NUL", "\\\\?\\C:\\a\\c \\NUL"},
+      {"C:\\", "\\\\?\\C:\\"},
+      {"C:\\..\\..", "\\\\?\\C:\\"},
+      {"\\\\server\\share", "\\\\?\\UNC\\server\\share\\"},
+      {"\\\\server\\share\\x\\..\\..\\y.", "\\\\?\\UNC\\server\\share\\y."},
+      {"\\\\?\\C:\\kept\\.\\as is", "\\\\?\\C:\\kept\\.\\as is"},
+      {"rel\\f.", "\\\\?\\" + here + "\\rel\\f."},
+      {"\\top ", "\\\\?\\" + drive + "\\top "},
+  };
+  for (const auto& [native, system] : rows)
+    EXPECT_EQ(fs::native_of(fs::exact_path(native)), system) << native;
+}
 
 TEST(Win32FolderPath, OneClosingBackslashAndEveryByteOfTheName) {
   // Blanks belong to a folder's name: "D:\tsp " is another folder than "D:\tsp".

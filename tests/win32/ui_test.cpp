@@ -1,14 +1,19 @@
 // The parts of the Windows front end that can be checked without a user: the folder browser's
 // rules, the dialog template, the boxes' texts, and a run that fails part-way.
 #include <gtest/gtest.h>
+#include <shlobj.h>
 #include <windows.h>
 
 #include <cstring>
 #include <new>
 #include <optional>
 #include <string>
+#include <utility>
 
+#include "core/os/fs_win32.h"
+#include "core/settings.h"
 #include "tests/exports/wine_dialog_driver.h"
+#include "tests/support/temp_folder.h"
 #include "ui/command_line.h"
 #include "ui/dialog_template.h"
 #include "ui/folder_picker.h"
@@ -39,6 +44,53 @@ TEST(SelectionRules, EverythingElseIsRejected) {
   EXPECT_TRUE(selection_rejected(true, "D", kDir));
   EXPECT_TRUE(selection_rejected(true, "C:\\Windows", kDir | FILE_ATTRIBUTE_SYSTEM));
   EXPECT_TRUE(selection_rejected(true, "C:\\Windows\\", kDir | FILE_ATTRIBUTE_SYSTEM));
+}
+
+// What the shell takes a path for, as the browser's pre-selection does: its own item's path.
+std::wstring shell_reading(const std::string& path) {
+  PIDLIST_ABSOLUTE item = nullptr;
+  if (FAILED(::SHParseDisplayName(fs::wide_of(path).c_str(), nullptr, &item, 0, nullptr)))
+    return L"<not parsed>";
+  const std::wstring read = item_path(item);
+  ::CoTaskMemFree(item);
+  return read;
+}
+
+// The browser starts where it can: at the remembered folder while that still names a folder,
+// otherwise at the default; and "tsp " is given so that the shell cannot take it for "tsp".
+TEST(FolderChoice, TheBrowserStartsAtTheRememberedFolderOnlyWhileItIsAFolder) {
+  test::TempFolder dir;
+  const std::wstring folder = L"\\\\?\\" + fs::wide_of(dir.folder_path());
+  ASSERT_TRUE(::CreateDirectoryW((folder + L"tsp ").c_str(), nullptr));
+  test::write_bytes(dir.file("file.txt"), "x");
+  const std::string blank = dir.file("tsp "), neighbour = dir.file("tsp");
+  const std::pair<std::string, std::string> rows[] = {
+      {"", "C:\\"},
+      {dir.file("file.txt"), "C:\\"},
+      {neighbour, "C:\\"},
+      {dir.path().string(), dir.path().string()},
+  };
+  for (const auto& [remembered, start] : rows)
+    EXPECT_EQ(browser_start(remembered), start) << remembered;
+
+  ASSERT_TRUE(::CreateDirectoryA(neighbour.c_str(), nullptr));
+  const HRESULT com = ::CoInitialize(nullptr);
+  const std::string start = browser_start(blank + "\\");
+  EXPECT_EQ(shell_reading(start), fs::wide_of(blank)) << start;
+  if (SUCCEEDED(com)) ::CoUninitialize();
+  ::RemoveDirectoryW((folder + L"tsp ").c_str());
+}
+
+// The record's blanks are padding, so a folder whose name ends in one is remembered with its
+// closing separator, and comes back as itself.
+TEST(FolderChoice, AFolderEndingInABlankIsRememberedAsItself) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"D:\\tsp ", "D:\\tsp \\"}, {"D:\\tsp", "D:\\tsp"}, {"C:\\", "C:\\"}};
+  for (const auto& [chosen, kept] : rows) {
+    Settings settings;
+    settings.store_folder(remembered_form(chosen));
+    EXPECT_EQ(settings.remembered_folder(), kept) << chosen;
+  }
 }
 
 struct ControlRow {
