@@ -204,7 +204,10 @@ Earlier find_earlier_listing(const fs::Folder& folder, const std::string& listin
   if (!open_earlier(folder, listing_path, &file, &why)) return Earlier::kUnreadable;
   FileSource source(file.get());
   LineReader reader(source);
-  const bool header = trim_blanks(reader.read_line()) == kListingHeader;
+  std::string first;
+  // A first line too long to be the header is not read to its end: one look is enough.
+  const bool header =
+      reader.read_line(first, /*read_through=*/false) && trim_blanks(first) == kListingHeader;
   if (source.failed()) {
     why = source.error();
     return Earlier::kUnreadable;

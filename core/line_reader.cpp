@@ -40,7 +40,7 @@ std::string LineReader::read_line() {
   return line;
 }
 
-bool LineReader::read_line(std::string& line) {
+bool LineReader::read_line(std::string& line, bool read_through) {
   line.clear();
   bool kept = true;
   while (has_more()) {
@@ -59,6 +59,7 @@ bool LineReader::read_line(std::string& line) {
       kept = false;
       line.clear();
       line.shrink_to_fit();
+      if (!read_through) return false;
     }
     pos_ += length;
     if (pos_ == end_) continue;              // chunk ended inside the line

@@ -41,8 +41,9 @@ class LineReader {
   // The next line without its CR (and LF). Empty when nothing is left or the line is too long.
   std::string read_line();
   // The same into `line`, whose memory is reused: for loops over many lines. False, with `line`
-  // empty, for a line longer than kLineLimit.
-  bool read_line(std::string& line);
+  // empty, for a line longer than kLineLimit; that line is read through to its end, or with
+  // `read_through` false left where the limit was passed (for a reader that wants no more).
+  bool read_line(std::string& line, bool read_through = true);
 
  private:
   bool refill();

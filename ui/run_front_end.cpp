@@ -3,6 +3,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "core/os/fs_win32.h"
 #include "ui/run_messages.h"
 #include "win32/notepad.h"
 
@@ -171,10 +172,30 @@ bool WindowRunFrontEnd::ask(Question /*question*/, std::string_view text) {
   return yes;
 }
 
+namespace {
+
+bool names_end_in_dot_or_blank(std::string_view path) {
+  for (std::size_t end = path.size(); end > 0;) {
+    const std::size_t start = path.find_last_of("\\/", end - 1);
+    const std::size_t from = start == std::string_view::npos ? 0 : start + 1;
+    if (end > from && (path[end - 1] == '.' || path[end - 1] == ' ')) return true;
+    if (start == std::string_view::npos) break;
+    end = start;
+  }
+  return false;
+}
+
+}  // namespace
+
 void WindowRunFrontEnd::show_file(const std::string& path) {
   // Notepad is started with an ANSI command line: the path that still names the file. From the
   // window's thread, which shows the box should Notepad not start.
-  const std::string listing_path = fs::best_listing_form(path);
+  // A folder or file whose name ends in a dot or a blank would be read there as its neighbour:
+  // its short path names it where the volume keeps one.
+  std::string listing_path = fs::best_listing_form(path);
+  if (names_end_in_dot_or_blank(path))
+    if (const std::wstring short_form = fs::short_path(path); !short_form.empty())
+      listing_path = fs::best_listing_form(fs::native_of(short_form));
   on_window([&listing_path] { win32::shell_to_notepad(listing_path); });
 }
 
