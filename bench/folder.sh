@@ -13,8 +13,11 @@
 #            /proc/sys/vm/drop_caches); without it the corpora are read from memory.
 # MILLION=1: add the corpus of 1,000,000 files of 1 KiB (about 4 GiB on disk), with the peak
 #            memory of every sumwright run, --no-compare and --compare.
-# TREE=1:   add the tree of 10,000 folders of 20 files of 4 KiB (100 folders of 100), with
-#            sumwright -r against rhash -r and the floors over the whole tree.
+# TREE=1:   add two trees of folders of 20 files of 4 KiB: 2,000 folders (20 of 100: fast enough
+#            to run often) and 10,000 (100 of 100), with sumwright -r against rhash -r and the
+#            floors over the whole tree, one of them also saving a small file in every folder
+#            durably in batches as sumwright saves its listings (floor-16w). TREES names which
+#            (default "tree2k tree").
 # WINDOWS=DIR: also time the Windows program's folder pass from the Windows build DIR (configured
 #            with -DSUMWRIGHT_BENCH=ON; its bench/windows_pass.exe) under Wine, whichever edition
 #            that build is; its own timing output excludes Wine's start-up.
@@ -67,18 +70,24 @@ make_big
 make_files "$data/small" 20000 4096
 make_files "$data/compare" 20000 4096
 [[ -n ${MILLION:-} ]] && make_files "$data/million" 1000000 1024
-make_tree() {  # 100 folders of 100 folders of 20 files of 4 KiB
-  [[ -f $data/tree/099/099/file_0000019.bin ]] && return
+make_tree() {  # $1: folder, $2: how many folders of 100 folders of 20 files of 4 KiB
+  local last
+  last=$(printf '%s/%03d/099/file_0000019.bin' "$1" $(($2 - 1)))
+  [[ -f $last ]] && return
   local a b
-  for a in $(seq -f %03g 0 99); do
-    for b in $(seq -f %03g 0 99); do make_files "$data/tree/$a/$b" 20 4096; done
+  for a in $(seq -f %03g 0 $(($2 - 1))); do
+    for b in $(seq -f %03g 0 99); do make_files "$1/$a/$b" 20 4096; done
   done
 }
-[[ -n ${TREE:-} ]] && make_tree
+if [[ -n ${TREE:-} ]]; then
+  make_tree "$data/tree2k" 20
+  make_tree "$data/tree" 100
+fi
 
 # The earlier listing for the comparison: the folder's 20,000 true entries, 1,000 of them with
-# a changed checksum, and 180,000 entries for files that are gone; 200,000 lines in all.
-earlier=$data/earlier-200000.txt
+# a changed checksum, and 180,000 entries for files that are gone; 200,000 lines in all, and the
+# closing empty line every listing ends with.
+earlier=$data/earlier-200000-v2.txt
 if [[ ! -f $earlier ]]; then
   rm -f "$data/compare/$listing" "$data/compare/$comparison"
   "$sumwright" --no-compare -q "$data/compare" >/dev/null
@@ -87,7 +96,8 @@ if [[ ! -f $earlier ]]; then
        NR <= 3 { print; next }
        $0 == "" { next }
        { n++; if (n % 20 == 0) { $0 = substr($0, 1, 40) "DEADBEEF" } print }
-       END { for (i = 0; i < 180000; i++) printf "gone_%06d.bin%25s%X\r\n", i, "", i * 2654435761 % 4294967296 }' \
+       END { for (i = 0; i < 180000; i++) printf "gone_%06d.bin%25s%X\r\n", i, "", i * 2654435761 % 4294967296
+             print "" }' \
     "$data/compare/$listing" >"$earlier"
   rm -f "$data/compare/$listing"
 fi
@@ -123,11 +133,14 @@ run_floor16() { "$floor" "$1" 16 >/dev/null; }
 # sumwright runs report their peak memory (KiB) through /usr/bin/time.
 run_sumwright() { /usr/bin/time -f %M -o "$data/.rss" "$sumwright" --no-compare -q "$1" >/dev/null; }
 run_baseline() { "$BASELINE" --no-compare -q "$1" >/dev/null; }
+run_baseline_compare() { "$BASELINE" --compare -q "$1" >/dev/null || [[ $? == 1 ]]; }
 # The folder itself rather than its names: a million names overflow the argument list.
 run_7z() { (cd "$1" && 7z h -scrcCRC32 -- . >/dev/null); }
 run_rhash() { rhash --crc32 -r "$1" >/dev/null; }
 run_tree_floor2() { "$floor" -r "$1" 2 >/dev/null; }
 run_tree_floor16() { "$floor" -r "$1" 16 >/dev/null; }
+run_tree_floor16w() { "$floor" -r -w "$1" 16 >/dev/null; }
+run_tree_baseline() { "$BASELINE" -r --no-compare -q "$1" >/dev/null; }
 run_tree_sumwright() {
   /usr/bin/time -f %M -o "$data/.rss" "$sumwright" -r --no-compare -q "$1" >/dev/null
 }
@@ -183,8 +196,10 @@ corpora=${CORPORA-big small compare}
 has() { [[ " $corpora " == *" $1 "* ]]; }
 has big && bench big "$data/big" "${contenders[@]}"
 has small && bench small "$data/small" "${contenders[@]}"
-has compare && bench compare "$data/compare" plain clean run_sumwright \
-  no-compare prep_earlier run_sumwright compare prep_earlier run_with_compare
+compare_contenders=(plain clean run_sumwright no-compare prep_earlier run_sumwright
+  compare prep_earlier run_with_compare)
+[[ -n ${BASELINE:-} ]] && compare_contenders+=(baseline-compare prep_earlier run_baseline_compare)
+has compare && bench compare "$data/compare" "${compare_contenders[@]}"
 if [[ -n ${MILLION:-} ]]; then
   # Compared with its own earlier listing: every entry is "OK".
   clean "$data/million"
@@ -193,6 +208,7 @@ if [[ -n ${MILLION:-} ]]; then
   million=(floor-2 clean run_floor2 floor-16 clean run_floor16 sumwright clean run_sumwright
     compare prep_own_listing run_with_compare 7z clean run_7z)
   [[ -n $windows_pass ]] && million+=(windows clean run_windows)
+  [[ -n ${BASELINE:-} ]] && million+=(baseline clean run_baseline)
   rounds_before=$rounds
   rounds=${ROUNDS:-3}
   bench million "$data/million" "${million[@]}"
@@ -200,9 +216,14 @@ if [[ -n ${MILLION:-} ]]; then
 fi
 
 if [[ -n ${TREE:-} ]]; then
-  bench tree "$data/tree" floor-2 clean_tree run_tree_floor2 floor-16 clean_tree run_tree_floor16 \
-    sumwright clean_tree run_tree_sumwright rhash clean_tree run_rhash
-  clean_tree "$data/tree"
+  tree_contenders=(floor-2 clean_tree run_tree_floor2 floor-16 clean_tree run_tree_floor16
+    floor-16w clean_tree run_tree_floor16w sumwright clean_tree run_tree_sumwright
+    rhash clean_tree run_rhash)
+  [[ -n ${BASELINE:-} ]] && tree_contenders+=(baseline clean_tree run_tree_baseline)
+  for tree in ${TREES:-tree2k tree}; do
+    bench "$tree" "$data/$tree" "${tree_contenders[@]}"
+    clean_tree "$data/$tree"
+  done
 fi
 
 # ---- report ---------------------------------------------------------------------------------
@@ -213,14 +234,17 @@ echo "load average before: $load_before; after: $(cut -d' ' -f1-3 /proc/loadavg)
 report() {  # corpus, title, labels...
   local corpus=$1 title=$2 label t
   shift 2
+  [[ -n ${times[$corpus/floor-2]:-} ]] || return 0  # not run this time
   echo
   echo "$title"
   local f2 f16 z
   f2=$(median "${times[$corpus/floor-2]}")
   f16=$(median "${times[$corpus/floor-16]}")
-  z=$(median "${times[$corpus/7z]:-}")
-  printf '  %-10s %9s %10s %10s %10s %12s\n' contender seconds "/ floor-2" "/ floor-16" "7z / this" \
-    "peak memory"
+  local peer=7z
+  [[ -n ${times[$corpus/7z]:-} ]] || peer=rhash
+  z=$(median "${times[$corpus/$peer]:-}")
+  printf '  %-10s %9s %10s %10s %10s %12s\n' contender seconds "/ floor-2" "/ floor-16" \
+    "$peer / this" "peak memory"
   for label in "$@"; do
     t=$(median "${times[$corpus/$label]:-}")
     [[ -n $t ]] || continue
@@ -237,11 +261,15 @@ has big && report big "1 GiB in 8 files ($data/big)" "${labels[@]}"
 has small && report small "20,000 files of 4 KiB ($data/small)" "${labels[@]}"
 if [[ -n ${MILLION:-} ]]; then
   report million "1,000,000 files of 1 KiB ($data/million), compared with their own listing" \
-    floor-2 floor-16 sumwright compare 7z windows
+    floor-2 floor-16 sumwright compare 7z windows baseline
 fi
 if [[ -n ${TREE:-} ]]; then
-  report tree "10,000 folders of 20 files of 4 KiB ($data/tree), sumwright -r" floor-2 floor-16 \
-    sumwright rhash
+  for tree in ${TREES:-tree2k tree}; do
+    folders=2,000
+    [[ $tree == tree ]] && folders=10,000
+    report "$tree" "$folders folders of 20 files of 4 KiB ($data/$tree), sumwright -r" floor-2 \
+      floor-16 floor-16w sumwright rhash baseline
+  done
 fi
 has compare || exit 0
 echo
@@ -253,3 +281,8 @@ printf '  %-34s %9.3f\n' "no earlier listing, --no-compare" "$p" \
   "earlier listing, --no-compare" "$w" "earlier listing, --compare" "$c"
 printf '  --compare / --no-compare: %.2f; --compare / no earlier listing: %.2f\n' \
   "$(ratio "$c" "$w")" "$(ratio "$c" "$p")"
+if [[ -n ${BASELINE:-} ]]; then
+  b=$(median "${times[compare/baseline-compare]}")
+  printf '  %-34s %9.3f (this / baseline: %.2f)\n' "baseline, earlier listing, --compare" "$b" \
+    "$(ratio "$c" "$b")"
+fi

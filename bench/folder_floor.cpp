@@ -71,7 +71,6 @@ void save_everywhere(int top, const std::vector<std::string>& folders) {
         std::perror(temp.c_str());
         std::exit(1);
       }
-      ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
       ::close(fd);
     }
     ::syncfs(top);

@@ -22,6 +22,15 @@ std::string status_counts_text(const std::array<std::uint64_t, kStatusCount>& co
   return out + ".";
 }
 
+// "HEADING: COUNT", then the kept names one a line, and how many more were not kept.
+std::string counted_list(std::string_view heading, std::uint64_t count,
+                         const std::vector<std::string>& kept) {
+  std::string out = std::string(heading) + ": " + std::to_string(count) + "\n";
+  for (const std::string& name : kept) out += "  " + visible(name) + "\n";
+  if (count > kept.size()) out += "  and " + std::to_string(count - kept.size()) + " more\n";
+  return out;
+}
+
 }  // namespace
 
 std::string summary_text(const RunReport& r, double seconds, bool lines_shown, bool in_tree) {
@@ -90,16 +99,11 @@ std::string summary_text(const RunReport& r, double seconds, bool lines_shown, b
   if (!lines_shown && c.problem_count() > c.problems.size())
     out += "  and " + std::to_string(c.problem_count() - c.problems.size()) + " more" +
            (r.comparison_path.empty() ? std::string() : " in " + visible(r.comparison_path)) + "\n";
-  if (c.unmodified_mismatches > 0) {
-    out +=
+  if (c.unmodified_mismatches > 0)
+    out += counted_list(
         "Changed but not modified since the earlier listing was written (possible damage, or "
-        "an older copy put back): " +
-        std::to_string(c.unmodified_mismatches) + "\n";
-    for (const std::string& name : c.unmodified_names) out += "  " + visible(name) + "\n";
-    if (c.unmodified_mismatches > c.unmodified_names.size())
-      out += "  and " + std::to_string(c.unmodified_mismatches - c.unmodified_names.size()) +
-             " more\n";
-  }
+        "an older copy put back)",
+        c.unmodified_mismatches, c.unmodified_names);
   if (!c.new_names.empty()) {
     out += "New since the earlier listing:\n";
     for (const std::string& name : c.new_names) out += "  " + visible(name) + "\n";
@@ -201,16 +205,11 @@ std::string tree_summary_text(const TreeTotals& t) {
   if (t.compared > 0)
     out += "Compared in " + std::to_string(t.compared) +
            (t.compared == 1 ? " folder: " : " folders: ") + status_counts_text(t.counts) + "\n";
-  if (t.unmodified_changes > 0) {
-    out +=
+  if (t.unmodified_changes > 0)
+    out += counted_list(
         "Changed but not modified since their earlier listings were written (possible damage, "
-        "or an older copy put back): " +
-        std::to_string(t.unmodified_changes) + "\n";
-    for (const std::string& path : t.unmodified_paths) out += "  " + visible(path) + "\n";
-    if (t.unmodified_changes > t.unmodified_paths.size())
-      out +=
-          "  and " + std::to_string(t.unmodified_changes - t.unmodified_paths.size()) + " more\n";
-  }
+        "or an older copy put back)",
+        t.unmodified_changes, t.unmodified_paths);
   if (!t.unreadable.empty()) {
     out += "Could not be read in the tree:\n";
     for (const UnreadableFile& u : t.unreadable)

@@ -11,6 +11,20 @@
 namespace sw {
 namespace {
 
+// A number no other temporary file of this process has, and hard to guess for another: a
+// counter mixed with entropy drawn once (drawing it per file costs more than the file here).
+std::uint64_t unique_number() {
+  static const std::uint64_t seed = [] {
+    std::random_device entropy;
+    return (std::uint64_t{entropy()} << 32) | entropy();
+  }();
+  static std::atomic<std::uint64_t> counter{0};
+  std::uint64_t z = seed + 0x9E3779B97F4A7C15u * (counter.fetch_add(1) + 1);  // splitmix64
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
+  return z ^ (z >> 31);
+}
+
 // A new temporary file beside `target`, named by the temporary-name rule: never over anything
 // that exists, never for a target that may not be replaced (a folder, a plain file the user made
 // unwritable: not behind their back), and with what a replacement takes over from the target.
@@ -23,11 +37,8 @@ bool create_temporary(fs::Handle folder, const std::string& target, fs::File* fi
     *err = existing.refusal;
     return false;
   }
-  static std::atomic<std::uint64_t> counter{0};
-  std::random_device entropy;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::uint64_t unique =
-        ((std::uint64_t{entropy()} << 32) | entropy()) ^ counter.fetch_add(1);
+    const std::uint64_t unique = unique_number();
     std::string name = temporary_name(target, fs::process_id(), unique);
     switch (os.create_new(folder, name, existing.keep, file->receive(), err)) {
       case fs::Created::kCreated:
@@ -98,7 +109,6 @@ bool TextFileWriter::commit(fs::SysError* err) {
 
 bool TextFileWriter::stage(std::string* temp_name, fs::SysError* err) {
   if (!temp_name_.empty() && write(kCrLf) && flush_buffer()) {
-    fs::ops().start_writeback(file_.get());
     file_.close();
     *temp_name = std::exchange(temp_name_, {});
     return true;

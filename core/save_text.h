@@ -43,9 +43,9 @@ class TextFileWriter final : public TextSink {
   bool write(std::string_view text) override;
   // Writes the closing CR LF, flushes and puts the file in place.
   bool commit(fs::SysError* err);
-  // Writes the closing CR LF and closes the file whole, starting its write-back, without putting
-  // it in place: a SaveBatch does that, with the files of other folders. The writer then lets go
-  // of the temporary file, whose name goes to `temp_name`.
+  // Writes the closing CR LF and closes the file whole, without putting it in place: a SaveBatch
+  // does that, with the files of other folders. The writer then lets go of the temporary file,
+  // whose name goes to `temp_name`.
   bool stage(std::string* temp_name, fs::SysError* err);
 
  private:

@@ -47,16 +47,11 @@ void show_failure_box(const RunFailure& failure) {
 }
 
 BackgroundRun::BackgroundRun(HWND dialog, Job job) : dialog_(dialog) {
-  ended_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  if (ended_ == nullptr)
+  *ended_.receive() = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (!ended_.is_open())
     throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(),
                             "no event for the run");
-  try {
-    thread_ = std::thread([this, job = std::move(job)] { work(job); });
-  } catch (...) {
-    ::CloseHandle(ended_);
-    throw;
-  }
+  thread_ = std::thread([this, job = std::move(job)] { work(job); });
 }
 
 BackgroundRun::~BackgroundRun() {
@@ -64,14 +59,14 @@ BackgroundRun::~BackgroundRun() {
     request_stop();
     // The run may be waiting for the window's thread to show a box or to hear "Done": answer
     // what it sends until it has ended, or both threads would wait for each other.
-    while (::MsgWaitForMultipleObjects(1, &ended_, FALSE, INFINITE, QS_SENDMESSAGE) ==
+    const HANDLE ended = ended_.get();
+    while (::MsgWaitForMultipleObjects(1, &ended, FALSE, INFINITE, QS_SENDMESSAGE) ==
            WAIT_OBJECT_0 + 1) {
       MSG msg;
       ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
     thread_.join();
   }
-  ::CloseHandle(ended_);
 }
 
 const RunFailure& BackgroundRun::finish() {
@@ -88,7 +83,7 @@ void BackgroundRun::work(const Job& job) {
   } catch (...) {
     failure_ = current_failure();
   }
-  ::SetEvent(ended_);
+  ::SetEvent(ended_.get());
   // A full message queue refuses the post; the window must still hear of the end.
   while (!::PostMessageW(dialog_, kRunEndedMessage, 0, 0) && ::IsWindow(dialog_)) ::Sleep(10);
 }

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <thread>
 
+#include "core/os/owned.h"
 #include "ui/run_front_end.h"
 #include "ui/run_progress.h"
 
@@ -60,8 +61,13 @@ class BackgroundRun {
   HWND dialog_;
   RunProgress progress_;
   std::atomic<bool> stop_{false};
-  RunFailure failure_;      // written by the run's thread before its last post
-  HANDLE ended_ = nullptr;  // set by the run's thread as its last act
+  RunFailure failure_;  // written by the run's thread before its last post
+  struct Event {
+    using Handle = HANDLE;
+    static HANDLE none() { return nullptr; }
+    static void close(HANDLE event) { ::CloseHandle(event); }
+  };
+  fs::Owned<Event> ended_;  // set by the run's thread as its last act
   std::thread thread_;
 };
 

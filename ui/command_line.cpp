@@ -23,16 +23,6 @@ std::wstring without_long_prefix(std::wstring path) {
   return path;
 }
 
-// The system's messages come in the ANSI code page.
-std::wstring from_ansi(std::string_view text) {
-  if (text.empty()) return {};
-  const int size = static_cast<int>(text.size());
-  const int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), n);
-  return wide;
-}
-
 }  // namespace
 
 std::optional<std::wstring> command_argument(std::wstring_view command_line) {
@@ -72,7 +62,8 @@ std::wstring argument_failure_text(std::wstring_view argument, const fs::SysErro
   std::wstring text = L"Sumwright was started with ";
   text += argument;
   text += L", which names no folder it can open";
-  if (!error.message.empty()) text += L": " + from_ansi(error.message);
+  // The system's messages come in the ANSI code page.
+  if (!error.message.empty()) text += L": " + fs::wide_of_code_page(error.message, CP_ACP);
   text += L".\r\nNothing was read or written.";
   return text;
 }

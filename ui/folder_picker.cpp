@@ -12,7 +12,12 @@
 namespace sw::ui {
 namespace {
 
-// The browser's answer belongs to the caller, who gives it back to COM's allocator.
+// The browser's answers belong to the caller, who gives them back to COM's allocator.
+struct ShellText {
+  using Handle = LPWSTR;
+  static LPWSTR none() { return nullptr; }
+  static void close(LPWSTR text) { ::CoTaskMemFree(text); }
+};
 struct ShellItem {
   using Handle = PIDLIST_ABSOLUTE;
   static PIDLIST_ABSOLUTE none() { return nullptr; }
@@ -42,10 +47,11 @@ namespace {
 std::wstring text_of(STRRET& answer, PCUITEMID_CHILD item) {
   std::wstring text;
   switch (answer.uType) {
-    case STRRET_WSTR:
-      if (answer.pOleStr != nullptr) text = answer.pOleStr;
-      ::CoTaskMemFree(answer.pOleStr);
+    case STRRET_WSTR: {
+      const fs::Owned<ShellText> owned(answer.pOleStr);  // the caller's to give back
+      if (owned.is_open()) text = owned.get();
       break;
+    }
     case STRRET_CSTR:
       text = fs::wide_of(fs::native_form(answer.cStr));
       break;

@@ -192,10 +192,18 @@ void WindowRunFrontEnd::show_file(const std::string& path) {
   // window's thread, which shows the box should Notepad not start.
   // A folder or file whose name ends in a dot or a blank would be read there as its neighbour:
   // its short path names it where the volume keeps one.
+  // Only the folder is shortened where the file's own name is sound, so that Notepad's caption
+  // still shows the name the user knows ("File CRCs.TXT", not its 8.3 form).
   std::string listing_path = fs::best_listing_form(path);
-  if (names_end_in_dot_or_blank(path))
-    if (const std::wstring short_form = fs::short_path(path); !short_form.empty())
-      listing_path = fs::best_listing_form(fs::native_of(short_form));
+  if (names_end_in_dot_or_blank(path)) {
+    const std::size_t cut = path.find_last_of("\\/");
+    const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
+    const bool whole = cut == std::string::npos || names_end_in_dot_or_blank(name);
+    const std::string shortened = whole ? path : path.substr(0, cut);
+    if (const std::wstring short_form = fs::short_path(shortened); !short_form.empty())
+      listing_path = fs::best_listing_form(
+          fs::native_of(whole ? short_form : short_form + L"\\" + fs::wide_of(name)));
+  }
   on_window([&listing_path] { win32::shell_to_notepad(listing_path); });
 }
 

@@ -182,12 +182,10 @@ struct Ops {
   // there leads to), and makes the rename itself durable.
   bool (*replace)(Handle folder, const std::string& from, const std::string& to, SysError* err);
 
-  // For saves made durable in batches: starts writing the file's data to the medium without
-  // waiting for it (a hint: nothing depends on it); makes everything written to the file system
-  // that holds `folder` durable, data and names alike (kUnsupported where the system cannot);
-  // and renames `from` over `to` as replace does, but leaves the rename's durability to that
-  // flush (where there is none, it makes the rename durable itself, as replace does).
-  void (*start_writeback)(Handle h);
+  // For saves made durable in batches: makes everything written to the file system that holds
+  // `folder` durable, data and names alike (kUnsupported where the system cannot); and renames
+  // `from` over `to` as replace does, but leaves the rename's durability to that flush (where
+  // there is none, it makes the rename durable itself, as replace does).
   Flushed (*flush_volume)(Handle folder, SysError* err);
   bool (*move_over)(Handle folder, const std::string& from, const std::string& to, SysError* err);
 

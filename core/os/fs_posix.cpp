@@ -370,15 +370,6 @@ bool posix_replace(Handle folder, const std::string& from, const std::string& to
   return true;
 }
 
-void posix_start_writeback(Handle h) {
-#if defined(__linux__)
-  // Only a head start for the volume's flush, which waits for it: a failure here loses nothing.
-  ::sync_file_range(static_cast<int>(h), 0, 0, SYNC_FILE_RANGE_WRITE);
-#else
-  (void)h;
-#endif
-}
-
 Flushed posix_flush_volume(Handle folder, SysError* err) {
 #if defined(__linux__)
   // syncfs writes back every dirty page and inode of the file system, waits for them and flushes
@@ -443,7 +434,6 @@ constexpr Ops kPosixOps = {
     .write = &posix_write,
     .flush = &posix_flush,
     .replace = &posix_replace,
-    .start_writeback = &posix_start_writeback,
     .flush_volume = &posix_flush_volume,
     .move_over = &posix_move_over,
     .remove = &posix_remove,

@@ -613,8 +613,6 @@ bool win_replace(Handle folder, const std::string& from, const std::string& to, 
              : fail_last(err);
 }
 
-void win_start_writeback(Handle /*h*/) {}
-
 // Flushing a whole volume needs an administrator's handle on it: saves are made durable one by
 // one instead.
 Flushed win_flush_volume(Handle /*folder*/, SysError* /*err*/) {
@@ -659,7 +657,6 @@ constexpr Ops kWin32Ops = {
     .write = &win_write,
     .flush = &win_flush,
     .replace = &win_replace,
-    .start_writeback = &win_start_writeback,
     .flush_volume = &win_flush_volume,
     .move_over = &win_replace,
     .remove = &win_remove,
@@ -669,6 +666,10 @@ constexpr Ops kWin32Ops = {
 constinit Ops g_ops = kWin32Ops;
 
 }  // namespace
+
+std::wstring wide_of_code_page(std::string_view text, unsigned code_page) {
+  return widen(text, code_page);
+}
 
 std::wstring wide_of(std::string_view native) {
   return widen(native, CP_UTF8);

@@ -11,6 +11,8 @@ namespace sw::fs {
 // The native form of a path (UTF-8) as the wide characters the system takes, and back.
 std::wstring wide_of(std::string_view native);
 std::string native_of(std::wstring_view wide);
+// Text in a code page (CP_ACP for the system's messages) as wide characters.
+std::wstring wide_of_code_page(std::string_view text, unsigned code_page);
 
 // The wide path the system is given for a path in the native form: the long-path form ("\\?\",
 // "\\?\UNC\") of its full path, in which every name is taken exactly as it is written. Only for

@@ -165,7 +165,6 @@ constexpr fs::Ops kMemoryOps = {
           g_temporaries.erase(from);
           return true;
         },
-    .start_writeback = [](fs::Handle) {},
     .flush_volume = [](fs::Handle, fs::SysError*) { return fs::Flushed::kDone; },
     .move_over =
         [](fs::Handle, const std::string& from, const std::string& to, fs::SysError*) {
