@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <future>
 #include <iostream>
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "cli/json_report.h"
 #include "cli/line_sink.h"
@@ -31,12 +34,13 @@ std::string listing_trouble(const std::string& path) {
 // A batch of saves ends after this long, so that a slow tree still reports steadily.
 constexpr std::chrono::milliseconds kBatchWait{250};
 
-// How many folders' saves a batch may hold: it keeps each folder open until it is committed, so
-// it takes a share of the files the process may have open (the rest serve the read-ahead).
+// How many folders' saves a batch may hold: it keeps each folder open until it is committed, and
+// two batches may be open at once (one filling, one being committed), so together they take a
+// quarter of the files the process may have open (the rest serve the read-ahead).
 std::size_t batch_size() {
   constexpr std::size_t kMost = 256, kReserved = 32;
   const std::size_t limit = fs::handle_limit();
-  return std::clamp<std::size_t>(limit > kReserved ? (limit - kReserved) / 4 : 1, 1, kMost);
+  return std::clamp<std::size_t>(limit > kReserved ? (limit - kReserved) / 8 : 1, 1, kMost);
 }
 
 RunPlan plan_for(const Options& o, TextSink* lines) {
@@ -129,36 +133,63 @@ ExitStatus run_command(const Options& o, bool stdin_is_terminal, bool stderr_is_
     // The tree is read as one stream: reads stay in flight from one folder into the next.
     FolderStream stream(std::move(top), ui.wants_byte_totals());
     // Its saves are made durable in batches; a folder is reported once its batch is committed,
-    // in the order of the tree.
-    SaveBatch batch(batch_size(), kBatchWait);
-    plan.batch = &batch;
+    // in the order of the tree. A batch is committed on a thread of its own while the next one
+    // fills, so the pass does not wait for the device's flushes; one commit at a time, so the
+    // folders are reported in order.
     struct Pending {
       RunReport report;
       double seconds;
     };
-    std::vector<Pending> pending;
-    const auto settle = [&] {
-      const std::vector<SaveBatch::Outcome> outcomes = batch.commit();
-      for (Pending& p : pending) {
+    struct Batch {
+      std::unique_ptr<SaveBatch> saves;
+      std::vector<Pending> folders;
+    };
+    const auto new_batch = [] {
+      return Batch{std::make_unique<SaveBatch>(batch_size(), kBatchWait), {}};
+    };
+    Batch filling = new_batch(), committing;
+    std::future<std::vector<SaveBatch::Outcome>> commit;
+    const auto report_batch = [&](Batch& batch, const std::vector<SaveBatch::Outcome>& outcomes) {
+      for (Pending& p : batch.folders) {
         if (!o.json) std::cout << "Folder " << visible(p.report.folder_path) << ":\n";
         settle_batched_saves(ui, p.report, outcomes);
         report_folder(p.report, p.seconds);
       }
       std::cout << std::flush;
-      pending.clear();
+      batch.folders.clear();
+    };
+    // Reports the batch being committed once its commit has ended.
+    const auto report_committed = [&] {
+      if (!commit.valid()) return;
+      const std::vector<SaveBatch::Outcome> outcomes = commit.get();
+      report_batch(committing, outcomes);
+      committing = {};
+    };
+    const auto start_commit = [&] {
+      report_committed();
+      committing = std::exchange(filling, new_batch());
+      commit = std::async(std::launch::async,
+                          [saves = committing.saves.get()] { return saves->commit(); });
     };
     while (FolderStream::Prepared* folder = stream.next()) {
       if (output_failed()) break;  // nothing more could be reported: main() says so
       ui.set_relative_folder(folder->relative);
       const double start = ui.elapsed_seconds();
+      plan.batch = filling.saves.get();
       RunReport report = run_folder(ui, *folder, stream.pass(), plan);
       // One answer serves every folder of a tree.
       if (report.comparison_asked)
         plan.compare = report.comparison_accepted ? CompareChoice::kYes : CompareChoice::kNo;
-      pending.push_back({std::move(report), ui.elapsed_seconds() - start});
-      if (batch.size() == 0 || batch.due()) settle();
+      filling.folders.push_back({std::move(report), ui.elapsed_seconds() - start});
+      if (commit.valid() && commit.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+        report_committed();
+      if (filling.saves->size() == 0 && !commit.valid())
+        report_batch(filling, filling.saves->commit());  // nothing staged: reported at once
+      else if (filling.saves->due())
+        start_commit();
     }
-    settle();
+    report_committed();
+    report_batch(filling, filling.saves->commit());
   }
   totals.seconds = ui.elapsed_seconds();
   if (o.json)
