@@ -96,6 +96,9 @@ std::size_t ChecksumPass::add(fs::Handle folder, const std::vector<fs::DirEntry>
   std::size_t added = 0;
   {
     const std::lock_guard<std::mutex> lock(feed_mutex_);
+    // Grown once for a folder, not entry by entry (but still by doubling across a tree's folders).
+    if (files_.capacity() < files_.size() + entries.size())
+      files_.reserve(std::max(files_.size() + entries.size(), 2 * files_.capacity()));
     for (const fs::DirEntry& e : entries)
       if (gets_entry(e)) {
         files_.push_back({folder, &e});
