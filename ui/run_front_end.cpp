@@ -196,11 +196,10 @@ void WindowRunFrontEnd::show_file(const std::string& path) {
   // still shows the name the user knows ("File CRCs.TXT", not its 8.3 form).
   std::string listing_path = fs::best_listing_form(path);
   if (names_end_in_dot_or_blank(path)) {
-    const std::size_t cut = path.find_last_of("\\/");
-    const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
-    const bool whole = cut == std::string::npos || names_end_in_dot_or_blank(name);
-    const std::string shortened = whole ? path : path.substr(0, cut);
-    if (const std::wstring short_form = fs::short_path(shortened); !short_form.empty())
+    auto [folder, name] = fs::split_path(path);
+    const bool whole = folder.empty() || names_end_in_dot_or_blank(name);
+    if (!whole) folder.pop_back();  // the folder itself, without its closing separator
+    if (const std::wstring short_form = fs::short_path(whole ? path : folder); !short_form.empty())
       listing_path = fs::best_listing_form(
           fs::native_of(whole ? short_form : short_form + L"\\" + fs::wide_of(name)));
   }

@@ -133,15 +133,15 @@ void look_up(int dfd, std::vector<DirEntry>& out, const std::vector<std::size_t>
 // Below this many lookups a second thread costs more than it saves.
 constexpr std::size_t kSharedLookupMinimum = 256;
 
-// Room for the entries of a folder whose own size is `folder_bytes`, made before the first one is
-// read. A vector that doubles as it goes writes every entry about twice, each time into memory
-// the process has not touched before, and on a large folder those first touches were as costly as
-// reading the names (a virtual machine pays about 10 us a page). A folder's size is at least
-// about 16 bytes an entry on the common file systems (ext4 takes 12 or more and rounds its blocks
-// up, tmpfs counts 20, btrfs twice the name), so this rarely falls short; room past the entries is
-// never touched, so it costs address space only. Only for large folders (a small one grows in a
-// page or two), and bounded, so that a folder that once held millions of names asks for no more
-// than a few hundred megabytes of it.
+// Room for the entries of the open folder `dfd`, judged from the folder's own size and made before
+// the first one is read. A vector that doubles as it goes writes every entry about twice, each time
+// into memory the process has not touched before, and on a large folder those first touches were as
+// costly as reading the names (a virtual machine pays about 10 us a page). A folder's size is at
+// least about 16 bytes an entry on the common file systems (ext4 takes 12 or more and rounds its
+// blocks up, tmpfs counts 20, btrfs twice the name), so this rarely falls short; room past the
+// entries is never touched, so it costs address space only. Only for large folders (a small one
+// grows in a page or two), and bounded, so that a folder that once held millions of names asks for
+// no more than a few hundred megabytes of it.
 void make_room(int dfd, std::vector<DirEntry>& out) {
   constexpr std::size_t kBytesPerEntry = 16, kMostEntries = std::size_t{1} << 21;
   constexpr std::uint64_t kLargeFolder = 64 * 1024;
