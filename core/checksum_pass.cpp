@@ -71,25 +71,26 @@ void ChecksumPass::start(std::size_t readers) {
   window_ = kWindow;
   ring_ = std::make_unique<Slot[]>(window_);
   cores_ = std::max<std::size_t>(1, std::thread::hardware_concurrency());
-  started_.store(readers);
+  most_readers_ = readers;
+  threads_.reserve(readers);
   // Two per core: a cold folder starts a step nearer its depth, a cached one loses little.
-  active_.store(std::min(readers, 2 * cores_));
-  for (std::size_t i = 0; i < readers; ++i) {
-    live_readers_.fetch_add(1);
-    try {
-      threads_.emplace_back(&ChecksumPass::run_reader, this, i);
-    } catch (const std::system_error&) {
-      live_readers_.fetch_sub(1);
-      break;  // no more threads to be had: those there are do the work
-    }
-  }
-  if (threads_.size() < readers) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    started_.store(threads_.size());
-    active_.store(std::min(active_.load(), threads_.size()));
-  }
+  set_active(2 * cores_);
   tuning_.epoch_start = std::chrono::steady_clock::now();
   tuning_.epoch_cpu = fs::process_cpu_seconds();
+}
+
+void ChecksumPass::start_readers(std::size_t count) {
+  while (threads_.size() < count) {
+    live_readers_.fetch_add(1);
+    try {
+      threads_.emplace_back(&ChecksumPass::run_reader, this, threads_.size());
+    } catch (const std::system_error&) {
+      live_readers_.fetch_sub(1);
+      most_readers_ = threads_.size();  // no more threads to be had: those there are do the work
+      break;
+    }
+  }
+  started_.store(threads_.size());
 }
 
 std::size_t ChecksumPass::add(fs::Handle folder, const std::vector<fs::DirEntry>& entries) {
@@ -132,11 +133,20 @@ ChecksumPass::Item ChecksumPass::item_at(std::size_t index) {
 }
 
 void ChecksumPass::set_active(std::size_t count) {
-  count = std::clamp<std::size_t>(count, 1, started_.load());
+  count = std::clamp<std::size_t>(count, 1, most_readers_);
   if (count == active_.load()) return;
-  const std::lock_guard<std::mutex> lock(mutex_);
-  active_.store(count);
-  parked_.notify_all();
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    active_.store(count);
+    parked_.notify_all();
+  }
+  // Readers are started when first wanted: on files in memory most of them never are, and each
+  // costs its start, its stack and its buffer.
+  start_readers(count);
+  if (started_.load() < count) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    active_.store(started_.load());
+  }
 }
 
 void ChecksumPass::tune(bool waited) {

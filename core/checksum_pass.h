@@ -56,9 +56,9 @@ class ChecksumPass {
   // never mixed up with another file's result.
   FileChecksum take(const fs::DirEntry& entry, ByteProgress* progress);
 
-  // How many reader threads there are (fewer than asked when the system gives no more), and how
-  // many of them read now.
-  std::size_t readers() const { return threads_.size(); }
+  // How many reader threads may read at most (fewer than asked when the system gives no more),
+  // and how many of them read now.
+  std::size_t readers() const { return most_readers_; }
   std::size_t active_readers() const { return active_.load(); }
 
  private:
@@ -83,6 +83,9 @@ class ChecksumPass {
   bool wait_for_file(std::size_t index);
   Item item_at(std::size_t index);
   void run_reader(std::size_t id);
+  // Starts reader threads until there are `count`, or the system gives no more.
+  void start_readers(std::size_t count);
+  // From the calling thread only.
   void set_active(std::size_t count);
   // Called by the calling thread as it takes and as it waits (`waited`).
   void tune(bool waited);
@@ -117,7 +120,8 @@ class ChecksumPass {
   std::condition_variable parked_;  // readers over the active count wait here
   alignas(64) std::atomic<std::uint64_t> reader_bytes_{0};  // read, not yet reported
   ReadBuffer buffer_;                                       // the calling thread's own
-  std::vector<std::thread> threads_;
+  std::vector<std::thread> threads_;  // started as they are wanted, up to most_readers_
+  std::size_t most_readers_ = 0;
 
   // The calling thread's view of how busy the cores were over the last epoch.
   std::size_t cores_ = 1;
