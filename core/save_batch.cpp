@@ -26,7 +26,7 @@ std::size_t SaveBatch::stage(TextFileWriter& writer, std::shared_ptr<const fs::F
   std::string temp_name;
   if (!writer.stage(&temp_name, err)) return kNotStaged;
   if (staged_.empty()) first_staged_ = std::chrono::steady_clock::now();
-  staged_.push_back({std::move(folder), std::move(temp_name), name, {true, {}}});
+  staged_.push_back({std::move(folder), std::move(temp_name), name, {true, {}}, std::nullopt});
   return staged_.size() - 1;
 }
 
@@ -41,10 +41,12 @@ void SaveBatch::flush(bool after_renames) {
   std::map<std::uint64_t, std::vector<Staged*>> by_device;
   for (Staged& s : staged_) {
     if (!s.outcome.saved) continue;
-    fs::FileId id;
-    fs::SysError ignored;
-    by_device[os.identity(s.folder->get(), "", &id, &ignored) ? id.device : ~std::uint64_t{0}]
-        .push_back(&s);
+    if (!s.device) {  // the same before and after the renames: the folder is held open
+      fs::FileId id;
+      fs::SysError ignored;
+      s.device = os.identity(s.folder->get(), "", &id, &ignored) ? id.device : ~std::uint64_t{0};
+    }
+    by_device[*s.device].push_back(&s);
   }
   for (auto& [device, files] : by_device) {
     fs::SysError err;

@@ -8,7 +8,9 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,6 +53,7 @@ class SaveBatch {
     std::shared_ptr<const fs::Folder> folder;
     std::string temp_name, name;
     Outcome outcome{true, {}};
+    std::optional<std::uint64_t> device;  // the file system it is on, once looked up
   };
   // Makes what is written on the file systems of the staged files that are still sound durable;
   // `after_renames`: the folders' entries are what must be made so.

@@ -32,12 +32,6 @@ struct Descriptor {
 };
 using OwnedFd = Owned<Descriptor>;
 
-struct DirStream {
-  using Handle = DIR*;
-  static DIR* none() { return nullptr; }
-  static void close(DIR* dir) { ::closedir(dir); }
-};
-
 bool fail(SysError* err, int code) {
   if (err != nullptr) {
     err->code = code;
@@ -133,49 +127,117 @@ void look_up(int dfd, std::vector<DirEntry>& out, const std::vector<std::size_t>
 // Below this many lookups a second thread costs more than it saves.
 constexpr std::size_t kSharedLookupMinimum = 256;
 
-// Room for the entries of the open folder `dfd`, judged from the folder's own size and made before
-// the first one is read. A vector that doubles as it goes writes every entry about twice, each time
-// into memory the process has not touched before, and on a large folder those first touches were as
-// costly as reading the names (a virtual machine pays about 10 us a page). A folder's size is at
-// least about 16 bytes an entry on the common file systems (ext4 takes 12 or more and rounds its
-// blocks up, tmpfs counts 20, btrfs twice the name), so this rarely falls short; room past the
-// entries is never touched, so it costs address space only. Only for large folders (a small one
-// grows in a page or two), and bounded, so that a folder that once held millions of names asks for
+// Room for the entries of the open folder `dfd`, judged from the folder's own size, asked for once
+// a folder has shown itself large (`first` is where its entries begin in `out`). A vector that
+// doubles as it goes writes every entry about twice, each time into memory the process has not
+// touched before, and on a large folder those first touches were as costly as reading the names
+// (a virtual machine pays about 10 us a page). A folder's size is at least about 16 bytes an entry
+// on the common file systems (ext4 takes 12 or more and rounds its blocks up, tmpfs counts 20,
+// btrfs twice the name), so this rarely falls short; room past the entries is never touched, so it
+// costs address space only. Bounded, so that a folder that once held millions of names asks for
 // no more than a few hundred megabytes of it.
-void make_room(int dfd, std::vector<DirEntry>& out) {
+void make_room(int dfd, std::vector<DirEntry>& out, std::size_t first) {
   constexpr std::size_t kBytesPerEntry = 16, kMostEntries = std::size_t{1} << 21;
-  constexpr std::uint64_t kLargeFolder = 64 * 1024;
   struct stat st {};
-  if (::fstat(dfd, &st) != 0 || static_cast<std::uint64_t>(st.st_size) < kLargeFolder) return;
+  if (::fstat(dfd, &st) != 0) return;
   const auto bytes = static_cast<std::uint64_t>(st.st_size);
   try {
-    out.reserve(out.size() + static_cast<std::size_t>(
-                                 std::min<std::uint64_t>(bytes / kBytesPerEntry, kMostEntries)));
+    out.reserve(first + static_cast<std::size_t>(
+                            std::min<std::uint64_t>(bytes / kBytesPerEntry, kMostEntries)));
   } catch (const std::bad_alloc&) {
     // Not that much at once: the vector grows as it goes instead.
   }
 }
 
+// A folder with this many entries is large enough to be given its room; a small one grows in a
+// page or two, and a tree of small folders is spared a lookup each.
+constexpr std::size_t kLargeFolderEntries = 1024;
+
+// One entry as the system's enumeration gives it.
+struct RawEntry {
+  const char* name;
+  unsigned char type;  // DT_*
+};
+
+#if defined(__linux__)
+// Reads a folder's entries straight from the system, a batch at a time. A stream (fdopendir)
+// would look the folder up and set its flags once more, three calls a folder that a tree pays for
+// every one of its folders.
+class EntryReader {
+ public:
+  explicit EntryReader(int fd) : fd_(fd) {}
+  int fd() const { return fd_.get(); }
+  // The next entry; false at the end, or on a failure (errno says which: 0 at the end).
+  bool next(RawEntry* out) {
+    if (at_ == end_) {
+      const ssize_t got = ::getdents64(fd_.get(), buffer_, sizeof buffer_);
+      if (got <= 0) {
+        if (got == 0) errno = 0;
+        return false;
+      }
+      at_ = 0;
+      end_ = static_cast<std::size_t>(got);
+    }
+    const auto* d = reinterpret_cast<const struct dirent64*>(buffer_ + at_);
+    at_ += d->d_reclen;
+    *out = {d->d_name, d->d_type};
+    return true;
+  }
+
+ private:
+  OwnedFd fd_;
+  alignas(struct dirent64) char buffer_[32 * 1024];
+  std::size_t at_ = 0, end_ = 0;
+};
+#else
+struct DirStream {
+  using Handle = DIR*;
+  static DIR* none() { return nullptr; }
+  static void close(DIR* dir) { ::closedir(dir); }
+};
+
+class EntryReader {
+ public:
+  // The stream takes the descriptor (null when it cannot: next then fails with errno).
+  explicit EntryReader(int fd) : dir_(::fdopendir(fd)), error_(errno) {
+    if (!dir_.is_open()) ::close(fd);
+  }
+  int fd() const { return dir_.is_open() ? ::dirfd(dir_.get()) : -1; }
+  bool next(RawEntry* out) {
+    if (!dir_.is_open()) {
+      errno = error_;
+      return false;
+    }
+    errno = 0;
+    const struct dirent* d = ::readdir(dir_.get());
+    if (d == nullptr) return false;
+    *out = {d->d_name, d->d_type};
+    return true;
+  }
+
+ private:
+  Owned<DirStream> dir_;
+  int error_;
+};
+#endif
+
 bool posix_list_folder(Handle folder, bool sizes, std::vector<DirEntry>* out, SysError* err) {
-  // The stream takes its own descriptor, so the folder stays open for the rest of the run.
-  OwnedFd own(::openat(at(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!own.is_open()) return fail(err, errno);
-  const Owned<DirStream> dir(::fdopendir(own.get()));
-  if (!dir.is_open()) return fail(err, errno);
-  own.release();  // the stream has it now
-  const int dfd = ::dirfd(dir.get());
-  make_room(dfd, *out);
+  // Entries are read through a descriptor of their own, so the folder's stays where it was for
+  // the rest of the run.
+  const int fd = ::openat(at(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return fail(err, errno);
+  EntryReader reader(fd);
+  const int dfd = reader.fd();
+  const std::size_t first = out->size();
   // Entries still to look up: regular files need their size, links and unknown types their
   // target.
   std::vector<std::size_t> unsized;
-  for (;;) {
-    errno = 0;
-    const struct dirent* d = ::readdir(dir.get());
-    if (d == nullptr) break;
-    if (std::strcmp(d->d_name, ".") == 0 || std::strcmp(d->d_name, "..") == 0) continue;
+  RawEntry d{};
+  while (reader.next(&d)) {
+    if (std::strcmp(d.name, ".") == 0 || std::strcmp(d.name, "..") == 0) continue;
     DirEntry entry;
-    entry.name = d->d_name;
-    switch (d->d_type) {
+    entry.name = d.name;
+    switch (d.type) {
       case DT_DIR:
         entry.kind = EntryKind::kDirectory;
         break;
@@ -195,6 +257,7 @@ bool posix_list_folder(Handle folder, bool sizes, std::vector<DirEntry>* out, Sy
       default:
         unsized.push_back(out->size());
     }
+    if (out->size() - first == kLargeFolderEntries) make_room(dfd, *out, first);
     out->push_back(std::move(entry));
   }
   const int read_errno = errno;
@@ -337,11 +400,15 @@ bool posix_folder_is_read_only(Handle folder) {
 }
 
 // The permission bits a new file gets: 0666 less the umask. Read by setting it and putting it
-// back; only the thread that saves files does that.
+// back, once: nothing in this program changes it, and a tree would otherwise pay two calls a
+// folder.
 mode_t new_file_mode() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
+  static const mode_t mode = [] {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+  }();
+  return mode;
 }
 
 bool posix_inspect_target(Handle folder, const std::string& name, ReplaceTarget* out,
@@ -485,7 +552,9 @@ double process_cpu_seconds() {
 }
 
 unsigned long process_id() {
-  return static_cast<unsigned long>(::getpid());
+  // Asked once: every save's temporary name carries it, and this program never forks to save.
+  static const unsigned long id = static_cast<unsigned long>(::getpid());
+  return id;
 }
 
 bool out_of_handles(const SysError& error) {
