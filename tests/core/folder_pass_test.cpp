@@ -62,12 +62,13 @@ bool contains(const std::string& text, std::string_view part) {
 // Shared state of the injected file-system calls, which may run on either thread.
 struct Injected {
   std::mutex mutex;
-  std::map<std::string, int> opens;  // name -> times opened
-  int open_now = 0;                  // files open at the moment
-  bool out_of_order = false;         // every third file's open lingers, so later ones finish first
-  std::set<fs::Handle> broken;       // handles whose second piece fails
-  std::map<fs::Handle, int> pieces;  // handle -> pieces read
-  std::thread::id caller;            // the thread that runs the test
+  std::map<std::string, int> opens;   // name -> times opened
+  int open_now = 0;                   // files open at the moment
+  bool out_of_order = false;          // every third file's open lingers, so later ones finish first
+  std::set<fs::Handle> broken;        // handles whose second piece fails
+  std::map<fs::Handle, int> pieces;   // handle -> pieces read
+  std::thread::id caller;             // the thread that runs the test
+  std::set<std::thread::id> openers;  // threads that opened a file
   std::atomic<bool> helper_opening{false};
   const std::atomic<int>* signs_of_life = nullptr;  // the caller's empty progress calls
 
@@ -79,6 +80,7 @@ struct Injected {
     broken.clear();
     pieces.clear();
     caller = std::this_thread::get_id();
+    openers.clear();
     helper_opening = false;
     signs_of_life = nullptr;
   }
@@ -449,6 +451,29 @@ TEST_F(FolderPass, ReadersThatFailHandTheirFilesBack) {
     EXPECT_TRUE(sum.readable) << sum.error.message;
     EXPECT_EQ(sum.crc, expected_crc(entries[i], 100)) << entries[i].name;
   }
+}
+
+// Files that keep their readers waiting (on a disk) leave the cores idle: more readers are
+// started, up to the most asked for, however few began.
+bool waiting_open(fs::Handle folder, const std::string& name, fs::FileFacts* size, fs::Handle* out,
+                  fs::SysError* err) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(3));
+  {
+    const std::lock_guard<std::mutex> lock(injected.mutex);
+    injected.openers.insert(std::this_thread::get_id());
+  }
+  return fs::platform_ops().open_read(folder, name, size, out, err);
+}
+
+TEST_F(FolderPass, ReadersWaitingOnTheDiskAreJoinedByMore) {
+  const std::size_t first = 2 * std::max(1u, std::thread::hardware_concurrency());
+  const std::vector<fs::DirEntry> entries = make_files(dir, 300, 10);
+  fault.ops().open_read = waiting_open;
+  ChecksumPass pass(open.get(), entries, first + 4);
+  for (const fs::DirEntry& e : entries) EXPECT_EQ(pass.take(e, nullptr).crc, expected_crc(e, 10));
+  EXPECT_EQ(pass.active_readers(), first + 4);
+  EXPECT_EQ(injected.openers.size(), first + 4);
+  EXPECT_EQ(injected.openers.count(injected.caller), 0u);
 }
 
 // Waits (at most 10 s) until `ready` holds.
