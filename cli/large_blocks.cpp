@@ -12,6 +12,9 @@
 #include <cstdlib>
 #include <new>
 
+// A sanitizer brings its own allocator and checks each delete against its new: it keeps both.
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+
 namespace {
 
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
@@ -43,3 +46,5 @@ void* operator new(std::size_t size) {
     handler();
   }
 }
+
+#endif

@@ -467,7 +467,8 @@ bool waiting_open(fs::Handle folder, const std::string& name, fs::FileFacts* siz
 
 TEST_F(FolderPass, ReadersWaitingOnTheDiskAreJoinedByMore) {
   const std::size_t first = 2 * std::max(1u, std::thread::hardware_concurrency());
-  const std::vector<fs::DirEntry> entries = make_files(dir, 300, 10);
+  // Enough files that the readers wait through several of the pass's 25 ms looks at the cores.
+  const std::vector<fs::DirEntry> entries = make_files(dir, static_cast<int>(40 * first), 10);
   fault.ops().open_read = waiting_open;
   ChecksumPass pass(open.get(), entries, first + 4);
   for (const fs::DirEntry& e : entries) EXPECT_EQ(pass.take(e, nullptr).crc, expected_crc(e, 10));
