@@ -12,6 +12,7 @@
 #include "core/listing.h"
 #include "core/os/fs.h"
 #include "core/os/fs_win32.h"
+#include "core/run.h"
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 2) {
@@ -20,7 +21,14 @@ int wmain(int argc, wchar_t** argv) {
   }
   const std::string folder = sw::fs::folder_path(sw::fs::native_of(argv[1]));
   const auto start = std::chrono::steady_clock::now();
-  const sw::Listing listing = sw::BUILDCRCLIST(folder);
+  sw::fs::Folder open;
+  sw::fs::SysError err;
+  if (!open.open(folder, &err)) {
+    std::fprintf(stderr, "%s: %s\n", folder.c_str(), err.message.c_str());
+    return 1;
+  }
+  sw::ListingObserver quiet;
+  const sw::Listing listing = sw::list_folder(open, quiet);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   if (!listing.enumerated) {

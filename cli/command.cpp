@@ -1,10 +1,6 @@
 #include "cli/command.h"
 
-#include <algorithm>
-#include <chrono>
-#include <future>
 #include <iostream>
-#include <memory>
 #include <string>
 #include <utility>
 
@@ -12,8 +8,10 @@
 #include "cli/line_sink.h"
 #include "cli/terminal_front_end.h"
 #include "cli/visible.h"
+#include "core/handle_budget.h"
 #include "core/os/fs.h"
 #include "core/run.h"
+#include "core/tree_run.h"
 
 namespace sw::cli {
 namespace {
@@ -31,20 +29,9 @@ std::string listing_trouble(const std::string& path) {
   return {};
 }
 
-// A batch of saves ends after this long, so that a slow tree still reports steadily.
-constexpr std::chrono::milliseconds kBatchWait{250};
-
-// How many folders' saves a batch may hold: it keeps each folder open until it is committed, and
-// two batches may be open at once (one filling, one being committed), so together they take a
-// quarter of the files the process may have open (the rest serve the read-ahead).
-std::size_t batch_size() {
-  constexpr std::size_t kMost = 256, kReserved = 32;
-  const std::size_t limit = fs::handle_limit();
-  return std::clamp<std::size_t>(limit > kReserved ? (limit - kReserved) / 8 : 1, 1, kMost);
-}
-
-RunPlan plan_for(const Options& o, TextSink* lines) {
+RunPlan plan_for(const Options& o, TextSink* lines, const StopRequest& stop) {
   RunPlan plan;
+  plan.stop = &stop;
   plan.earlier_listing = o.listing;
   if (o.json) plan.kept_problems = kJsonKeptEntries;
   if (o.compare.has_value()) plan.compare = *o.compare ? CompareChoice::kYes : CompareChoice::kNo;
@@ -67,7 +54,16 @@ RunPlan plan_for(const Options& o, TextSink* lines) {
 
 }  // namespace
 
-ExitStatus run_command(const Options& o, bool stdin_is_terminal, bool stderr_is_terminal) {
+ExitStatus run_command(const Options& o, bool stdin_is_terminal, bool stderr_is_terminal,
+                       StopRequest& stop) {
+  // One account of the files the run may open: below its floor it could not be done safely.
+  HandleBudget budget(HandleBudget::available_now());
+  if (!budget.enough()) {
+    std::cerr << "sumwright: this process may open only " << budget.available()
+              << " more files (ulimit -n); a run needs at least " << HandleBudget::kFloor
+              << ". Raise the limit and try again.\n";
+    return kExitTrouble;
+  }
   fs::Folder top;
   fs::SysError open_error;
   if (!top.open(fs::folder_path(o.folder), &open_error)) {
@@ -100,13 +96,13 @@ ExitStatus run_command(const Options& o, bool stdin_is_terminal, bool stderr_is_
     }
   }
 
-  TerminalFrontEnd ui(o, stdin_is_terminal, stderr_is_terminal);
   VisibleLineSink to_stdout(stdout);
   DiscardSink nowhere;
   // Comparison lines go to standard output when verifying without --output, and never beside
   // JSON Lines or a summary of a run whose listing goes elsewhere.
   TextSink* lines = (o.verify && !o.json) ? static_cast<TextSink*>(&to_stdout) : &nowhere;
-  RunPlan plan = plan_for(o, lines);
+  RunPlan plan = plan_for(o, lines, stop);
+  plan.readers = budget.take_readers(ChecksumPass::kDefaultReaders);
   const bool lines_shown = plan.comparison_stream == &to_stdout;
 
   TreeTotals totals;
@@ -120,76 +116,29 @@ ExitStatus run_command(const Options& o, bool stdin_is_terminal, bool stderr_is_
     if (!problem.empty()) totals.failed.push_back(problem);
     if (o.json) {
       std::cout << folder_json(report, seconds, status, problem);
-      return;
+    } else {
+      if (!problem.empty()) std::cerr << "sumwright: " << problem << '\n';
+      std::cout << summary_text(report, seconds, lines_shown, o.recursive);
     }
-    if (!problem.empty()) std::cerr << "sumwright: " << problem << '\n';
-    std::cout << summary_text(report, seconds, lines_shown, o.recursive);
+    std::cout << std::flush;
+    // Nothing more could be reported: the rest of the tree is not read (main() says why).
+    if (output_failed()) stop.request();
   };
+  TerminalFrontEnd ui(o, stdin_is_terminal, stderr_is_terminal, report_folder);
 
   if (!o.recursive) {
     const RunReport report = run_folder(ui, top, plan);
+    if (stop.requested()) return kExitTrouble;
     report_folder(report, ui.elapsed_seconds());
   } else {
-    // The tree is read as one stream: reads stay in flight from one folder into the next.
-    FolderStream stream(std::move(top), ui.wants_byte_totals());
-    // Its saves are made durable in batches; a folder is reported once its batch is committed,
-    // in the order of the tree. A batch is committed on a thread of its own while the next one
-    // fills, so the pass does not wait for the device's flushes; one commit at a time, so the
-    // folders are reported in order.
-    struct Pending {
-      RunReport report;
-      double seconds;
-    };
-    struct Batch {
-      std::unique_ptr<SaveBatch> saves;
-      std::vector<Pending> folders;
-    };
-    const auto new_batch = [] {
-      return Batch{std::make_unique<SaveBatch>(batch_size(), kBatchWait), {}};
-    };
-    Batch filling = new_batch(), committing;
-    std::future<std::vector<SaveBatch::Outcome>> commit;
-    const auto report_batch = [&](Batch& batch, const std::vector<SaveBatch::Outcome>& outcomes) {
-      for (Pending& p : batch.folders) {
-        if (!o.json) std::cout << "Folder " << visible(p.report.folder_path) << ":\n";
-        settle_batched_saves(ui, p.report, outcomes);
-        report_folder(p.report, p.seconds);
-      }
-      std::cout << std::flush;
-      batch.folders.clear();
-    };
-    // Reports the batch being committed once its commit has ended.
-    const auto report_committed = [&] {
-      if (!commit.valid()) return;
-      const std::vector<SaveBatch::Outcome> outcomes = commit.get();
-      report_batch(committing, outcomes);
-      committing = {};
-    };
-    const auto start_commit = [&] {
-      report_committed();
-      committing = std::exchange(filling, new_batch());
-      commit = std::async(std::launch::async,
-                          [saves = committing.saves.get()] { return saves->commit(); });
-    };
-    while (FolderStream::Prepared* folder = stream.next()) {
-      if (output_failed()) break;  // nothing more could be reported: main() says so
-      ui.set_relative_folder(folder->relative);
-      const double start = ui.elapsed_seconds();
-      plan.batch = filling.saves.get();
-      RunReport report = run_folder(ui, *folder, stream.pass(), plan);
-      // One answer serves every folder of a tree.
-      if (report.comparison_asked)
-        plan.compare = report.comparison_accepted ? CompareChoice::kYes : CompareChoice::kNo;
-      filling.folders.push_back({std::move(report), ui.elapsed_seconds() - start});
-      if (commit.valid() && commit.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
-        report_committed();
-      if (filling.saves->size() == 0 && !commit.valid())
-        report_batch(filling, filling.saves->commit());  // nothing staged: reported at once
-      else if (filling.saves->due())
-        start_commit();
+    const TreeOutcome tree = run_tree(ui, std::move(top), plan, budget);
+    if (tree.stopped) {
+      if (!output_failed())
+        std::cerr << "sumwright: stopped: " << tree.folders
+                  << (tree.folders == 1 ? " folder was" : " folders were")
+                  << " reported above; nothing else was written\n";
+      return kExitTrouble;
     }
-    report_committed();
-    report_batch(filling, filling.saves->commit());
   }
   totals.seconds = ui.elapsed_seconds();
   if (o.json)

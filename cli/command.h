@@ -4,11 +4,15 @@
 
 #include "cli/options.h"
 #include "cli/summary.h"
+#include "core/stop.h"
 
 namespace sw::cli {
 
 // Opens the folder, runs it (or every folder of its tree), prints; the exit status of the whole
-// command.
-ExitStatus run_command(const Options& options, bool stdin_is_terminal, bool stderr_is_terminal);
+// command. `stop` ends the run (a signal, or a standard output that can no longer be written:
+// then it is made here): whatever was not yet written stays as it was, and the status is
+// kExitTrouble.
+ExitStatus run_command(const Options& options, bool stdin_is_terminal, bool stderr_is_terminal,
+                       StopRequest& stop);
 
 }  // namespace sw::cli

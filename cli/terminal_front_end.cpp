@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <utility>
 
 #include "cli/viewer.h"
 #include "cli/visible.h"
@@ -13,13 +14,22 @@ bool output_failed() {
 }
 
 TerminalFrontEnd::TerminalFrontEnd(const Options& options, bool stdin_is_terminal,
-                                   bool stderr_is_terminal)
+                                   bool stderr_is_terminal, FolderReport report)
     : options_(options),
+      report_(std::move(report)),
       interactive_(stdin_is_terminal),
       progress_(stderr, stderr_is_terminal && !options.quiet) {}
 
-void TerminalFrontEnd::set_relative_folder(const std::string& relative) {
+void TerminalFrontEnd::on_folder_start(const std::string& relative) {
   relative_ = relative.empty() ? relative : relative + "/";
+}
+
+void TerminalFrontEnd::on_folder_committed(const RunReport& report) {
+  if (!options_.json) std::cout << "Folder " << visible(report.folder_path) << ":\n";
+}
+
+void TerminalFrontEnd::on_folder_done(const RunReport& report, double seconds) {
+  report_(report, seconds);
 }
 
 void TerminalFrontEnd::on_start(std::uint64_t files, std::uint64_t bytes) {
@@ -43,10 +53,6 @@ void TerminalFrontEnd::on_listing_done() {
   progress_.clear();
 }
 
-bool TerminalFrontEnd::stop_requested() {
-  return output_failed();
-}
-
 void TerminalFrontEnd::on_unreadable(const std::string& path, const fs::SysError& error) {
   progress_.clear();
   std::cerr << "sumwright: warning: cannot read " << visible(path) << ": " << visible(error.message)
@@ -65,9 +71,12 @@ bool TerminalFrontEnd::ask(Question question, std::string_view text) {
   return !answered || !(answer.starts_with('n') || answer.starts_with('N'));
 }
 
-void TerminalFrontEnd::show_file(const std::string& path) {
+void TerminalFrontEnd::report_written(const std::string& path) {
   // JSON Lines name the written files themselves; nothing else may share standard output.
   if (!options_.json) std::cout << "Wrote " << visible(path) << '\n' << std::flush;
+}
+
+void TerminalFrontEnd::show_file(const std::string& path) {
   if (!options_.open) return;
   std::string error;
   if (!start_viewer(path, &error))

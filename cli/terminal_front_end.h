@@ -3,25 +3,33 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "cli/options.h"
 #include "cli/progress.h"
-#include "core/run.h"
+#include "core/tree_run.h"
 
 namespace sw::cli {
 
 // Whether standard output has failed (a full disk, a closed pipe).
 bool output_failed();
 
-class TerminalFrontEnd final : public RunFrontEnd {
+class TerminalFrontEnd final : public TreeFrontEnd {
  public:
-  TerminalFrontEnd(const Options& options, bool stdin_is_terminal, bool stderr_is_terminal);
+  // What is printed of a folder once its run is over (the summary, or its JSON line).
+  using FolderReport = std::function<void(const RunReport& report, double seconds)>;
 
-  // The path from the top of the tree of the folder the next run works on, shown before each
+  TerminalFrontEnd(const Options& options, bool stdin_is_terminal, bool stderr_is_terminal,
+                   FolderReport report);
+
+  // The path from the top of the tree of the folder the next run works on is shown before each
   // name in the progress line.
-  void set_relative_folder(const std::string& relative);
+  void on_folder_start(const std::string& relative) override;
+  void on_folder_committed(const RunReport& report) override;
+  void on_folder_done(const RunReport& report, double seconds) override;
+  double seconds_now() override { return elapsed_seconds(); }
 
   bool wants_byte_totals() const override { return progress_.enabled(); }
   void on_start(std::uint64_t files, std::uint64_t bytes) override;
@@ -30,9 +38,8 @@ class TerminalFrontEnd final : public RunFrontEnd {
   void on_file_finished() override;
   void on_unreadable(const std::string& path, const fs::SysError& error) override;
   void on_listing_done() override;
-  // Once standard output cannot be written, the rest of the work would be reported nowhere.
-  bool stop_requested() override;
   bool ask(Question question, std::string_view text) override;
+  void report_written(const std::string& path) override;
   void show_file(const std::string& path) override;
   void report_write_failure(const std::string& path, const fs::SysError& error) override;
 
@@ -41,6 +48,7 @@ class TerminalFrontEnd final : public RunFrontEnd {
 
  private:
   const Options& options_;
+  FolderReport report_;
   bool interactive_;
   std::string relative_;
   std::string shown_name_;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
-#include <system_error>
+#include <thread>
 #include <utility>
 
 namespace sw {
@@ -53,8 +53,9 @@ class ChecksumPass::Forwarder final : public ByteProgress {
   ByteProgress* to_;
 };
 
-ChecksumPass::ChecksumPass(fs::Handle folder, const std::vector<fs::DirEntry>& entries,
-                           std::size_t readers) {
+ChecksumPass::ChecksumPass(fs::Handle folder, const fs::DirEntries& entries, std::size_t readers,
+                           const StopRequest* stop)
+    : user_stop_(stop) {
   // Every file is there before the readers start. One file is read where it is asked for; more
   // readers than files would only wait.
   const std::size_t files = add(folder, entries);
@@ -62,7 +63,7 @@ ChecksumPass::ChecksumPass(fs::Handle folder, const std::vector<fs::DirEntry>& e
   start(files < 2 ? 0 : std::min(readers, files));
 }
 
-ChecksumPass::ChecksumPass(std::size_t readers) {
+ChecksumPass::ChecksumPass(std::size_t readers, const StopRequest* stop) : user_stop_(stop) {
   start(readers);
 }
 
@@ -82,9 +83,10 @@ void ChecksumPass::start(std::size_t readers) {
 void ChecksumPass::start_readers(std::size_t count) {
   while (threads_.size() < count) {
     live_readers_.fetch_add(1);
-    try {
-      threads_.emplace_back(&ChecksumPass::run_reader, this, threads_.size());
-    } catch (const std::system_error&) {
+    Thread& reader = threads_.emplace_back();
+    const std::size_t id = threads_.size() - 1;
+    if (!reader.start([this, id] { run_reader(id); })) {
+      threads_.pop_back();
       live_readers_.fetch_sub(1);
       most_readers_ = threads_.size();  // no more threads to be had: those there are do the work
       break;
@@ -93,7 +95,7 @@ void ChecksumPass::start_readers(std::size_t count) {
   started_.store(threads_.size());
 }
 
-std::size_t ChecksumPass::add(fs::Handle folder, const std::vector<fs::DirEntry>& entries) {
+std::size_t ChecksumPass::add(fs::Handle folder, const fs::DirEntries& entries) {
   std::size_t added = 0;
   {
     const std::lock_guard<std::mutex> lock(feed_mutex_);
@@ -183,14 +185,15 @@ void ChecksumPass::stop_readers() {
     const std::lock_guard<std::mutex> lock(feed_mutex_);
     more_.notify_all();
   }
-  for (std::thread& t : threads_) t.join();
+  for (Thread& t : threads_) t.join();
   threads_.clear();
 }
 
-FileChecksum ChecksumPass::read(const Item& item, ReadBuffer& buffer, ByteProgress* progress) {
+FileChecksum ChecksumPass::read(const Item& item, ReadBuffer& buffer,
+                                ByteProgress* progress) const {
   const fs::DirEntry& e = *item.entry;
-  return checksum_file(item.folder, e.native(), buffer, progress,
-                       fs::FileFacts{e.size, e.modified});  // as enumerated
+  return checksum_file(item.folder, e.native(), buffer, progress, fs::FileFacts{e.size, e.modified},
+                       user_stop_);  // as enumerated
 }
 
 void ChecksumPass::wait_for_room(std::size_t index) {

@@ -11,12 +11,13 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "core/enumeration.h"
 #include "core/file_crc.h"
 #include "core/os/fs.h"
+#include "core/os/thread.h"
+#include "core/stop.h"
 
 namespace sw {
 
@@ -32,17 +33,19 @@ class ChecksumPass {
   static constexpr std::size_t kWindow = 1024;
 
   // Reads the entries of the open folder `folder` that get a line in the listing (gets_entry),
-  // with `readers` reader threads (0: everything on the calling thread). The folder and the
-  // entries must outlive the pass. Memory: one ReadBuffer per reader and kWindow results.
-  ChecksumPass(fs::Handle folder, const std::vector<fs::DirEntry>& entries,
-               std::size_t readers = kDefaultReaders);
+  // with `readers` reader threads at most (0: everything on the calling thread; where the system
+  // gives fewer threads, those there are do the work). The folder and the entries must outlive
+  // the pass. Memory: one ReadBuffer per reader and kWindow results. A stop request ends every
+  // read at its next piece.
+  ChecksumPass(fs::Handle folder, const fs::DirEntries& entries,
+               std::size_t readers = kDefaultReaders, const StopRequest* stop = nullptr);
   // A pass given its files folder by folder (add), for the folders of a tree: the readers go on
   // from one folder into the next instead of waiting for each to be listed.
-  explicit ChecksumPass(std::size_t readers);
+  explicit ChecksumPass(std::size_t readers, const StopRequest* stop = nullptr);
   // Appends the entries of one more open folder that get a line in the listing; from the thread
   // that made the pass. The folder and the entries must outlive their takes. Returns how many
   // files it added.
-  std::size_t add(fs::Handle folder, const std::vector<fs::DirEntry>& entries);
+  std::size_t add(fs::Handle folder, const fs::DirEntries& entries);
   // No folder follows: readers that find nothing more to read end.
   void finish_adding();
   ~ChecksumPass();
@@ -60,6 +63,8 @@ class ChecksumPass {
   // and how many of them read now.
   std::size_t readers() const { return most_readers_; }
   std::size_t active_readers() const { return active_.load(); }
+  // Whether the run's stop request was made: a file taken since may not have been read.
+  bool stop_requested() const { return sw::stop_requested(user_stop_); }
 
  private:
   enum State : std::uint8_t { kEmpty, kDone, kAbandoned };
@@ -78,7 +83,7 @@ class ChecksumPass {
   };
 
   void start(std::size_t readers);
-  static FileChecksum read(const Item& item, ReadBuffer& buffer, ByteProgress* progress);
+  FileChecksum read(const Item& item, ReadBuffer& buffer, ByteProgress* progress) const;
   // Waits until file `index` has been added; false when none will be (or the pass stops).
   bool wait_for_file(std::size_t index);
   Item item_at(std::size_t index);
@@ -99,7 +104,7 @@ class ChecksumPass {
 
   // Appended by the calling thread under feed_mutex_, which readers take to look at it; the
   // calling thread, its only writer, looks without.
-  std::vector<Item> files_;
+  LargeVector<Item> files_;
   alignas(64) std::atomic<std::size_t> added_{0};  // files_.size(), for the readers
   std::atomic<bool> adding_done_{false};
   std::mutex feed_mutex_;
@@ -113,15 +118,18 @@ class ChecksumPass {
   alignas(64) std::atomic<std::size_t> live_readers_{0};
   std::atomic<std::size_t> active_{0};   // readers with a lower id read; the others are parked
   std::atomic<std::size_t> started_{0};  // reader threads there are
-  std::atomic<bool> stop_{false};
+  std::atomic<bool> stop_{false};        // the readers are to end
+  const StopRequest* user_stop_ = nullptr;
   std::atomic<std::size_t> room_waiters_{0};  // readers waiting for taken_ to move
   std::mutex mutex_;                          // only for the readers' waits for room
   std::condition_variable room_;
   std::condition_variable parked_;  // readers over the active count wait here
   alignas(64) std::atomic<std::uint64_t> reader_bytes_{0};  // read, not yet reported
   ReadBuffer buffer_;                                       // the calling thread's own
-  std::vector<std::thread> threads_;  // started as they are wanted, up to most_readers_
   std::size_t most_readers_ = 0;
+  // Started as they are wanted, up to most_readers_. Last: a Thread waits for its thread to end,
+  // and so the readers end before anything they use goes.
+  std::vector<Thread> threads_;
 
   // The calling thread's view of how busy the cores were over the last epoch.
   std::size_t cores_ = 1;

@@ -167,52 +167,65 @@ std::string_view status_text(Status status) {
   return {};
 }
 
-namespace {
+// The open earlier listing and the reader that reads it on from its first line.
+struct EarlierReading {
+  explicit EarlierReading(fs::File f) : file(std::move(f)), source(file.get()), reader(source) {}
+  fs::File file;
+  FileSource source;
+  LineReader reader;
+};
 
-// Opens the earlier listing: the folder's own file (a plain file, never through a link), or the
-// file the caller named.
-bool open_earlier(const fs::Folder& folder, const std::string& listing_path, fs::File* file,
-                  fs::SysError* err) {
-  const fs::Ops& os = fs::ops();
-  if (!listing_path.empty()) {
-    fs::FileFacts facts;
-    return os.open_read(fs::kNoHandle, listing_path, &facts, file->receive(), err);
-  }
-  return os.open_own_read(folder.get(), std::string(kListingFileName), file->receive(), err);
+EarlierListing::EarlierListing() = default;
+EarlierListing::~EarlierListing() = default;
+
+void EarlierListing::close() {
+  reading_.reset();
 }
 
-}  // namespace
-
-Earlier find_earlier_listing(const fs::Folder& folder, const std::string& listing_path,
-                             fs::SysError* err) {
-  if (!listing_path.empty() &&
-      fs::ops().own_file(fs::kNoHandle, listing_path) == fs::OwnFile::kAbsent)
-    return Earlier::kNone;
+Earlier EarlierListing::open(const fs::Folder& folder, const std::string& listing_path) {
+  close();
+  kind_ = Earlier::kNone;
+  error_ = {};
+  written_ = fs::kUnknownTime;
+  const fs::Ops& os = fs::ops();
+  // The folder's own file is only ever read as a plain file, never through a link.
+  fs::File file;
   if (listing_path.empty()) {
-    switch (fs::ops().own_file(folder.get(), std::string(kListingFileName))) {
+    switch (os.own_file(folder.get(), std::string(kListingFileName))) {
       case fs::OwnFile::kAbsent:
-        return Earlier::kNone;
+        return kind_ = Earlier::kNone;
       case fs::OwnFile::kNotPlain:
-        return Earlier::kNotPlain;
+        return kind_ = Earlier::kNotPlain;
       case fs::OwnFile::kPlain:
         break;
     }
+    if (!os.open_own_read(folder.get(), std::string(kListingFileName), file.receive(), &error_))
+      return kind_ = Earlier::kUnreadable;
+  } else {
+    if (os.own_file(fs::kNoHandle, listing_path) == fs::OwnFile::kAbsent)
+      return kind_ = Earlier::kNone;
+    fs::FileFacts facts;
+    if (!os.open_read(fs::kNoHandle, listing_path, &facts, file.receive(), &error_))
+      return kind_ = Earlier::kUnreadable;
   }
-  fs::File file;
-  fs::SysError ignored;
-  fs::SysError& why = err != nullptr ? *err : ignored;
-  if (!open_earlier(folder, listing_path, &file, &why)) return Earlier::kUnreadable;
-  FileSource source(file.get());
-  LineReader reader(source);
+  // The earlier listing's own time is when the earlier run wrote it.
+  fs::SysError no_time;
+  if (!os.modified_time(file.get(), &written_, &no_time)) written_ = fs::kUnknownTime;
+  reading_ = std::make_unique<EarlierReading>(std::move(file));
   std::string first;
   // A first line too long to be the header is not read to its end: one look is enough.
-  const bool header =
-      reader.read_line(first, /*read_through=*/false) && trim_blanks(first) == kListingHeader;
-  if (source.failed()) {
-    why = source.error();
-    return Earlier::kUnreadable;
+  const bool header = reading_->reader.read_line(first, /*read_through=*/false) &&
+                      trim_blanks(first) == kListingHeader;
+  if (reading_->source.failed()) {
+    error_ = reading_->source.error();
+    close();
+    return kind_ = Earlier::kUnreadable;
   }
-  return header ? Earlier::kListing : Earlier::kNotAListing;
+  if (!header) {
+    close();
+    return kind_ = Earlier::kNotAListing;
+  }
+  return kind_ = Earlier::kListing;
 }
 
 namespace {
@@ -228,24 +241,13 @@ bool modified_after(std::int64_t file, std::int64_t listing) {
   return file == fs::kUnknownTime || listing == fs::kUnknownTime || file > listing - kTimeTolerance;
 }
 
-Comparison compare(const fs::Folder& folder, std::string_view new_listing,
-                   const std::vector<std::int64_t>& modified,
+Comparison compare(EarlierReading& earlier, std::int64_t written, const fs::Folder& folder,
+                   std::string_view new_listing, const std::vector<std::int64_t>& modified,
                    const std::vector<std::string_view>& unreadable_columns, TextSink& out,
                    const CompareOptions& options) {
   Comparison result;
-  if (options.listing_path.empty() &&
-      fs::ops().own_file(folder.get(), std::string(kListingFileName)) != fs::OwnFile::kPlain)
-    return result;
-  fs::File file;
-  if (!open_earlier(folder, options.listing_path, &file, &result.read_error)) return result;
-
-  // The earlier listing's own time is when the earlier run wrote it.
-  std::int64_t written = fs::kUnknownTime;
-  fs::SysError no_time;
-  if (!fs::ops().modified_time(file.get(), &written, &no_time)) written = fs::kUnknownTime;
-  FileSource source(file.get());
-  LineReader reader(source);
-  if (trim_blanks(reader.read_line()) != kListingHeader) return result;
+  FileSource& source = earlier.source;
+  LineReader& reader = earlier.reader;
   reader.read_line();  // the earlier folder path and the rule are not examined
   reader.read_line();
   result.comparable = true;
@@ -262,7 +264,13 @@ Comparison compare(const fs::Folder& folder, std::string_view new_listing,
   // Every listing ends with an empty line; one that does not was cut short (a crash, a full
   // disk), and the files after its end were not checked.
   bool ended_empty = false;
+  std::uint64_t lines = 0;
   while (writing && reader.has_more()) {
+    // A stop is looked for now and then: a damaged listing may hold millions of lines.
+    if ((++lines & 1023) == 0 && stop_requested(options.stop)) {
+      result.stopped = true;
+      break;
+    }
     if (!reader.read_line(raw)) {
       ++result.overlong_lines;
       ended_empty = false;
@@ -313,8 +321,7 @@ Comparison compare(const fs::Folder& folder, std::string_view new_listing,
   result.read_failed = source.failed();
   if (result.read_failed) result.read_error = source.error();
   result.write_failed = !writing;
-  result.cut_short = !ended_empty && !result.read_failed && writing;
-  file.close();
+  result.cut_short = !ended_empty && !result.read_failed && writing && !result.stopped;
 
   for (const EntryIndex::Entry& e : now.entries())
     if (!e.in_earlier && !is_own_output(e.name)) result.new_names.emplace_back(e.name);
@@ -323,25 +330,15 @@ Comparison compare(const fs::Folder& folder, std::string_view new_listing,
 
 }  // namespace
 
-Comparison COMPARECRCLIST(const fs::Folder& folder, const Listing& listing, TextSink& out,
-                          const CompareOptions& options) {
+Comparison COMPARECRCLIST(EarlierListing& earlier, const fs::Folder& folder, const Listing& listing,
+                          TextSink& out, const CompareOptions& options) {
+  if (earlier.kind() != Earlier::kListing || !earlier.reading_) return {};
   std::vector<std::string_view> unreadable;
   unreadable.reserve(listing.unreadable.size());
   for (const UnreadableFile& u : listing.unreadable) unreadable.push_back(u.name_column);
-  return compare(folder, listing.text, listing.modified, unreadable, out, options);
-}
-
-Comparison COMPARECRCLIST(const std::string& folder_path, std::string_view new_listing,
-                          const std::vector<std::string_view>& unreadable_columns) {
-  StringSink out;
-  fs::Folder folder;
-  Comparison failed;
-  if (!folder.open(folder_path, &failed.read_error)) return failed;
-  Comparison result = compare(folder, new_listing, {}, unreadable_columns, out, {});
-  // The header lines stand also when nothing could be compared.
-  if (!result.comparable)
-    append_header(out.text(), kComparisonHeader, fs::best_listing_form(folder_path));
-  result.text = std::move(out.text());
+  Comparison result = compare(*earlier.reading_, earlier.written(), folder, listing.text,
+                              listing.modified, unreadable, out, options);
+  earlier.close();
   return result;
 }
 

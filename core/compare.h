@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "core/listing.h"
 #include "core/os/fs.h"
 #include "core/save_text.h"
+#include "core/stop.h"
 
 namespace sw {
 
@@ -42,12 +44,6 @@ enum class Earlier : std::uint8_t {
   kListing,
 };
 
-// Looks at folder's "File CRCs.TXT", reading its first line only; with `listing_path`, at that
-// file instead (native form; a link there is followed, since the caller named it). Why it is
-// kUnreadable goes to `err`.
-Earlier find_earlier_listing(const fs::Folder& folder, const std::string& listing_path = {},
-                             fs::SysError* err = nullptr);
-
 // At most this many lines that are not "OK" or "Skipped" are kept for a summary; the file holds
 // all, and the counts count all.
 inline constexpr std::size_t kKeptProblemLines = 1000;
@@ -55,7 +51,6 @@ inline constexpr std::size_t kKeptProblemLines = 1000;
 struct Comparison {
   // False when there is no earlier listing or its first line is not the listing header.
   bool comparable = false;
-  std::string text;  // the whole text, from the in-memory form of COMPARECRCLIST only
   std::array<std::uint64_t, kStatusCount> counts{};  // indexed by Status
   std::vector<ComparedLine> problems;  // the first lines that are not "OK" or "Skipped"
   std::vector<std::string> new_names;  // names listed now that the earlier listing lacks
@@ -72,6 +67,7 @@ struct Comparison {
   // short, and files it would have named after its end were not checked.
   bool cut_short = false;
   bool write_failed = false;  // the text could not all be written: the comparison stopped there
+  bool stopped = false;       // the run's stop request ended it part-way
 
   std::uint64_t count(Status s) const { return counts[static_cast<int>(s)]; }
   std::uint64_t problem_count() const {
@@ -80,22 +76,51 @@ struct Comparison {
 };
 
 struct CompareOptions {
-  std::string listing_path;  // the earlier listing kept elsewhere; empty: the folder's own
   std::size_t kept_problems = kKeptProblemLines;  // lines kept in Comparison::problems
+  const StopRequest* stop = nullptr;              // looked at as the lines go
 };
 
-// Reads folder's "File CRCs.TXT" (a plain file only) line by line and classifies each entry
-// against the entries of this run's `listing`: the same name column with the same whole line is
-// "OK", the same name column with another line "CRC Missmatch", no such name "Not Found in This
-// Folder"; a file this run could not read "Could Not Be Read"; entries for the two output files
-// and their temporary files "Skipped". The text goes to `out` as it is made, so memory follows
-// the new listing, whatever the earlier one claims.
-Comparison COMPARECRCLIST(const fs::Folder& folder, const Listing& listing, TextSink& out,
-                          const CompareOptions& options = {});
+struct EarlierReading;
+class EarlierListing;
 
-// The in-memory form: the folder given by its path, the new listing by its text and the name
-// columns of its unreadable files; the whole text is kept in Comparison::text.
-Comparison COMPARECRCLIST(const std::string& folder_path, std::string_view new_listing,
-                          const std::vector<std::string_view>& unreadable_columns = {});
+// Reads the earlier listing (opened as Earlier::kListing; anything else is not comparable) on
+// line by line, and classifies each entry against the entries of this run's `listing` of
+// `folder`: the same name column with the same whole line is "OK", the same name column with
+// another line "CRC Missmatch", no such name "Not Found in This Folder"; a file this run could not
+// read "Could Not Be Read"; entries for the two output files and their temporary files "Skipped".
+// The text goes to `out` as it is made, so memory follows the new listing, whatever the earlier
+// one claims. The earlier listing is closed on return.
+Comparison COMPARECRCLIST(EarlierListing& earlier, const fs::Folder& folder, const Listing& listing,
+                          TextSink& out, const CompareOptions& options = {});
+
+// The earlier listing of a run, opened and judged once: what stands there and, when it is a
+// listing, its open file with the first line read, for COMPARECRCLIST to read on. The file is
+// held open until it is compared or closed, and is closed before a save can replace it.
+class EarlierListing {
+ public:
+  EarlierListing();
+  ~EarlierListing();
+  EarlierListing(const EarlierListing&) = delete;
+  EarlierListing& operator=(const EarlierListing&) = delete;
+
+  // Looks at folder's "File CRCs.TXT" (a plain file only, never through a link), or with
+  // `listing_path` at that file instead (native form; a link there is followed, since the caller
+  // named it), reading its first line only. Why it is kUnreadable is in error().
+  Earlier open(const fs::Folder& folder, const std::string& listing_path = {});
+  Earlier kind() const { return kind_; }
+  const fs::SysError& error() const { return error_; }
+  // When the earlier run wrote it: its modification time (fs::kUnknownTime when not known).
+  std::int64_t written() const { return written_; }
+  void close();
+
+ private:
+  friend Comparison COMPARECRCLIST(EarlierListing& earlier, const fs::Folder& folder,
+                                   const Listing& listing, TextSink& out,
+                                   const CompareOptions& options);
+  std::unique_ptr<EarlierReading> reading_;
+  Earlier kind_ = Earlier::kNone;
+  fs::SysError error_;
+  std::int64_t written_ = fs::kUnknownTime;
+};
 
 }  // namespace sw

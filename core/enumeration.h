@@ -11,8 +11,8 @@ namespace sw {
 
 // A folder enumerated, its files not yet read.
 struct EnumeratedFolder {
-  std::vector<fs::DirEntry> entries;  // in the system's order, without own temporary files
-  bool enumerated = true;             // false: only the entries found before a failure
+  fs::DirEntries entries;  // in the system's order, without own temporary files
+  bool enumerated = true;  // false: only the entries found before a failure
   fs::SysError enumerate_error;
   std::vector<std::string> own_temporaries;  // temporary files of this program's saves
 };

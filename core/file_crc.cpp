@@ -6,19 +6,19 @@
 #include "core/text.h"
 
 namespace sw {
-namespace {
-constexpr std::align_val_t kPageAlign{4096};
-}
 
 ReadBuffer::ReadBuffer(std::size_t size)
-    : size_(size), data_(static_cast<std::uint8_t*>(::operator new[](size, kPageAlign))) {}
+    : size_(size), data_(static_cast<std::uint8_t*>(fs::ops().map_pages(size))) {
+  if (data_ == nullptr) throw std::bad_alloc();
+}
 
-void ReadBuffer::AlignedDelete::operator()(std::uint8_t* p) const {
-  ::operator delete[](p, kPageAlign);
+ReadBuffer::~ReadBuffer() {
+  fs::ops().unmap_pages(data_, size_);
 }
 
 FileChecksum checksum_file(fs::Handle folder, const std::string& name, ReadBuffer& buffer,
-                           ByteProgress* progress, std::optional<fs::FileFacts> known_facts) {
+                           ByteProgress* progress, std::optional<fs::FileFacts> known_facts,
+                           const StopRequest* stop) {
   FileChecksum result;
   const fs::Ops& os = fs::ops();
   fs::File file;
@@ -33,6 +33,11 @@ FileChecksum checksum_file(fs::Handle folder, const std::string& name, ReadBuffe
   const std::uint64_t known = facts.size;
   std::uint32_t crc = kCrcInitial;
   for (;;) {
+    if (stop_requested(stop)) {
+      result.readable = false;
+      result.stopped = true;
+      break;
+    }
     std::size_t got = 0;
     if (!os.read(file.get(), buffer.data(), buffer.size(), &got, &result.error)) {
       result.readable = false;

@@ -8,24 +8,29 @@
 #include <string>
 
 #include "core/os/fs.h"
+#include "core/stop.h"
 
 namespace sw {
 
 // A page-aligned read buffer, allocated once and reused for every file of a run. Pieces of
-// 1 MiB read cached files faster than 256 or 512 KiB (bench/README.md, "Folder pass").
+// 1 MiB read cached files faster than 256 or 512 KiB (bench/README.md, "Folder pass"). Its pages
+// come straight from the system (fs::Ops::map_pages), not from the heap: a reader thread that
+// never uses the heap is never given a heap of its own, which reserves 64 MiB of address space
+// apiece on Linux and so counts against a memory limit (ulimit -v). Throws std::bad_alloc when
+// the system gives no memory.
 class ReadBuffer {
  public:
   static constexpr std::size_t kDefaultSize = 1024 * 1024;
   explicit ReadBuffer(std::size_t size = kDefaultSize);
-  std::uint8_t* data() const { return data_.get(); }
+  ~ReadBuffer();
+  ReadBuffer(const ReadBuffer&) = delete;
+  ReadBuffer& operator=(const ReadBuffer&) = delete;
+  std::uint8_t* data() const { return data_; }
   std::size_t size() const { return size_; }
 
  private:
-  struct AlignedDelete {
-    void operator()(std::uint8_t* p) const;
-  };
   std::size_t size_;
-  std::unique_ptr<std::uint8_t[], AlignedDelete> data_;
+  std::uint8_t* data_;
 };
 
 struct FileChecksum {
@@ -34,7 +39,8 @@ struct FileChecksum {
   // When the file was last modified, where the enumeration or the open gave it for nothing.
   std::int64_t modified = fs::kUnknownTime;
   bool readable = true;
-  fs::SysError error;  // why, when not readable
+  fs::SysError error;    // why, when not readable
+  bool stopped = false;  // the read was given up for a stop request: nothing is known of the file
 };
 
 // Progress inside large files: called as pieces are read, with the bytes read since the last
@@ -50,10 +56,12 @@ class ByteProgress {
 // `name` is a path of its own). A file that cannot be opened, or fails to read part-way, gives
 // crc 0 and readable false; nothing is ever created or written. With `known` (whose size may be
 // fs::kUnknownSize: the size the file has when it is opened), a file that gives another number
-// of bytes changed while it was read, and counts as unreadable too.
+// of bytes changed while it was read, and counts as unreadable too. A stop requested while the
+// file is read ends the read at the next piece (FileChecksum::stopped).
 FileChecksum checksum_file(fs::Handle folder, const std::string& name, ReadBuffer& buffer,
                            ByteProgress* progress = nullptr,
-                           std::optional<fs::FileFacts> known = std::nullopt);
+                           std::optional<fs::FileFacts> known = std::nullopt,
+                           const StopRequest* stop = nullptr);
 
 inline FileChecksum checksum_file(const std::string& path, ReadBuffer& buffer,
                                   ByteProgress* progress = nullptr) {

@@ -5,25 +5,28 @@
 #include <utility>
 
 namespace sw {
-namespace {
 
-// Handles kept free of the read-ahead: standard streams, the readers' files, a save's temporary
-// file, the enumeration's own handle and whatever the front end holds.
-constexpr std::size_t kReservedHandles = 16;
-
-}  // namespace
-
-FolderStream::FolderStream(fs::Folder top, bool sizes, std::size_t readers)
-    : folders_ahead_limit_(
-          std::clamp<std::size_t>(fs::handle_limit() > kReservedHandles + readers
-                                      ? (fs::handle_limit() - kReservedHandles - readers) / 2
-                                      : 0,
-                                  2, kFoldersAhead)),
-      sizes_(sizes),
+FolderStream::FolderStream(fs::Folder top, bool sizes, std::size_t readers, const StopRequest* stop,
+                           HandleBudget* budget, Reclaim reclaim)
+    : sizes_(sizes),
+      budget_(budget),
+      reclaim_(std::move(reclaim)),
       top_(std::make_unique<Prepared>()),
-      pass_(readers) {
+      pass_(readers, stop) {
   top_->path = top.path();
-  top_->folder = std::make_shared<fs::Folder>(std::move(top));
+  top_->folder = held_folder();
+  if (top_->folder == nullptr) top_->folder = std::make_shared<fs::Folder>();  // counted by none
+  *top_->folder = std::move(top);
+}
+
+std::shared_ptr<fs::Folder> FolderStream::held_folder() {
+  if (budget_ == nullptr) return std::make_shared<fs::Folder>();
+  if (!budget_->try_take()) return nullptr;
+  HandleBudget* budget = budget_;
+  return std::shared_ptr<fs::Folder>(new fs::Folder, [budget](fs::Folder* folder) {
+    delete folder;
+    budget->give_back();
+  });
 }
 
 void FolderStream::enter(Prepared& p) {
@@ -42,7 +45,17 @@ void FolderStream::enter(Prepared& p) {
 
 bool FolderStream::prepare(const Parent& parent, const std::string& name, Prepared& p) {
   p.relative = parent.relative.empty() ? name : parent.relative + fs::separator() + name;
-  auto folder = std::make_shared<fs::Folder>();
+  std::shared_ptr<fs::Folder> folder = held_folder();
+  // The pool is spent: folders ahead let theirs go as they are listed, and a tree frees those
+  // its saves hold by committing them. Only with nothing left to free is the folder given up.
+  while (folder == nullptr && ahead_.empty() && reclaim_ && reclaim_()) folder = held_folder();
+  if (folder == nullptr) {
+    if (!ahead_.empty()) return false;
+    p.path = parent.folder->path() + name + fs::separator();
+    p.open_error = fs::out_of_handles_error();
+    p.open_error.message += " (the tree holds every file it may open: raise the limit, ulimit -n)";
+    return true;
+  }
   const bool opened = folder->open_in(*parent.folder, name, &p.open_error);
   p.path = folder->path();
   // Out of handles with folders ahead: they let theirs go as they are listed; wait for that.
@@ -52,8 +65,11 @@ bool FolderStream::prepare(const Parent& parent, const std::string& name, Prepar
 }
 
 void FolderStream::fill() {
-  while (ahead_.size() < folders_ahead_limit_ &&
-         (files_ahead_ < kFilesAhead || ahead_.size() < 2)) {
+  // Read-ahead keeps to a third of the pool, leaving the rest to the batches of saves.
+  const std::size_t most_ahead =
+      budget_ == nullptr ? kFoldersAhead
+                         : std::clamp<std::size_t>(budget_->pool_size() / 3, 1, kFoldersAhead);
+  while (ahead_.size() < most_ahead && (files_ahead_ < kFilesAhead || ahead_.size() < 2)) {
     if (!top_given_) {
       top_given_ = true;
       // Placed first: the pass keeps pointers to the entries, which must not move.
@@ -73,6 +89,9 @@ void FolderStream::fill() {
     Prepared next;
     if (!prepare(walk_.back(), walk_.back().names.back(), next)) return;
     walk_.back().names.pop_back();
+    // A parent whose last subfolder is open holds its handle no longer: a chain of folders one
+    // inside the other holds one handle, not one a level.
+    if (walk_.back().names.empty()) walk_.pop_back();
     if (next.folder != nullptr) {
       // A folder reached twice (a bind mount of its own ancestor, say) is taken once.
       fs::FileId id;

@@ -8,10 +8,13 @@
 // Folders are opened and enumerated ahead of the one being listed and their files handed to the
 // pass, so the readers go on from one folder into the next: a tree of small folders keeps as many
 // reads in flight as one large folder, and its reader threads start once, not once per folder.
+// Every folder's handle is drawn from the run's HandleBudget and given back when the last of its
+// holders (the walk, a save batch) lets it go.
 #pragma once
 
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -19,17 +22,26 @@
 
 #include "core/checksum_pass.h"
 #include "core/enumeration.h"
+#include "core/handle_budget.h"
 #include "core/os/fs.h"
+#include "core/stop.h"
 
 namespace sw {
 
 class FolderStream {
  public:
+  // Frees handles of the pool when it runs short and no folder is ahead of the one being
+  // listed (a tree commits its waiting saves); false when it has nothing to free.
+  using Reclaim = std::function<bool()>;
+
   // The tree below the open folder `top`: the top first, then each subfolder's tree in the byte
   // order of the names (links to folders are not followed, a folder reached twice is taken
   // once). With `sizes`, every file's size is known before it is read (see
-  // ListingObserver::wants_byte_totals).
-  FolderStream(fs::Folder top, bool sizes, std::size_t readers = ChecksumPass::kDefaultReaders);
+  // ListingObserver::wants_byte_totals). The pass reads with `readers` threads and ends its
+  // reads when `stop` is requested. Without a budget the walk takes the handles it finds.
+  FolderStream(fs::Folder top, bool sizes, std::size_t readers = ChecksumPass::kDefaultReaders,
+               const StopRequest* stop = nullptr, HandleBudget* budget = nullptr,
+               Reclaim reclaim = {});
   FolderStream(const FolderStream&) = delete;
   FolderStream& operator=(const FolderStream&) = delete;
 
@@ -57,13 +69,17 @@ class FolderStream {
   };
 
   void fill();
+  // An empty folder whose handle, once opened into it, counts against the budget until the
+  // folder's last holder lets it go; null when the pool is spent.
+  std::shared_ptr<fs::Folder> held_folder();
   // Opens and enumerates the next folder of the walk into `p`; false when the process has no
   // handle to spare just now (the caller waits for listed folders to let theirs go).
   bool prepare(const Parent& parent, const std::string& name, Prepared& p);
   void enter(Prepared& p);
 
-  std::size_t folders_ahead_limit_;
   bool sizes_;
+  HandleBudget* budget_;
+  Reclaim reclaim_;
   bool top_given_ = false;
   std::unique_ptr<Prepared> top_;  // the top, until it is handed to fill()
   std::vector<Parent> walk_;       // the folders whose subfolders are still to come
@@ -75,7 +91,8 @@ class FolderStream {
   ChecksumPass pass_;
 
   // Folders are enumerated ahead until this many files are in the pass or this many folders
-  // are open ahead, whichever comes first (each holds a handle).
+  // are open ahead, whichever comes first; fewer where the budget's pool is small, so that
+  // batches of saves keep room too.
   static constexpr std::size_t kFilesAhead = 2 * ChecksumPass::kWindow;
   static constexpr std::size_t kFoldersAhead = 64;
 };

@@ -15,7 +15,7 @@ namespace {
 // costs it 8 MB; the columns are compared as their lines will hold them, marks included.
 class SharedColumns {
  public:
-  explicit SharedColumns(const std::vector<fs::DirEntry>& entries) : entries_(entries) {
+  explicit SharedColumns(const fs::DirEntries& entries) : entries_(entries) {
     std::size_t capacity = 16;
     while (capacity < entries.size() * 2) capacity *= 2;
     cells_.assign(capacity, 0);
@@ -63,7 +63,7 @@ class SharedColumns {
            });
   }
 
-  const std::vector<fs::DirEntry>& entries_;
+  const fs::DirEntries& entries_;
   std::vector<std::uint32_t> cells_;  // 1 + index of the first entry with a column; 0: empty
   std::size_t mask_ = 0;
   std::map<std::size_t, std::vector<std::size_t>> shared_;  // first entry -> the others
@@ -80,23 +80,6 @@ std::string_view checksum_column(std::string_view line) {
   const std::string_view trimmed = trim_blanks(line);
   if (trimmed.size() <= static_cast<std::size_t>(kNameColumnWidth)) return {};
   return trim_blanks(trimmed.substr(kNameColumnWidth));
-}
-
-void append_header(std::string& text, std::string_view title, std::string_view folder_line) {
-  text.append(title).append(kCrLf);
-  text.append(listing_safe(folder_line)).append(kCrLf);
-  text.append(kHeaderRule).append(kCrLf);
-}
-
-void append_entry(std::string& text, std::string_view name, std::string_view checksum) {
-  const std::string_view trimmed = trim_blanks(name);
-  const std::size_t column = padded_length(trimmed.size(), kNameColumnWidth);
-  const std::size_t start = text.size();
-  text.append(column, kBlank);
-  char* out = text.data() + start;
-  for (std::size_t i = 0; i < column && i < trimmed.size(); ++i) out[i] = marked_byte(trimmed[i]);
-  text += checksum;
-  text += kCrLf;
 }
 
 namespace {
@@ -121,32 +104,11 @@ bool turned_out_empty(const fs::Folder& folder, const fs::DirEntry& e, const Fil
 
 }  // namespace
 
-Listing BUILDCRCLIST(const std::string& folder_path, ListingObserver* observer) {
-  fs::Folder folder;
-  fs::SysError err;
-  if (!folder.open(folder_path, &err)) {
-    Listing listing = header_only(fs::best_listing_form(folder_path));
-    listing.enumerated = false;
-    listing.enumerate_error = std::move(err);
-    return listing;
-  }
-  return BUILDCRCLIST(folder, observer);
-}
-
-Listing BUILDCRCLIST(const fs::Folder& folder, ListingObserver* observer) {
-  const bool sizes = observer != nullptr && observer->wants_byte_totals();
-  const EnumeratedFolder found = enumerate_folder(folder, sizes);
-  // Many files are read at once; the observer still hears everything from this thread, in
-  // enumeration order.
-  ChecksumPass pass(folder.get(), found.entries);
-  return BUILDCRCLIST(folder, found, pass, observer);
-}
-
 Listing BUILDCRCLIST(const fs::Folder& folder, const EnumeratedFolder& found, ChecksumPass& pass,
                      ListingObserver* observer) {
   ListingObserver quiet;
   ListingObserver& notify = observer != nullptr ? *observer : quiet;
-  const std::vector<fs::DirEntry>& entries = found.entries;
+  const fs::DirEntries& entries = found.entries;
 
   const std::string folder_line = fs::best_listing_form(folder.path());
   Listing listing = header_only(folder_line);
@@ -170,7 +132,7 @@ Listing BUILDCRCLIST(const fs::Folder& folder, const EnumeratedFolder& found, Ch
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const fs::DirEntry& e = entries[i];
     if (!is_examined(e)) continue;
-    if (notify.stop_requested()) {
+    if (pass.stop_requested()) {
       listing.stopped = true;
       break;
     }
@@ -179,6 +141,11 @@ Listing BUILDCRCLIST(const fs::Folder& folder, const EnumeratedFolder& found, Ch
     // without one, the open file's (or, for a file that could not be opened, a lookup's).
     FileChecksum sum;
     if (gets_entry(e)) sum = pass.take(e, &notify);
+    // A read given up for the stop says nothing of its file.
+    if (sum.stopped || pass.stop_requested()) {
+      listing.stopped = true;
+      break;
+    }
     if (gets_entry(e) && !turned_out_empty(folder, e, sum)) {
       const std::size_t line_start = listing.text.size();
       char digits[8];

@@ -9,7 +9,9 @@
 #include "core/enumeration.h"
 #include "core/file_crc.h"
 #include "core/os/fs.h"
+#include "core/os/large_blocks.h"
 #include "core/own_files.h"
+#include "core/text.h"
 
 namespace sw {
 
@@ -36,8 +38,6 @@ class ListingObserver : public ByteProgress {
   virtual void on_unreadable(const std::string& /*path*/, const fs::SysError& /*error*/) {}
   // One file is finished, listed or not.
   virtual void on_file_finished() {}
-  // Asked between files: true stops the listing there (the user closed the window, say).
-  virtual bool stop_requested() { return false; }
   void on_bytes(std::uint64_t /*count*/) override {}
 };
 
@@ -48,7 +48,7 @@ struct UnreadableFile {
 };
 
 struct Listing {
-  std::string text;  // the header lines and one entry per file, each ending CR LF
+  LargeString text;  // the header lines and one entry per file, each ending CR LF
   // When each listed file was last modified, entry by entry (fs::kUnknownTime where the system
   // did not say): what tells an edit from damage when a later comparison finds it changed.
   std::vector<std::int64_t> modified;
@@ -64,8 +64,8 @@ struct Listing {
   // files found before the failure and must not stand for the whole folder.
   bool enumerated = true;
   fs::SysError enumerate_error;
-  // True when the observer stopped the listing before its end: it must not stand for the
-  // folder either.
+  // True when the run's stop request ended the listing before its end: it must not stand for
+  // the folder either.
   bool stopped = false;
   // Temporary files of this program's own saves (native names): never listed.
   std::vector<std::string> own_temporaries;
@@ -80,24 +80,31 @@ std::string_view checksum_column(std::string_view line);
 
 // The three header lines both output files begin with: the title, the folder path (the format's
 // own bytes marked) and the rule.
-void append_header(std::string& text, std::string_view title, std::string_view folder_line);
+template <class String>
+void append_header(String& text, std::string_view title, std::string_view folder_line) {
+  text.append(title).append(kCrLf);
+  for (const char c : folder_line) text.push_back(marked_byte(c));
+  text.append(kCrLf).append(kHeaderRule).append(kCrLf);
+}
 
 // One entry line: the name column (the format's own bytes marked, as listing_safe does), the
 // checksum text, CR LF. Written straight into `text`: this runs once per file.
-void append_entry(std::string& text, std::string_view name, std::string_view checksum);
+template <class String>
+void append_entry(String& text, std::string_view name, std::string_view checksum) {
+  const std::string_view trimmed = trim_blanks(name);
+  const std::size_t column = padded_length(trimmed.size(), kNameColumnWidth);
+  const std::size_t start = text.size();
+  text.append(column, kBlank);
+  char* out = text.data() + start;
+  for (std::size_t i = 0; i < column && i < trimmed.size(); ++i) out[i] = marked_byte(trimmed[i]);
+  text.append(checksum).append(kCrLf);
+}
 
 // The listing of an enumerated folder whose files were given to `pass` (ChecksumPass::add), in
-// that order. `found` and `pass` must outlive nothing here: the listing is complete on return.
+// that order. Names and the folder line are written in the listing form with the format's own
+// bytes marked (listing_safe). A folder that could not be enumerated to its end lists what was
+// found before. The pass's stop request ends the listing at the next file (Listing::stopped).
 Listing BUILDCRCLIST(const fs::Folder& folder, const EnumeratedFolder& found, ChecksumPass& pass,
                      ListingObserver* observer);
-
-// The listing of the open folder `folder`. Names and the folder line are written in the listing
-// form with the format's own bytes marked (listing_safe). A folder that cannot be enumerated to
-// its end lists what was found before.
-Listing BUILDCRCLIST(const fs::Folder& folder, ListingObserver* observer = nullptr);
-
-// The same for the folder `folder_path` (native form, ending in the separator); one that cannot
-// be opened gives the header lines only.
-Listing BUILDCRCLIST(const std::string& folder_path, ListingObserver* observer = nullptr);
 
 }  // namespace sw

@@ -19,8 +19,11 @@ struct Run {
   std::shared_ptr<const fs::Folder> shared;
   const RunPlan& plan;
   RunReport& report;
+  EarlierListing earlier;
 
   bool batched() const { return plan.batch != nullptr && shared != nullptr; }
+  // Looked at before every step that writes, shows or asks.
+  bool stopping() const { return stop_requested(plan.stop); }
 };
 
 bool wants_comparison(Run& run) {
@@ -37,9 +40,11 @@ bool wants_comparison(Run& run) {
 }
 
 // Finishes a written file: staged for its batch, or put in place now. False when it failed (the
-// reason in `error`); with a batch, true says only that it is staged.
+// reason in `error`); with a batch, true says only that it is staged. A stop before it is put in
+// place leaves the earlier file as it was.
 bool finish_file(Run& run, TextFileWriter& writer, const std::string& name, std::size_t* stage,
                  fs::SysError* error) {
+  if (run.stopping()) return false;
   if (!run.batched()) return writer.commit(error);
   *stage = run.plan.batch->stage(writer, run.shared, name, error);
   return *stage != SaveBatch::kNotStaged;
@@ -47,35 +52,39 @@ bool finish_file(Run& run, TextFileWriter& writer, const std::string& name, std:
 
 // The comparison written as `name` in `target`: put in place now, or staged in the run's batch
 // when the target is the folder itself. True when it was saved whole (or staged).
-bool write_comparison(Run& run, const fs::Folder& target, const std::string& name,
-                      const CompareOptions& options) {
+bool write_comparison(Run& run, const fs::Folder& target, const std::string& name) {
   RunReport& report = run.report;
   TextFileWriter writer;
   if (!writer.open(target, name, &report.comparison_error)) return false;
-  report.comparison = COMPARECRCLIST(run.folder, report.listing, writer, options);
-  if (!report.comparison.comparable) return false;
+  const CompareOptions options{run.plan.kept_problems, run.plan.stop};
+  report.comparison = COMPARECRCLIST(run.earlier, run.folder, report.listing, writer, options);
+  if (!report.comparison.comparable || report.comparison.stopped) return false;
   if (&target == &run.folder)
     return finish_file(run, writer, name, &report.comparison_stage, &report.comparison_error);
-  return writer.commit(&report.comparison_error);
+  return !run.stopping() && writer.commit(&report.comparison_error);
 }
 
-// A comparison the folder could not take, written to the plan's fallback folder instead (the
-// earlier listing is read again: what was written into the folder is gone with its temporary
-// file). Only for the folder's own comparison; the reason it failed there is kept.
-bool write_comparison_elsewhere(Run& run, const CompareOptions& options) {
+// A comparison the folder could not take, written to the plan's fallback folder instead. Where
+// the folder's file failed only once the earlier listing was read, it is opened again for this.
+// Only for the folder's own comparison; the reason it failed there is kept.
+bool write_comparison_elsewhere(Run& run) {
   RunReport& report = run.report;
   const RunPlan& plan = run.plan;
   if (plan.comparison_fallback_folder.empty() || !plan.comparison_output.empty()) return false;
+  if (run.stopping()) return false;
   const fs::SysError why = report.comparison_error;
   const std::string name(kComparisonFileName);
   fs::Folder fallback;
-  if (!fallback.open(plan.comparison_fallback_folder, &report.comparison_error) ||
-      !write_comparison(run, fallback, name, options)) {
+  const bool readable = run.earlier.kind() == Earlier::kListing ||
+                        run.earlier.open(run.folder, plan.earlier_listing) == Earlier::kListing;
+  if (!readable || !fallback.open(plan.comparison_fallback_folder, &report.comparison_error) ||
+      !write_comparison(run, fallback, name)) {
     report.comparison_error = why;
     return false;
   }
   const std::string intended = report.comparison_path;
   report.comparison_path = fallback.path() + name;
+  run.ui.report_written(report.comparison_path);
   run.ui.report_comparison_elsewhere(intended, why, report.comparison_path);
   return true;
 }
@@ -85,11 +94,12 @@ bool write_comparison_elsewhere(Run& run, const CompareOptions& options) {
 bool compare(Run& run) {
   RunReport& report = run.report;
   const RunPlan& plan = run.plan;
-  const CompareOptions options{plan.earlier_listing, plan.kept_problems};
   if (plan.comparison_stream != nullptr) {
+    const CompareOptions options{plan.kept_problems, plan.stop};
     report.comparison =
-        COMPARECRCLIST(run.folder, report.listing, *plan.comparison_stream, options);
-    report.comparison_saved = report.comparison.comparable && !report.comparison.write_failed;
+        COMPARECRCLIST(run.earlier, run.folder, report.listing, *plan.comparison_stream, options);
+    report.comparison_saved = report.comparison.comparable && !report.comparison.write_failed &&
+                              !report.comparison.stopped;
     return false;
   }
   std::string name(kComparisonFileName);
@@ -105,15 +115,17 @@ bool compare(Run& run) {
     target = &elsewhere;
     if (!where.empty()) ready = elsewhere.open(where, &report.comparison_error);
   }
-  if (ready && write_comparison(run, *target, name, options)) {
-    // A staged comparison is shown once its batch has put it in place.
+  if (ready && write_comparison(run, *target, name)) {
+    // A staged comparison is said and shown once its batch has put it in place.
     if (report.comparison_stage != SaveBatch::kNotStaged) return false;
     report.comparison_saved = true;
+    run.ui.report_written(report.comparison_path);
     return true;
   }
+  if (run.stopping()) return false;
   // Nothing to write: the earlier listing turned out to be no listing after all.
   if (!report.comparison.comparable && report.comparison_error.message.empty()) return false;
-  if (write_comparison_elsewhere(run, options)) {
+  if (write_comparison_elsewhere(run)) {
     report.comparison_saved = true;
     return true;
   }
@@ -128,6 +140,7 @@ void save_listing(Run& run, bool comparison_shown) {
     report.listing_saved = true;
     return;
   }
+  if (run.stopping()) return;
   if (plan.listing_output.empty()) {
     const std::string name(kListingFileName);
     report.listing_path = report.folder_path + name;
@@ -145,60 +158,72 @@ void save_listing(Run& run, bool comparison_shown) {
   } else {
     report.listing_path = plan.listing_output;
     remove_abandoned_saves(plan.listing_output);
-    report.listing_saved =
-        SAVETEXTFILE(plan.listing_output, report.listing.text, &report.listing_error);
+    report.listing_saved = !run.stopping() && SAVETEXTFILE(plan.listing_output, report.listing.text,
+                                                           &report.listing_error);
   }
+  if (run.stopping()) return;  // nothing more is said than what was put in place
   if (!report.listing_saved) {
     run.ui.report_write_failure(report.listing_path, report.listing_error);
-  } else if (!comparison_shown || run.ui.ask(Question::kShowListing, kShowListingQuestion)) {
-    run.ui.show_file(report.listing_path);
+    return;
   }
+  run.ui.report_written(report.listing_path);
+  if (!comparison_shown) {
+    run.ui.show_file(report.listing_path);
+    return;
+  }
+  const bool show = run.ui.ask(Question::kShowListing, kShowListingQuestion);
+  if (show && !run.stopping()) run.ui.show_file(report.listing_path);
 }
 
 // Everything after the listing: the report of its problems, the tidying, the comparison and the
-// saves, in that order.
+// saves, in that order, each only while no stop has been requested.
 void finish(Run& run) {
   RunReport& report = run.report;
   const RunPlan& plan = run.plan;
   RunFrontEnd& ui = run.ui;
   // A stopped run leaves everything as it was: no comparison, no listing, no tidying.
-  if (report.listing.stopped) return;
+  if (report.listing.stopped || run.stopping()) {
+    report.listing.stopped = true;
+    return;
+  }
   ui.on_listing_done();
   const Listing& listing = report.listing;
   if (!listing.enumerated || !listing.unreadable.empty() || !listing.shared_columns.empty())
     ui.report_listing_problems(report.folder_path, listing);
-  if (!listing.enumerated) return;
+  if (!listing.enumerated || run.stopping()) return;
   // Temporary files whose writer is gone (a run that was killed) do not pile up; a run that
   // writes nothing into the folder leaves it untouched.
   if (plan.writes_into_folder())
     for (const std::string& name : listing.own_temporaries)
       fs::ops().remove_unheld(run.folder.get(), name);
 
-  report.earlier = find_earlier_listing(run.folder, plan.earlier_listing, &report.earlier_error);
+  report.earlier = run.earlier.open(run.folder, plan.earlier_listing);
+  report.earlier_error = run.earlier.error();
   const std::string earlier_path = earlier_listing_path(report.folder_path, plan.earlier_listing);
   if (report.earlier == Earlier::kUnreadable)
     ui.report_earlier_unreadable(earlier_path, report.earlier_error);
   bool comparison_shown = false;
-  const bool compare_it = report.earlier == Earlier::kListing && wants_comparison(run);
+  const bool compare_it =
+      report.earlier == Earlier::kListing && !run.stopping() && wants_comparison(run);
   // A stop asked for while a question was open still writes nothing.
-  if (ui.stop_requested()) {
-    report.listing.stopped = true;
-    return;
-  }
+  if (run.stopping()) return;
   if (compare_it) {
     report.comparison_accepted = true;
     const bool written = compare(run);
+    if (run.stopping()) return;
     // What the user must know of the comparison comes before it is shown.
     const Comparison& c = report.comparison;
     if (c.comparable && (c.cut_short || c.overlong_lines > 0))
       ui.report_earlier_damage(earlier_path, c);
-    if (c.comparable && c.unmodified_mismatches > 0)
+    if (c.comparable && c.unmodified_mismatches > 0 && !run.stopping())
       ui.report_unmodified_changes(report.folder_path, c);
-    if (written) {
+    if (written && !run.stopping()) {
       ui.show_file(report.comparison_path);
       comparison_shown = true;
     }
   }
+  // The earlier listing is let go before a save replaces it.
+  run.earlier.close();
   save_listing(run, comparison_shown);
 }
 
@@ -208,17 +233,21 @@ std::string earlier_listing_path(const std::string& folder_path, const std::stri
   return listing.empty() ? folder_path + std::string(kListingFileName) : listing;
 }
 
-RunReport run_folder(RunFrontEnd& ui, const fs::Folder& folder, const RunPlan& plan) {
-  RunReport report;
-  report.folder_path = folder.path();
+Listing list_folder(const fs::Folder& folder, ListingObserver& observer, const RunPlan& plan) {
   // Files this run writes elsewhere may lie in the folder: their temporary files are not listed.
   std::vector<std::string> outputs;
   for (const std::string* path : {&plan.listing_output, &plan.comparison_output})
     if (!path->empty()) outputs.push_back(fs::split_path(*path).second);
-  const EnumeratedFolder found = enumerate_folder(folder, ui.wants_byte_totals(), outputs);
-  ChecksumPass pass(folder.get(), found.entries);
-  report.listing = BUILDCRCLIST(folder, found, pass, &ui);
-  Run run{ui, folder, nullptr, plan, report};
+  const EnumeratedFolder found = enumerate_folder(folder, observer.wants_byte_totals(), outputs);
+  ChecksumPass pass(folder.get(), found.entries, plan.readers, plan.stop);
+  return BUILDCRCLIST(folder, found, pass, &observer);
+}
+
+RunReport run_folder(RunFrontEnd& ui, const fs::Folder& folder, const RunPlan& plan) {
+  RunReport report;
+  report.folder_path = folder.path();
+  report.listing = list_folder(folder, ui, plan);
+  Run run{ui, folder, nullptr, plan, report, {}};
   finish(run);
   return report;
 }
@@ -233,24 +262,27 @@ RunReport run_folder(RunFrontEnd& ui, FolderStream::Prepared& prepared, Checksum
     return report;
   }
   report.listing = BUILDCRCLIST(*prepared.folder, prepared.found, pass, &ui);
-  Run run{ui, *prepared.folder, prepared.folder, plan, report};
+  Run run{ui, *prepared.folder, prepared.folder, plan, report, {}};
   finish(run);
   return report;
 }
 
 void settle_batched_saves(RunFrontEnd& ui, RunReport& report,
-                          const std::vector<SaveBatch::Outcome>& outcomes) {
-  // In the order a run without a batch shows them: the comparison, then the listing.
+                          const std::vector<SaveBatch::Outcome>& outcomes,
+                          const StopRequest* stop) {
+  // In the order a run without a batch shows them: the comparison, then the listing. What was
+  // put in place is said even after a stop; nothing is shown then, and no failure reported.
   const auto settle = [&](std::size_t& stage, bool& saved, fs::SysError& error,
                           const std::string& path) {
     if (stage == SaveBatch::kNotStaged) return;
     const SaveBatch::Outcome& outcome = outcomes.at(std::exchange(stage, SaveBatch::kNotStaged));
     saved = outcome.saved;
     if (saved) {
-      ui.show_file(path);
+      ui.report_written(path);
+      if (!stop_requested(stop)) ui.show_file(path);
     } else {
       error = outcome.error;
-      ui.report_write_failure(path, error);
+      if (!stop_requested(stop)) ui.report_write_failure(path, error);
     }
   };
   settle(report.comparison_stage, report.comparison_saved, report.comparison_error,

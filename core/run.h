@@ -6,11 +6,13 @@
 #include <string>
 #include <string_view>
 
+#include "core/checksum_pass.h"
 #include "core/compare.h"
 #include "core/folder_stream.h"
 #include "core/listing.h"
 #include "core/os/fs.h"
 #include "core/save_batch.h"
+#include "core/stop.h"
 
 namespace sw {
 
@@ -32,6 +34,9 @@ class RunFrontEnd : public ListingObserver {
                                        const Listing& /*listing*/) {}
   // A yes/no question; true for yes. The comparison is asked only when the plan says so.
   virtual bool ask(Question question, std::string_view text) = 0;
+  // A file was put in place: written whole, replacing any earlier one. Said also after a stop,
+  // of what was put in place before it.
+  virtual void report_written(const std::string& /*path*/) {}
   // Shows a file that was just written.
   virtual void show_file(const std::string& path) = 0;
   // The earlier listing at `path` could not be read, so it was not compared.
@@ -59,6 +64,10 @@ enum class CompareChoice : std::uint8_t { kAsk, kYes, kNo };
 // Where a run reads and writes, when not in the folder itself, and whether it compares. The
 // window always runs the default plan: everything in the folder, the comparison asked for.
 struct RunPlan {
+  // The one stop request of the run (the window's close box, a signal); null: nothing stops it.
+  const StopRequest* stop = nullptr;
+  // Reader threads at most: what the process's open files allow (HandleBudget::readers).
+  std::size_t readers = ChecksumPass::kDefaultReaders;
   // The earlier listing, kept elsewhere (native form); empty: the folder's own.
   std::string earlier_listing;
   // Whether a new listing is written at all (a verification writes none), and where: empty for
@@ -112,11 +121,16 @@ struct RunReport {
 // Where the earlier listing of a run in `folder_path` is: the plan's own, or the folder's.
 std::string earlier_listing_path(const std::string& folder_path, const std::string& listing);
 
-// Runs the open folder: lists it, compares as the plan says, saves and shows. A run the front end
-// stops (ListingObserver::stop_requested) ends at the next file and writes nothing. A folder that
-// cannot be enumerated to its end gets no comparison and no new listing: what was found would
-// stand for the whole folder, and every name after the failure would be "Not Found in This
-// Folder".
+// The listing of the open folder, as a run of it makes it: enumerated (the temporary files of the
+// plan's outputs set apart), read by a pass of the plan's readers, stopped by its stop request.
+Listing list_folder(const fs::Folder& folder, ListingObserver& observer, const RunPlan& plan = {});
+
+// Runs the open folder: lists it, compares as the plan says, saves and shows. The plan's stop
+// request is looked at before every step that writes, shows or asks, and between the pieces of
+// every read: once it is made, nothing more is written, shown or asked, and whatever was not
+// yet written (the listing, the comparison) stays as it was. A folder that cannot be enumerated
+// to its end gets no comparison and no new listing: what was found would stand for the whole
+// folder, and every name after the failure would be "Not Found in This Folder".
 RunReport run_folder(RunFrontEnd& ui, const fs::Folder& folder, const RunPlan& plan = {});
 
 // The same for a folder of a tree, already enumerated and being read by the stream's pass. A
@@ -126,8 +140,10 @@ RunReport run_folder(RunFrontEnd& ui, FolderStream::Prepared& prepared, Checksum
                      const RunPlan& plan);
 
 // A run's files staged in a batch are settled by its commit: saved or not (then reported), and
-// the saved ones shown, in the order a run without a batch shows them.
+// the saved ones shown, in the order a run without a batch shows them; after a stop, nothing is
+// shown or reported.
 void settle_batched_saves(RunFrontEnd& ui, RunReport& report,
-                          const std::vector<SaveBatch::Outcome>& outcomes);
+                          const std::vector<SaveBatch::Outcome>& outcomes,
+                          const StopRequest* stop = nullptr);
 
 }  // namespace sw

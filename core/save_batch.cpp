@@ -1,6 +1,6 @@
 #include "core/save_batch.h"
 
-#include <map>
+#include <algorithm>
 #include <utility>
 
 namespace sw {
@@ -9,24 +9,44 @@ namespace {
 // A flush that fails after the renames leaves the new file in place, not yet known to be durable.
 fs::SysError failure(const fs::SysError& error, bool after_renames) {
   if (!after_renames) return error;
-  return {error.code, "put in place, but not made durable: " + error.message};
+  return {error.code, "written, but not known to be durable: " + error.message};
 }
 
 }  // namespace
 
-SaveBatch::SaveBatch(std::size_t most, std::chrono::milliseconds wait)
-    : most_(most < 1 ? 1 : most), wait_(wait) {}
+SaveBatch::SaveBatch(std::size_t most, std::chrono::milliseconds wait, HandleBudget* budget)
+    : most_(most < 1 ? 1 : most), wait_(wait), budget_(budget) {}
 
 SaveBatch::~SaveBatch() {
-  for (const Staged& s : staged_) fs::ops().remove(s.folder->get(), s.temp_name);
+  for (Staged& s : staged_) {
+    let_go(s);
+    fs::ops().remove(s.folder->get(), s.temp_name);
+  }
+}
+
+void SaveBatch::let_go(Staged& s) {
+  s.file.close();
+  if (s.counted && budget_ != nullptr) budget_->give_back();
+  s.counted = false;
 }
 
 std::size_t SaveBatch::stage(TextFileWriter& writer, std::shared_ptr<const fs::Folder> folder,
                              const std::string& name, fs::SysError* err) {
-  std::string temp_name;
-  if (!writer.stage(&temp_name, err)) return kNotStaged;
+  // Room first, so that a batch that cannot grow loses nothing it staged.
+  staged_.reserve(staged_.size() + 1);
+  outcomes_.reserve(staged_.size() + 1);
+  order_.reserve(staged_.size() + 1);
+  Staged s;
+  if (!writer.stage(&s.temp_name, &s.file, err)) return kNotStaged;
+  // Where the budget has no handle to spare, the file is closed now and its lock given up early.
+  s.counted = budget_ == nullptr || budget_->try_take();
+  if (!s.counted) s.file.close();
+  s.counted = s.counted && budget_ != nullptr;
+  s.folder = std::move(folder);
+  s.name = name;
   if (staged_.empty()) first_staged_ = std::chrono::steady_clock::now();
-  staged_.push_back({std::move(folder), std::move(temp_name), name, {true, {}}, std::nullopt});
+  staged_.push_back(std::move(s));
+  outcomes_.push_back({true, {}});
   return staged_.size() - 1;
 }
 
@@ -37,54 +57,78 @@ bool SaveBatch::due() const {
 
 void SaveBatch::flush(bool after_renames) {
   const fs::Ops& os = fs::ops();
-  // One flush per file system: the files of a tree may lie on more than one.
-  std::map<std::uint64_t, std::vector<Staged*>> by_device;
-  for (Staged& s : staged_) {
-    if (!s.outcome.saved) continue;
-    if (!s.device) {  // the same before and after the renames: the folder is held open
+  // One flush per file system: the files of a tree may lie on more than one. A folder whose file
+  // system cannot be told is flushed on its own.
+  order_.clear();
+  for (std::size_t i = 0; i < staged_.size(); ++i) {
+    Staged& s = staged_[i];
+    if (!outcomes_[i].saved) continue;
+    if (!s.device_known) {  // the same before and after the renames: the folder is held open
       fs::FileId id;
       fs::SysError ignored;
-      s.device = os.identity(s.folder->get(), "", &id, &ignored) ? id.device : ~std::uint64_t{0};
+      s.device_known = os.identity(s.folder->get(), "", &id, &ignored);
+      s.device = id.device;
     }
-    by_device[*s.device].push_back(&s);
+    order_.push_back(i);
   }
-  for (auto& [device, files] : by_device) {
+  const auto same_volume = [this](std::size_t a, std::size_t b) {
+    const Staged& x = staged_[a];
+    const Staged& y = staged_[b];
+    return x.device_known && y.device_known && x.device == y.device;
+  };
+  std::stable_sort(order_.begin(), order_.end(), [this](std::size_t a, std::size_t b) {
+    const Staged& x = staged_[a];
+    const Staged& y = staged_[b];
+    if (x.device_known != y.device_known) return x.device_known;
+    return x.device_known && x.device < y.device;
+  });
+  for (std::size_t first = 0; first < order_.size();) {
+    std::size_t end = first + 1;
+    while (end < order_.size() && same_volume(order_[first], order_[end])) ++end;
     fs::SysError err;
-    const fs::Flushed flushed = os.flush_volume(files.front()->folder->get(), &err);
-    if (flushed == fs::Flushed::kDone) continue;
-    if (flushed == fs::Flushed::kFailed) {
-      for (Staged* s : files) s->outcome = {false, failure(err, after_renames)};
-      continue;
-    }
-    // Where the whole file system cannot be flushed, each file is, one by one, and each rename
-    // was made durable as it was made.
-    if (after_renames) continue;
-    for (Staged* s : files) {
+    const fs::Flushed flushed = os.flush_volume(staged_[order_[first]].folder->get(), &err);
+    for (std::size_t k = first; k < end && flushed != fs::Flushed::kDone; ++k) {
+      const std::size_t i = order_[k];
+      if (flushed == fs::Flushed::kFailed) {
+        outcomes_[i] = {false, failure(err, after_renames)};
+        continue;
+      }
+      // Where the whole file system cannot be flushed, each file is, by the handle its writer
+      // still holds; each rename was made durable as it was made.
+      if (after_renames) continue;
+      Staged& s = staged_[i];
       fs::SysError one;
-      fs::File file;
+      fs::File reopened;
+      fs::Handle h = s.file.get();
       bool writable = false;  // some systems flush only what is open for writing
-      if (!os.open_update(s->folder->get(), s->temp_name, file.receive(), &writable, &one) ||
-          !os.flush(file.get(), &one))
-        s->outcome = {false, one};
+      if (!s.file.is_open() &&
+          os.open_update(s.folder->get(), s.temp_name, reopened.receive(), &writable, &one))
+        h = reopened.get();
+      if (h == fs::kNoHandle || !os.flush(h, &one)) outcomes_[i] = {false, one};
     }
+    first = end;
   }
 }
 
-std::vector<SaveBatch::Outcome> SaveBatch::commit() {
+std::vector<SaveBatch::Outcome> SaveBatch::commit(const StopRequest* stop) {
   const fs::Ops& os = fs::ops();
   flush(/*after_renames=*/false);
-  for (Staged& s : staged_) {
-    if (s.outcome.saved && !os.move_over(s.folder->get(), s.temp_name, s.name, &s.outcome.error))
-      s.outcome.saved = false;
+  const bool give_up = abandoned_.load() || stop_requested(stop);
+  for (std::size_t i = 0; i < staged_.size(); ++i) {
+    Staged& s = staged_[i];
+    Outcome& outcome = outcomes_[i];
+    if (give_up && outcome.saved) outcome = {false, {0, "stopped before it was put in place"}};
+    // Where a system renames no open file, the lock goes just before the rename.
+    if (!fs::renames_open_files()) let_go(s);
+    if (outcome.saved && !os.move_over(s.folder->get(), s.temp_name, s.name, &outcome.error))
+      outcome.saved = false;
     // Not put in place: the earlier file stays, and the temporary file goes.
-    if (!s.outcome.saved) os.remove(s.folder->get(), s.temp_name);
+    if (!outcome.saved) os.remove(s.folder->get(), s.temp_name);
+    let_go(s);
   }
   flush(/*after_renames=*/true);
-  std::vector<Outcome> outcomes;
-  outcomes.reserve(staged_.size());
-  for (Staged& s : staged_) outcomes.push_back(std::move(s.outcome));
   staged_.clear();
-  return outcomes;
+  return std::exchange(outcomes_, {});
 }
 
 }  // namespace sw

@@ -4,25 +4,31 @@
 // saved here: bench/README.md), the renames put them in place, and one more flush
 // makes the renames durable. Two device flushes a batch instead of two a file; until its batch
 // is committed, every file's earlier version stays where it was, whole.
+//
+// A staged file stays open, and so keeps its writer's lock (fs::Ops::create_new), until it is
+// put in place or removed: no other run can take it for abandoned meanwhile.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "core/handle_budget.h"
 #include "core/os/fs.h"
 #include "core/save_text.h"
+#include "core/stop.h"
 
 namespace sw {
 
 class SaveBatch {
  public:
-  // A batch is due once it holds `most` files, or once its first file has waited `wait`.
-  SaveBatch(std::size_t most, std::chrono::milliseconds wait);
+  // A batch is due once it holds `most` files, or once its first file has waited `wait`. Its
+  // staged files' handles are drawn from `budget`'s pool, when there is one.
+  SaveBatch(std::size_t most, std::chrono::milliseconds wait, HandleBudget* budget = nullptr);
   // What is staged and not committed is given up: temporary files removed, earlier files kept.
   ~SaveBatch();
   SaveBatch(const SaveBatch&) = delete;
@@ -45,24 +51,35 @@ class SaveBatch {
   };
   // Puts every staged file in place, durably; the outcomes in the order of staging. A flush that
   // fails before the renames keeps every earlier file of its file system and says so for each
-  // of its files. The batch is empty afterwards.
-  std::vector<Outcome> commit();
+  // of its files. A stop requested (or abandon() called) before the renames begin keeps every
+  // earlier file too. The batch is empty afterwards. Allocates nothing: it may run on a thread
+  // of its own, which then never needs a heap.
+  std::vector<Outcome> commit(const StopRequest* stop = nullptr);
+  // From another thread: a commit that has not begun its renames puts nothing in place.
+  void abandon() { abandoned_.store(true); }
 
  private:
   struct Staged {
     std::shared_ptr<const fs::Folder> folder;
     std::string temp_name, name;
-    Outcome outcome{true, {}};
-    std::optional<std::uint64_t> device;  // the file system it is on, once looked up
+    fs::File file;             // held, with its lock, until it is put in place or removed
+    bool counted = false;      // its handle is drawn from the budget
+    std::uint64_t device = 0;  // the file system it is on, once looked up
+    bool device_known = false;
   };
   // Makes what is written on the file systems of the staged files that are still sound durable;
   // `after_renames`: the folders' entries are what must be made so.
   void flush(bool after_renames);
+  void let_go(Staged& s);
 
   std::size_t most_;
   std::chrono::milliseconds wait_;
+  HandleBudget* budget_;
+  std::atomic<bool> abandoned_{false};
   std::chrono::steady_clock::time_point first_staged_;
   std::vector<Staged> staged_;
+  std::vector<Outcome> outcomes_;   // one a staged file, grown as they are staged
+  std::vector<std::size_t> order_;  // the staged files by file system, for its flushes
 };
 
 }  // namespace sw

@@ -107,10 +107,11 @@ bool TextFileWriter::commit(fs::SysError* err) {
   return false;
 }
 
-bool TextFileWriter::stage(std::string* temp_name, fs::SysError* err) {
+bool TextFileWriter::stage(std::string* temp_name, fs::File* file, fs::SysError* err) {
   if (!temp_name_.empty() && write(kCrLf) && flush_buffer()) {
-    file_.close();
+    *file = std::move(file_);
     *temp_name = std::exchange(temp_name_, {});
+    buffer_.clear();
     return true;
   }
   if (err != nullptr) *err = error_;
@@ -130,7 +131,7 @@ void remove_abandoned_saves(const std::string& path) {
   fs::Folder folder;
   fs::SysError err;
   if (!folder.open(where.empty() ? fs::folder_path(".") : where, &err)) return;
-  std::vector<fs::DirEntry> entries;
+  fs::DirEntries entries;
   fs::ops().list_folder(folder.get(), false, &entries, &err);  // what was found serves
   for (const fs::DirEntry& e : entries)
     if (is_temporary_of(e.native(), name)) fs::ops().remove_unheld(folder.get(), e.native());

@@ -43,10 +43,11 @@ class TextFileWriter final : public TextSink {
   bool write(std::string_view text) override;
   // Writes the closing CR LF, flushes and puts the file in place.
   bool commit(fs::SysError* err);
-  // Writes the closing CR LF and closes the file whole, without putting it in place: a SaveBatch
-  // does that, with the files of other folders. The writer then lets go of the temporary file,
-  // whose name goes to `temp_name`.
-  bool stage(std::string* temp_name, fs::SysError* err);
+  // Writes the closing CR LF and finishes the file whole, without putting it in place: a
+  // SaveBatch does that, with the files of other folders. The writer then lets go of the
+  // temporary file, whose name goes to `temp_name` and whose open handle (and with it the lock
+  // that says its writer lives) goes to `file`.
+  bool stage(std::string* temp_name, fs::File* file, fs::SysError* err);
 
  private:
   bool flush_buffer();

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "core/os/owned.h"
+#include "core/stop.h"
 #include "ui/run_front_end.h"
 #include "ui/run_progress.h"
 
@@ -46,9 +47,9 @@ class BackgroundRun {
   BackgroundRun(const BackgroundRun&) = delete;
   BackgroundRun& operator=(const BackgroundRun&) = delete;
 
-  // The run stops at the next file and writes nothing (ListingObserver::stop_requested).
-  void request_stop() { stop_.store(true); }
-  bool stop_requested() const { return stop_.load(); }
+  // The run stops at its next step or piece of a file, and writes nothing more (RunPlan::stop).
+  void request_stop() { stop_.request(); }
+  bool stop_requested() const { return stop_.requested(); }
   RunProgress& progress() { return progress_; }
 
   // After kRunEndedMessage: waits for the thread, which has nothing left to do, and tells how
@@ -60,7 +61,7 @@ class BackgroundRun {
 
   HWND dialog_;
   RunProgress progress_;
-  std::atomic<bool> stop_{false};
+  StopRequest stop_;
   RunFailure failure_;  // written by the run's thread before its last post
   struct Event {
     using Handle = HANDLE;

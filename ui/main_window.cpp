@@ -232,7 +232,7 @@ void run_chosen_folder(WindowRunFrontEnd& front_end, const std::string& chosen) 
     front_end.show_box(folder_open_failure_text(fs::best_listing_form(chosen), error));
     return;
   }
-  run_folder(front_end, folder, window_run_plan());
+  run_folder(front_end, folder, window_run_plan(front_end.stop()));
 }
 
 }  // namespace
@@ -262,7 +262,7 @@ void run_argument_folder(MainWindow& window, const std::wstring& argument) {
       return;
     }
     front_end.on_window([&settings, &chosen] { remember_folder(settings, chosen); });
-    run_folder(front_end, folder, window_run_plan());
+    run_folder(front_end, folder, window_run_plan(front_end.stop()));
   });
 }
 

@@ -69,7 +69,7 @@ void make_window_call(LPARAM lparam);
 // window's thread, which shows it as the one-threaded program did, and the run waits for it.
 class WindowRunFrontEnd final : public RunFrontEnd {
  public:
-  WindowRunFrontEnd(HWND dialog, RunProgress& progress, const std::atomic<bool>& stop)
+  WindowRunFrontEnd(HWND dialog, RunProgress& progress, const StopRequest& stop)
       : dialog_(dialog), progress_(progress), stop_(stop) {}
 
   // The enumeration gives sizes for free on Windows: the caption shows the share of the bytes.
@@ -78,7 +78,6 @@ class WindowRunFrontEnd final : public RunFrontEnd {
   void on_name(std::string_view name) override;
   void on_checksum(std::string_view text) override;
   void on_bytes(std::uint64_t count) override;
-  bool stop_requested() override { return stop_.load(); }
   void on_listing_done() override;
   void report_listing_problems(const std::string& folder_path, const Listing& listing) override;
   bool ask(Question question, std::string_view text) override;
@@ -89,6 +88,9 @@ class WindowRunFrontEnd final : public RunFrontEnd {
   void report_write_failure(const std::string& path, const fs::SysError& error) override;
   void report_comparison_elsewhere(const std::string& intended, const fs::SysError& error,
                                    const std::string& written) override;
+
+  // The run's stop request, for its plan.
+  const StopRequest& stop() const { return stop_; }
 
   // Runs `call` on the window's thread and returns once it is made; what it throws is thrown
   // here. The window outlives every run, so the call is always made.
@@ -102,7 +104,7 @@ class WindowRunFrontEnd final : public RunFrontEnd {
 
   HWND dialog_;
   RunProgress& progress_;
-  const std::atomic<bool>& stop_;
+  const StopRequest& stop_;
 };
 
 }  // namespace sw::ui

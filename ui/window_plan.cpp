@@ -20,8 +20,9 @@ std::string user_temporary_folder() {
   }
 }
 
-RunPlan window_run_plan() {
+RunPlan window_run_plan(const StopRequest& stop) {
   RunPlan plan;
+  plan.stop = &stop;
   plan.comparison_fallback_folder = user_temporary_folder();
   return plan;
 }

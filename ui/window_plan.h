@@ -12,9 +12,9 @@ namespace sw::ui {
 // names none.
 std::string user_temporary_folder();
 
-// The plan of every run the window starts: the default plan, with the user's temporary folder
-// taking a comparison that cannot be written into the folder (read-only media), so the user
-// still sees it.
-RunPlan window_run_plan();
+// The plan of every run the window starts: the default plan, stopped by `stop`, with the user's
+// temporary folder taking a comparison that cannot be written into the folder (read-only media),
+// so the user still sees it.
+RunPlan window_run_plan(const StopRequest& stop);
 
 }  // namespace sw::ui

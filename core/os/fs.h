@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/os/large_blocks.h"
 #include "core/os/owned.h"
 
 namespace sw::fs {
@@ -60,8 +61,14 @@ struct DirEntry {
   const std::string& native() const { return native_name.empty() ? name : native_name; }
 };
 
+// A folder's entries: of a large folder, the largest array a run holds.
+using DirEntries = LargeVector<DirEntry>;
+
 // "\" on Windows, "/" elsewhere.
 char separator();
+// Whether a file may be renamed while it is open: not on Windows, where a file open without
+// delete sharing cannot be.
+bool renames_open_files();
 // Whether `c` separates the parts of a path: Windows takes "/" as well as "\".
 bool is_separator(char c);
 
@@ -91,6 +98,9 @@ struct ReplaceTarget {
 };
 
 enum class Created : std::uint8_t { kCreated, kExists, kFailed };
+
+// A thread of the platform, as start_thread gives it.
+using ThreadHandle = std::uintptr_t;
 enum class Flushed : std::uint8_t { kDone, kUnsupported, kFailed };
 
 // The calls of the table work openat-style: `name` is relative to the open folder `folder`,
@@ -119,7 +129,7 @@ struct Ops {
   // folder cannot be enumerated to its end; the entries found before the failure are in `out`
   // all the same. Without `sizes`, files whose size would cost a lookup of their own (on
   // POSIX, every regular file) get kUnknownSize; the open file tells it later for free.
-  bool (*list_folder)(Handle folder, bool sizes, std::vector<DirEntry>* out, SysError* err);
+  bool (*list_folder)(Handle folder, bool sizes, DirEntries* out, SysError* err);
 
   // What an own file of that name is (see OwnFile).
   OwnFile (*own_file)(Handle folder, const std::string& name);
@@ -194,6 +204,19 @@ struct Ops {
   // Removes the plain file `name` when no writer holds it (see create_new); false when one
   // still does, or it is not a plain file.
   bool (*remove_unheld)(Handle folder, const std::string& name);
+
+  // Starts a thread that runs body(arg) on a stack of `stack` bytes (or the system's least, if
+  // that is more); false, with the reason, when the system gives no thread: nothing runs then.
+  // Every thread started is joined (join_thread), which also gives back what it held.
+  bool (*start_thread)(void (*body)(void*), void* arg, std::size_t stack, ThreadHandle* out,
+                       SysError* err);
+  void (*join_thread)(ThreadHandle thread);
+
+  // Memory for a large array: `size` bytes in whole pages, zeroed, on Linux placed on a huge-page
+  // boundary and offered huge pages; null when the system gives none. unmap_pages gives back a
+  // block with the size it was asked for.
+  void* (*map_pages)(std::size_t size);
+  void (*unmap_pages)(void* block, std::size_t size);
 };
 
 // The table in use. Tests may overwrite single entries and must restore them.
@@ -217,9 +240,13 @@ unsigned long process_id();
 
 // Whether a call failed because the process has as many files open as it may.
 bool out_of_handles(const SysError& error);
+// The system's own error for that.
+SysError out_of_handles_error();
 
 // How many files and folders the process may hold open at once.
 std::size_t handle_limit();
+// How many it holds open now (standard streams and what it inherited included).
+std::size_t handles_open();
 
 // The listing form of a path or a name (see DirEntry).
 std::string listing_form(std::string_view native_path);

@@ -2,7 +2,9 @@
 // the folder's descriptor (openat and its kin); own files are opened with O_NOFOLLOW.
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -11,12 +13,12 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <new>
-#include <system_error>
-#include <thread>
 
 #include "core/os/fs.h"
 
@@ -101,8 +103,8 @@ EntryKind kind_of(const struct stat& st) {
 }
 
 // Looks up the kind and size of out[i] for every i in `which`, following symbolic links.
-void look_up(int dfd, std::vector<DirEntry>& out, const std::vector<std::size_t>& which,
-             std::size_t from, std::size_t to) {
+void look_up(int dfd, DirEntries& out, const std::vector<std::size_t>& which, std::size_t from,
+             std::size_t to) {
   for (std::size_t k = from; k < to; ++k) {
     DirEntry& entry = out[which[k]];
     struct stat st {};
@@ -136,7 +138,7 @@ constexpr std::size_t kSharedLookupMinimum = 256;
 // btrfs twice the name), so this rarely falls short; room past the entries is never touched, so it
 // costs address space only. Bounded, so that a folder that once held millions of names asks for
 // no more than a few hundred megabytes of it.
-void make_room(int dfd, std::vector<DirEntry>& out, std::size_t first) {
+void make_room(int dfd, DirEntries& out, std::size_t first) {
   constexpr std::size_t kBytesPerEntry = 16, kMostEntries = std::size_t{1} << 21;
   struct stat st {};
   if (::fstat(dfd, &st) != 0) return;
@@ -221,7 +223,7 @@ class EntryReader {
 };
 #endif
 
-bool posix_list_folder(Handle folder, bool sizes, std::vector<DirEntry>* out, SysError* err) {
+bool posix_list_folder(Handle folder, bool sizes, DirEntries* out, SysError* err) {
   // Entries are read through a descriptor of their own, so the folder's stays where it was for
   // the rest of the run.
   const int fd = ::openat(at(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -261,18 +263,24 @@ bool posix_list_folder(Handle folder, bool sizes, std::vector<DirEntry>* out, Sy
     out->push_back(std::move(entry));
   }
   const int read_errno = errno;
-  // A lookup per file is most of the enumeration's time; two threads share them.
-  const std::size_t half = unsized.size() / 2;
-  std::thread helper;
-  if (unsized.size() >= kSharedLookupMinimum) {
-    try {
-      helper = std::thread(look_up, dfd, std::ref(*out), std::cref(unsized), half, unsized.size());
-    } catch (const std::system_error&) {
-      // No thread to be had: this one does all.
-    }
-  }
-  look_up(dfd, *out, unsized, 0, helper.joinable() ? half : unsized.size());
-  if (helper.joinable()) helper.join();
+  // A lookup per file is most of the enumeration's time; two threads share them. Where no
+  // thread is to be had, this one does all.
+  struct Half {
+    int dfd;
+    DirEntries* out;
+    const std::vector<std::size_t>* unsized;
+    std::size_t from;
+  } half{dfd, out, &unsized, unsized.size() / 2};
+  const auto look_up_half = [](void* arg) {
+    const auto* h = static_cast<Half*>(arg);
+    look_up(h->dfd, *h->out, *h->unsized, h->from, h->unsized->size());
+  };
+  ThreadHandle helper = 0;
+  SysError no_thread;
+  const bool shared = unsized.size() >= kSharedLookupMinimum &&
+                      ops().start_thread(look_up_half, &half, 256 * 1024, &helper, &no_thread);
+  look_up(dfd, *out, unsized, 0, shared ? half.from : unsized.size());
+  if (shared) ops().join_thread(helper);
   return read_errno == 0 ? true : fail(err, read_errno);
 }
 
@@ -504,6 +512,83 @@ bool posix_remove_unheld(Handle folder, const std::string& name) {
          ::unlinkat(at(folder), name.c_str(), 0) == 0;
 }
 
+bool posix_start_thread(void (*body)(void*), void* arg, std::size_t stack, ThreadHandle* out,
+                        SysError* err) {
+  pthread_attr_t attr;
+  if (const int rc = ::pthread_attr_init(&attr); rc != 0) return fail(err, rc);
+  const auto least = static_cast<std::size_t>(PTHREAD_STACK_MIN);
+  int rc = ::pthread_attr_setstacksize(&attr, stack < least ? least : stack);
+  pthread_t thread{};
+  // The system's thread function returns a pointer: the body is wrapped in one that does.
+  struct Start {
+    void (*body)(void*);
+    void* arg;
+  };
+  auto* start = new (std::nothrow) Start{body, arg};
+  if (rc == 0 && start == nullptr) rc = ENOMEM;
+  if (rc == 0)
+    rc = ::pthread_create(
+        &thread, &attr,
+        [](void* p) -> void* {
+          const Start s = *static_cast<Start*>(p);
+          delete static_cast<Start*>(p);
+          s.body(s.arg);
+          return nullptr;
+        },
+        start);
+  ::pthread_attr_destroy(&attr);
+  if (rc != 0) {
+    delete start;
+    return fail(err, rc);
+  }
+  *out = static_cast<ThreadHandle>(thread);
+  return true;
+}
+
+void posix_join_thread(ThreadHandle thread) {
+  ::pthread_join(static_cast<pthread_t>(thread), nullptr);
+}
+
+// Large arrays are placed on huge-page boundaries and offered transparent huge pages: a run over a
+// folder of small files in memory touches a few megabytes of such arrays once each, and the first
+// touch of every 4 KiB page is a fault, about 10 us on a virtual machine; a huge page is one fault
+// for 512 of them (bench/README.md, "Folder pass"). Only the pages asked for are kept mapped, so a
+// process under a memory limit pays for no more than it uses.
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+void* posix_map_pages(std::size_t size) {
+  const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  if (size == 0 || size > SIZE_MAX - kHugePage - page) return nullptr;
+  const std::size_t length = (size + page - 1) / page * page;
+  const bool huge = length >= kHugePage / 4;
+  const std::size_t reach = huge ? length + kHugePage : length;
+  void* mapped = ::mmap(nullptr, reach, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapped == MAP_FAILED) {
+    if (!huge) return nullptr;
+    // No room for the alignment: the block unaligned, as ordinary pages.
+    mapped = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    return mapped == MAP_FAILED ? nullptr : mapped;
+  }
+  if (!huge) return mapped;
+  auto* start = static_cast<char*>(mapped);
+  const auto address = reinterpret_cast<std::uintptr_t>(start);
+  char* aligned = start + ((kHugePage - address % kHugePage) % kHugePage);
+  if (aligned > start) ::munmap(start, static_cast<std::size_t>(aligned - start));
+  char* end = start + reach;
+  if (end > aligned + length)
+    ::munmap(aligned + length, static_cast<std::size_t>(end - aligned - length));
+#ifdef MADV_HUGEPAGE
+  ::madvise(aligned, length, MADV_HUGEPAGE);  // advice only: the pages are ordinary without it
+#endif
+  return aligned;
+}
+
+void posix_unmap_pages(void* block, std::size_t size) {
+  if (block == nullptr) return;
+  const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  ::munmap(block, (size + page - 1) / page * page);
+}
+
 constexpr Ops kPosixOps = {
     .current_directory = &posix_current_directory,
     .open_folder = &posix_open_folder,
@@ -531,6 +616,10 @@ constexpr Ops kPosixOps = {
     .move_over = &posix_move_over,
     .remove = &posix_remove,
     .remove_unheld = &posix_remove_unheld,
+    .start_thread = &posix_start_thread,
+    .join_thread = &posix_join_thread,
+    .map_pages = &posix_map_pages,
+    .unmap_pages = &posix_unmap_pages,
 };
 
 constinit Ops g_ops = kPosixOps;
@@ -559,6 +648,35 @@ unsigned long process_id() {
 
 bool out_of_handles(const SysError& error) {
   return error.code == EMFILE || error.code == ENFILE;
+}
+
+SysError out_of_handles_error() {
+  return {EMFILE, std::strerror(EMFILE)};
+}
+
+std::size_t handles_open() {
+  // The limit bounds the numbers of descriptors: one inherited above it takes no place below.
+  const std::size_t limit = handle_limit();
+#if defined(__linux__)
+  // The system lists them; the listing's own descriptor is not counted.
+  if (DIR* fds = ::opendir("/proc/self/fd")) {
+    const int own = ::dirfd(fds);
+    std::size_t open = 0;
+    while (const struct dirent* d = ::readdir(fds)) {
+      if (d->d_name[0] == '.') continue;
+      const unsigned long fd = std::strtoul(d->d_name, nullptr, 10);
+      if (fd < limit && fd != static_cast<unsigned long>(own)) ++open;
+    }
+    ::closedir(fds);
+    return open;
+  }
+#endif
+  // Elsewhere each descriptor is asked after, up to a bound: a process with thousands open
+  // inherited them, and a run will not want that many.
+  std::size_t open = 0;
+  for (std::size_t fd = 0; fd < limit && fd < 4096; ++fd)
+    if (::fcntl(static_cast<int>(fd), F_GETFD) != -1) ++open;
+  return open;
 }
 
 std::size_t handle_limit() {
@@ -590,6 +708,10 @@ std::string name_key(std::string_view listing_name) {
 
 char separator() {
   return '/';
+}
+
+bool renames_open_files() {
+  return true;
 }
 
 bool is_separator(char c) {

@@ -4,11 +4,14 @@
 // for opening.
 #include "core/os/fs_win32.h"
 
+#include <process.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <new>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -354,7 +357,7 @@ bool win_current_directory(std::string* out, SysError* err) {
 }
 
 // The enumeration gives every size for nothing, so `sizes` changes nothing here.
-bool win_list_folder(Handle handle, bool /*sizes*/, std::vector<DirEntry>* out, SysError* err) {
+bool win_list_folder(Handle handle, bool /*sizes*/, DirEntries* out, SysError* err) {
   QuietErrors quiet;
   const std::string folder = path_in(handle, "");
   WIN32_FIND_DATAW data;
@@ -634,6 +637,49 @@ bool win_remove_unheld(Handle folder, const std::string& name) {
   return ::DeleteFileW(wide.c_str()) != 0;
 }
 
+bool win_start_thread(void (*body)(void*), void* arg, std::size_t stack, ThreadHandle* out,
+                      SysError* err) {
+  struct Start {
+    void (*body)(void*);
+    void* arg;
+  };
+  auto* start = new (std::nothrow) Start{body, arg};
+  if (start == nullptr) return fail(err, ERROR_NOT_ENOUGH_MEMORY);
+  // The C runtime's own start, so that its per-thread state is set up and given back; the
+  // stack size is a reservation, committed as it is used.
+  const std::uintptr_t thread = ::_beginthreadex(
+      nullptr, static_cast<unsigned>(stack),
+      [](void* p) -> unsigned {
+        const Start s = *static_cast<Start*>(p);
+        delete static_cast<Start*>(p);
+        s.body(s.arg);
+        return 0;
+      },
+      start, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+  if (thread == 0) {
+    const DWORD code = ::GetLastError();
+    delete start;
+    return fail(err, code != 0 ? code : ERROR_NOT_ENOUGH_MEMORY);
+  }
+  *out = static_cast<ThreadHandle>(thread);
+  return true;
+}
+
+void win_join_thread(ThreadHandle thread) {
+  const auto h = reinterpret_cast<HANDLE>(thread);
+  ::WaitForSingleObject(h, INFINITE);
+  ::CloseHandle(h);
+}
+
+void* win_map_pages(std::size_t size) {
+  return size == 0 ? nullptr
+                   : ::VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+}
+
+void win_unmap_pages(void* block, std::size_t /*size*/) {
+  if (block != nullptr) ::VirtualFree(block, 0, MEM_RELEASE);
+}
+
 constexpr Ops kWin32Ops = {
     .current_directory = &win_current_directory,
     .open_folder = &win_open_folder,
@@ -661,6 +707,10 @@ constexpr Ops kWin32Ops = {
     .move_over = &win_replace,
     .remove = &win_remove,
     .remove_unheld = &win_remove_unheld,
+    .start_thread = &win_start_thread,
+    .join_thread = &win_join_thread,
+    .map_pages = &win_map_pages,
+    .unmap_pages = &win_unmap_pages,
 };
 
 constinit Ops g_ops = kWin32Ops;
@@ -718,8 +768,16 @@ bool out_of_handles(const SysError& error) {
   return error.code == ERROR_TOO_MANY_OPEN_FILES || error.code == ERROR_NO_SYSTEM_RESOURCES;
 }
 
+SysError out_of_handles_error() {
+  return {ERROR_TOO_MANY_OPEN_FILES, system_message(ERROR_TOO_MANY_OPEN_FILES)};
+}
+
 std::size_t handle_limit() {
   return std::size_t{1} << 20;  // kernel handles are limited by memory alone
+}
+
+std::size_t handles_open() {
+  return 0;  // against that limit, what the process holds at the start does not count
 }
 
 std::string listing_form(std::string_view native_path) {
@@ -802,6 +860,10 @@ bool same_name(std::string_view a, std::string_view b) {
 
 char separator() {
   return '\\';
+}
+
+bool renames_open_files() {
+  return false;
 }
 
 bool is_separator(char c) {

@@ -7,6 +7,7 @@
 #include "core/compare.h"
 #include "core/listing.h"
 #include "core/text.h"
+#include "tests/support/product_road.h"
 #include "tests/support/temp_folder.h"
 
 namespace sw {
@@ -37,7 +38,7 @@ TEST(CompareLookup, NamesThatShareTheirFirstFortyBytesMatchOnTheirWholeLine) {
   append_entry(earlier, stem, "4444");  // the shared column with a checksum neither has
   test::write_bytes(dir.file("File CRCs.TXT"), earlier);
 
-  const Comparison c = COMPARECRCLIST(dir.folder_path(), now);
+  const Comparison c = test::compare(dir.folder_path(), test::listing_of(now));
   ASSERT_TRUE(c.comparable);
   EXPECT_EQ(c.count(Status::kOk), 2u);
   EXPECT_EQ(c.count(Status::kMismatch), 1u);
@@ -69,7 +70,7 @@ TEST(CompareLookup, ALongEarlierListingAgainstAFolderOfThousands) {
   for (int i = 0; i < 30000; ++i) append_entry(earlier, numbered("gone_", i), "1");
   test::write_bytes(dir.file("File CRCs.TXT"), earlier);
 
-  const Comparison c = COMPARECRCLIST(dir.folder_path(), now);
+  const Comparison c = test::compare(dir.folder_path(), test::listing_of(now));
   ASSERT_TRUE(c.comparable);
   EXPECT_EQ(c.count(Status::kOk), ok);
   EXPECT_EQ(c.count(Status::kMismatch), changed);

@@ -7,6 +7,7 @@
 
 #include "core/listing.h"
 #include "tests/support/fs_fault.h"
+#include "tests/support/product_road.h"
 #include "tests/support/temp_folder.h"
 
 namespace sw {
@@ -55,26 +56,32 @@ class CompareTest : public ::testing::Test {
  protected:
   void earlier(const std::string& content) { write_bytes(dir.file("File CRCs.TXT"), content); }
   std::string folder() const { return dir.folder_path(); }
+  // The comparison a run makes of the earlier listing with the listing `now`; its text goes to
+  // `text`.
+  Comparison compared(const std::string& now) {
+    return test::compare(folder(), test::listing_of(now), &text);
+  }
   TempFolder dir;
+  std::string text;
 };
 
 TEST_F(CompareTest, NoEarlierListingOrAFolderOfThatNameIsNotComparable) {
   const std::string now = listing_text(folder(), {{"a", "1"}});
-  EXPECT_FALSE(COMPARECRCLIST(folder(), now).comparable);
+  EXPECT_FALSE(compared(now).comparable);
   std::filesystem::create_directory(dir.path() / "File CRCs.TXT");
-  EXPECT_FALSE(COMPARECRCLIST(folder(), now).comparable);
+  EXPECT_FALSE(compared(now).comparable);
 }
 
 TEST_F(CompareTest, HeaderMustBeTheListingHeaderAfterTrimming) {
   const std::string now = listing_text(folder(), {});
   earlier("Some other text\r\nx\r\ny\r\n");
-  EXPECT_FALSE(COMPARECRCLIST(folder(), now).comparable);
+  EXPECT_FALSE(compared(now).comparable);
   earlier("file crcs for folder:\r\nx\r\ny\r\n");  // case matters
-  EXPECT_FALSE(COMPARECRCLIST(folder(), now).comparable);
+  EXPECT_FALSE(compared(now).comparable);
   earlier("   File CRCs For Folder:  \r\nx\r\ny\r\n");
-  EXPECT_TRUE(COMPARECRCLIST(folder(), now).comparable);
+  EXPECT_TRUE(compared(now).comparable);
   earlier("");
-  EXPECT_FALSE(COMPARECRCLIST(folder(), now).comparable);
+  EXPECT_FALSE(compared(now).comparable);
 }
 
 TEST_F(CompareTest, EveryStatusWithItsExactResultLine) {
@@ -89,7 +96,7 @@ TEST_F(CompareTest, EveryStatusWithItsExactResultLine) {
                                                   {"changed.txt", "11111112"},
                                                   {"new.txt", "77"},
                                                   {"File CRCs.TXT", "9999"}});
-  const Comparison c = COMPARECRCLIST(folder(), now);
+  const Comparison c = compared(now);
   ASSERT_TRUE(c.comparable);
   const std::string expected =
       comparison_header(folder()) + result_line(entry("same.txt", "1234ABCD"), "OK") +
@@ -99,7 +106,7 @@ TEST_F(CompareTest, EveryStatusWithItsExactResultLine) {
       result_line(entry("CRC Comparison.TXT", "4444"), "Skipped") +
       result_line(entry("file crcs.txt", "5555"),
                   kNamesIgnoreCase ? "Skipped" : "Not Found in This Folder");
-  EXPECT_EQ(c.text, expected);
+  EXPECT_EQ(text, expected);
   EXPECT_EQ(c.count(Status::kOk), 1u);
   EXPECT_EQ(c.count(Status::kMismatch), 1u);
   EXPECT_EQ(c.count(Status::kNotFound), kNamesIgnoreCase ? 1u : 2u);
@@ -126,7 +133,7 @@ TEST_F(CompareTest, NamesThatDifferOnlyInCase) {
                                                   {"x.txt", "5"},
                                                   {"X.TXT", "5"},
                                                   {"same.txt", "7"}});
-  const Comparison c = COMPARECRCLIST(folder(), now);
+  const Comparison c = compared(now);
   const char* const kNotFound = "Not Found in This Folder";
   const std::string expected =
       comparison_header(folder()) +
@@ -138,7 +145,7 @@ TEST_F(CompareTest, NamesThatDifferOnlyInCase) {
       result_line(entry("crc comparison.txt", "9"), kNamesIgnoreCase ? "Skipped" : kNotFound) +
       result_line(entry("File CRCs.TXT.TMP-7-0123456789ABCDEF", "A"),
                   kNamesIgnoreCase ? "Skipped" : kNotFound);
-  EXPECT_EQ(c.text, expected);
+  EXPECT_EQ(text, expected);
   if (kNamesIgnoreCase) {
     ASSERT_EQ(c.problems.size(), 2u);
     EXPECT_EQ(c.problems[0].new_line, entry("notes.txt", "2222"));
@@ -153,53 +160,52 @@ TEST_F(CompareTest, MatchesEntriesNotSubstrings) {
   // checksum text that is a leading part of the new one.
   earlier(listing_text(folder(), {{"CRC", "AB"}, {"data", "10"}, {"For", "1"}, {"x.bin", "ABC"}}));
   const std::string now = listing_text(folder(), {{"data.bak", "10"}, {"x.bin", "ABCD"}});
-  const Comparison c = COMPARECRCLIST(folder(), now);
-  EXPECT_EQ(c.text, comparison_header(folder()) +
-                        result_line(entry("CRC", "AB"), "Not Found in This Folder") +
-                        result_line(entry("data", "10"), "Not Found in This Folder") +
-                        result_line(entry("For", "1"), "Not Found in This Folder") +
-                        result_line(entry("x.bin", "ABC"), "CRC Missmatch"));
+  const Comparison c = compared(now);
+  EXPECT_EQ(text, comparison_header(folder()) +
+                      result_line(entry("CRC", "AB"), "Not Found in This Folder") +
+                      result_line(entry("data", "10"), "Not Found in This Folder") +
+                      result_line(entry("For", "1"), "Not Found in This Folder") +
+                      result_line(entry("x.bin", "ABC"), "CRC Missmatch"));
 }
 
 TEST_F(CompareTest, LongNamesCompareOnTheirFirstFortyBytes) {
   const std::string long_name = std::string(45, 'n');
   earlier(listing_text(folder(), {{long_name, "1"}}));
-  const Comparison same = COMPARECRCLIST(folder(), listing_text(folder(), {{long_name, "1"}}));
+  const Comparison same = compared(listing_text(folder(), {{long_name, "1"}}));
   EXPECT_EQ(same.count(Status::kOk), 1u);
-  const Comparison other =
-      COMPARECRCLIST(folder(), listing_text(folder(), {{std::string(40, 'n') + "zzz", "2"}}));
+  const Comparison other = compared(listing_text(folder(), {{std::string(40, 'n') + "zzz", "2"}}));
   EXPECT_EQ(other.count(Status::kMismatch), 1u);
 }
 
 TEST_F(CompareTest, BlankLinesLoneLfAndEndOfFileByte) {
   earlier("File CRCs For Folder:\r\nC:\\x\\\r\n" + kRule + "\r\n\r\n     \r\n" +
           entry("a\nb", "1") + "\r\n" + entry("c", "2") + "\r\n\x1A" + entry("d", "3") + "\r\n");
-  const Comparison c = COMPARECRCLIST(folder(), listing_text(folder(), {{"c", "2"}}));
-  EXPECT_EQ(c.text, comparison_header(folder()) +
-                        result_line(entry("a\nb", "1"), "Not Found in This Folder") +
-                        result_line(entry("c", "2"), "OK"));
+  const Comparison c = compared(listing_text(folder(), {{"c", "2"}}));
+  EXPECT_EQ(text, comparison_header(folder()) +
+                      result_line(entry("a\nb", "1"), "Not Found in This Folder") +
+                      result_line(entry("c", "2"), "OK"));
 }
 
 TEST_F(CompareTest, ShortEarlierListingsAndLongHandWrittenLines) {
   earlier("File CRCs For Folder:\r\n");
-  const Comparison shortfile = COMPARECRCLIST(folder(), listing_text(folder(), {}));
+  const Comparison shortfile = compared(listing_text(folder(), {}));
   EXPECT_TRUE(shortfile.comparable);
-  EXPECT_EQ(shortfile.text, comparison_header(folder()));
+  EXPECT_EQ(text, comparison_header(folder()));
 
   const std::string hand = std::string(75, 'h');
   const std::string exact70 = std::string(70, 'e');
   earlier(listing_text(folder(), {}) + hand + "\r\n" + exact70 + "\r\n");
-  const Comparison c = COMPARECRCLIST(folder(), listing_text(folder(), {}));
-  EXPECT_EQ(c.text, comparison_header(folder()) + std::string(70, 'h') +
-                        "Not Found in This Folder\r\n" + exact70 + " Not Found in This Folder\r\n");
+  const Comparison c = compared(listing_text(folder(), {}));
+  EXPECT_EQ(text, comparison_header(folder()) + std::string(70, 'h') +
+                      "Not Found in This Folder\r\n" + exact70 + " Not Found in This Folder\r\n");
 }
 
 TEST_F(CompareTest, ResultLineOfAFortyEightByteLine) {
   const std::string line48 = std::string(40, 'q') + "ABCDEF12";
   earlier(listing_text(folder(), {}) + line48 + "\r\n");
-  const Comparison c = COMPARECRCLIST(folder(), listing_text(folder(), {}));
-  EXPECT_EQ(c.text, comparison_header(folder()) + line48 + std::string(22, ' ') +
-                        "Not Found in This Folder\r\n");
+  const Comparison c = compared(listing_text(folder(), {}));
+  EXPECT_EQ(text, comparison_header(folder()) + line48 + std::string(22, ' ') +
+                      "Not Found in This Folder\r\n");
 }
 
 TEST_F(CompareTest, UnopenableEarlierListingIsNotComparable) {
@@ -208,7 +214,7 @@ TEST_F(CompareTest, UnopenableEarlierListingIsNotComparable) {
   fault.ops().open_own_read = [](fs::Handle, const std::string&, fs::Handle*, fs::SysError* err) {
     return test::inject(err, "in use");
   };
-  EXPECT_FALSE(COMPARECRCLIST(folder(), listing_text(folder(), {})).comparable);
+  EXPECT_FALSE(compared(listing_text(folder(), {})).comparable);
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include "core/run.h"
 #include "core/text.h"
 #include "tests/support/fs_fault.h"
+#include "tests/support/product_road.h"
 #include "tests/support/temp_folder.h"
 
 #ifndef _WIN32
@@ -46,8 +47,8 @@ std::string numbered(std::string prefix, int i) {
   return prefix;
 }
 
-std::vector<fs::DirEntry> enumerate(const std::string& folder_path, bool sizes = true) {
-  std::vector<fs::DirEntry> entries;
+fs::DirEntries enumerate(const std::string& folder_path, bool sizes = true) {
+  fs::DirEntries entries;
   fs::SysError err;
   fs::Folder folder;
   EXPECT_TRUE(folder.open(folder_path, &err)) << err.message;
@@ -223,8 +224,8 @@ TEST_F(FolderPass, ManyFilesComeOutInEnumerationOrderReadOnceEach) {
     injected.opens.clear();
     EventLog log;
     log.totals = totals;
-    const Listing listing = BUILDCRCLIST(folder(), &log);
-    EXPECT_EQ(listing.text, expected_text);
+    const Listing listing = test::list(folder(), &log);
+    EXPECT_EQ(std::string_view(listing.text), expected_text);
     ASSERT_FALSE(log.events.empty());
     // Unasked, the byte total is 0 where the enumeration gives no sizes for nothing (POSIX).
     const std::string start = "S " + std::to_string(files) + " ";
@@ -260,7 +261,7 @@ TEST_F(FolderPass, ReadFailuresPartWayOnAnyReaderGiveZeroInTheirOwnPlace) {
   fault.ops().close = close_and_forget;
 
   EventLog log;
-  const Listing listing = BUILDCRCLIST(folder(), &log);
+  const Listing listing = test::list(folder(), &log);
   std::string_view rest = listing.text;
   for (int i = 0; i < 3; ++i) next_line(rest);
   int broken = 0, whole = 0;
@@ -287,7 +288,7 @@ TEST_F(FolderPass, ReadFailuresPartWayOnAnyReaderGiveZeroInTheirOwnPlace) {
   EXPECT_FALSE(log.seen_on_other_thread);
 }
 
-std::vector<fs::DirEntry> make_files(TempFolder& dir, int count, std::size_t size) {
+fs::DirEntries make_files(TempFolder& dir, int count, std::size_t size) {
   for (int i = 0; i < count; ++i) write_bytes(dir.file(numbered("g", i)), content_for(i, size));
   return enumerate(dir.folder_path());
 }
@@ -298,7 +299,7 @@ std::uint32_t expected_crc(const fs::DirEntry& e, std::size_t size) {
 }
 
 TEST_F(FolderPass, SameResultsWithAnyNumberOfReaders) {
-  const std::vector<fs::DirEntry> entries = make_files(dir, 40, 5000);
+  const fs::DirEntries entries = make_files(dir, 40, 5000);
   for (const std::size_t readers : {0u, 1u, 3u, 16u}) {
     EventLog log;
     ChecksumPass pass(open.get(), entries, readers);
@@ -318,13 +319,12 @@ TEST_F(FolderPass, SameResultsWithAnyNumberOfReaders) {
   for (const std::size_t i : {3u, 0u, 1u, 2u, 3u, 4u})
     EXPECT_EQ(pass.take(entries[i], nullptr).crc, expected_crc(entries[i], 5000)) << i;
   // One file is read where it is asked for.
-  const std::vector<fs::DirEntry> one(entries.begin(), entries.begin() + 1);
+  const fs::DirEntries one(entries.begin(), entries.begin() + 1);
   EXPECT_EQ(ChecksumPass(open.get(), one).readers(), 0u);
 }
 
 TEST_F(FolderPass, APassGivenUpEarlyStopsItsReadersAndReadsNoFurther) {
-  const std::vector<fs::DirEntry> entries =
-      make_files(dir, static_cast<int>(ChecksumPass::kWindow) + 200, 10);
+  const fs::DirEntries entries = make_files(dir, static_cast<int>(ChecksumPass::kWindow) + 200, 10);
   fault.ops().open_read = counting_open;
   fault.ops().close = close_and_forget;
   constexpr std::size_t kReaders = 4;
@@ -361,7 +361,7 @@ TEST_F(FolderPass, FoldersOfATreeComeOutFolderByFolderInOrderWhateverFinishesFir
   }
   std::filesystem::create_directory(dir.file("folder5/below"));
   std::vector<std::string> expected;
-  for (const std::string& path : paths) expected.push_back(BUILDCRCLIST(path).text);
+  for (const std::string& path : paths) expected.emplace_back(test::list(path).text);
 
   fault.ops().open_read = counting_open;
   fault.ops().close = close_and_forget;
@@ -384,7 +384,8 @@ TEST_F(FolderPass, FoldersOfATreeComeOutFolderByFolderInOrderWhateverFinishesFir
         ASSERT_NE(p->folder, nullptr) << p->path;
         EXPECT_EQ(p->path, paths[listed]);
         EventLog log;
-        EXPECT_EQ(BUILDCRCLIST(*p->folder, p->found, stream.pass(), &log).text, expected[listed]);
+        EXPECT_EQ(std::string_view(BUILDCRCLIST(*p->folder, p->found, stream.pass(), &log).text),
+                  expected[listed]);
         EXPECT_FALSE(log.seen_on_other_thread);
         ++listed;
         if (give_up && f == 3) break;
@@ -442,7 +443,7 @@ bool throwing_off_caller(fs::Handle folder, const std::string& name, fs::FileFac
 }
 
 TEST_F(FolderPass, ReadersThatFailHandTheirFilesBack) {
-  const std::vector<fs::DirEntry> entries = make_files(dir, 20, 100);
+  const fs::DirEntries entries = make_files(dir, 20, 100);
   fault.ops().open_read = throwing_off_caller;
   ChecksumPass pass(open.get(), entries, 3);
   ASSERT_EQ(pass.readers(), 3u);
@@ -468,7 +469,7 @@ bool waiting_open(fs::Handle folder, const std::string& name, fs::FileFacts* siz
 TEST_F(FolderPass, ReadersWaitingOnTheDiskAreJoinedByMore) {
   const std::size_t first = 2 * std::max(1u, std::thread::hardware_concurrency());
   // Enough files that the readers wait through several of the pass's 25 ms looks at the cores.
-  const std::vector<fs::DirEntry> entries = make_files(dir, static_cast<int>(40 * first), 10);
+  const fs::DirEntries entries = make_files(dir, static_cast<int>(40 * first), 10);
   fault.ops().open_read = waiting_open;
   ChecksumPass pass(open.get(), entries, first + 4);
   for (const fs::DirEntry& e : entries) EXPECT_EQ(pass.take(e, nullptr).crc, expected_crc(e, 10));
@@ -498,7 +499,7 @@ bool open_held_up_by_the_helper(fs::Handle folder, const std::string& name, fs::
 }
 
 TEST_F(FolderPass, WaitingForTheReadersStillReportsProgress) {
-  const std::vector<fs::DirEntry> entries = make_files(dir, 2, 3000);
+  const fs::DirEntries entries = make_files(dir, 2, 3000);
   EventLog log;
   injected.signs_of_life = &log.empty_progress;
   fault.ops().open_read = open_held_up_by_the_helper;

@@ -14,6 +14,7 @@
 #include "core/text.h"
 #include "tests/support/crc_forge.h"
 #include "tests/support/fs_fault.h"
+#include "tests/support/product_road.h"
 #include "tests/support/temp_folder.h"
 
 #ifndef _WIN32
@@ -32,7 +33,7 @@ std::string header(const std::string& folder) {
 }
 
 // Entry lines in sorted order: the enumeration order is the file system's own.
-std::vector<std::string> entry_lines(const std::string& listing) {
+std::vector<std::string> entry_lines(std::string_view listing) {
   std::string_view rest = listing;
   for (int i = 0; i < 3; ++i) next_line(rest);
   std::vector<std::string> out;
@@ -65,15 +66,15 @@ class RecordingObserver : public ListingObserver {
 
 TEST(Listing, EmptyFolderAndFolderOfSubfoldersGiveTheHeaderOnly) {
   TempFolder dir;
-  const Listing empty = BUILDCRCLIST(dir.folder_path());
-  EXPECT_EQ(empty.text, header(dir.folder_path()));
+  const Listing empty = test::list(dir.folder_path());
+  EXPECT_EQ(std::string_view(empty.text), header(dir.folder_path()));
   EXPECT_EQ(empty.files_listed, 0u);
 
   std::filesystem::create_directory(dir.path() / "sub");
   write_bytes(dir.file("sub/inner.txt"), "hidden away");
   RecordingObserver seen;
-  const Listing subs = BUILDCRCLIST(dir.folder_path(), &seen);
-  EXPECT_EQ(subs.text, header(dir.folder_path()));
+  const Listing subs = test::list(dir.folder_path(), &seen);
+  EXPECT_EQ(std::string_view(subs.text), header(dir.folder_path()));
   EXPECT_TRUE(seen.names.empty());  // subfolders never reach the name notification
 }
 
@@ -85,8 +86,9 @@ TEST(Listing, NameColumnRuleAndChecksumTexts) {
   write_bytes(dir.file(name10), test::with_crc("a", 0));            // checksum "0"
   write_bytes(dir.file(name40), test::with_crc("b", 0x00012345u));  // short text
   write_bytes(dir.file(name41), test::with_crc("c", 0xABCDEF01u));
-  const Listing listing = BUILDCRCLIST(dir.folder_path());
-  EXPECT_EQ(listing.text.substr(0, header(dir.folder_path()).size()), header(dir.folder_path()));
+  const Listing listing = test::list(dir.folder_path());
+  EXPECT_EQ(std::string_view(listing.text).substr(0, header(dir.folder_path()).size()),
+            header(dir.folder_path()));
   std::vector<std::string> expected = {
       name10 + std::string(30, ' ') + "0",
       name40 + " " + "12345",
@@ -113,7 +115,7 @@ TEST(Listing, ZeroByteFilesAreNamedButNotListedWhetherOrNotSizesCameBeforeReadin
   fault.ops().open_read = refusing_locked_files;
   for (const bool totals : {true, false}) {
     RecordingObserver seen(totals);
-    const Listing listing = BUILDCRCLIST(dir.folder_path(), &seen);
+    const Listing listing = test::list(dir.folder_path(), &seen);
     EXPECT_EQ(entry_lines(listing.text),
               (std::vector<std::string>{"full" + std::string(36, ' ') + "CBF43926",
                                         "locked_full" + std::string(29, ' ') + "0"}));
@@ -137,7 +139,7 @@ TEST(Listing, ProgressCountsFilesAndBytes) {
   write_bytes(dir.file("a"), std::string(1000, 'a'));
   write_bytes(dir.file("b"), std::string(3000, 'b'));
   RecordingObserver seen;
-  const Listing listing = BUILDCRCLIST(dir.folder_path(), &seen);
+  const Listing listing = test::list(dir.folder_path(), &seen);
   EXPECT_EQ(seen.start_files, 2u);
   EXPECT_EQ(seen.start_bytes, 4000u);
   EXPECT_EQ(seen.bytes, 4000u);
@@ -153,7 +155,7 @@ TEST(Listing, NamesWithBlanksAreChecksummedAsEnumerated) {
   write_bytes(dir.file("trail "), "123456789");
 #endif
   RecordingObserver seen;
-  const Listing listing = BUILDCRCLIST(dir.folder_path(), &seen);
+  const Listing listing = test::list(dir.folder_path(), &seen);
   const auto lines = entry_lines(listing.text);
   const std::string lead = "lead" + std::string(36, ' ');
   EXPECT_NE(std::count(lines.begin(), lines.end(), lead + "CBF43926"), 0);
@@ -166,14 +168,14 @@ TEST(Listing, NamesWithBlanksAreChecksummedAsEnumerated) {
 TEST(Listing, DotFilesAreListedLikeAnyOther) {
   TempFolder dir;
   write_bytes(dir.file(".hidden"), "123456789");
-  EXPECT_EQ(entry_lines(BUILDCRCLIST(dir.folder_path()).text),
+  EXPECT_EQ(entry_lines(test::list(dir.folder_path()).text),
             std::vector<std::string>{".hidden" + std::string(33, ' ') + "CBF43926"});
 }
 
 TEST(Listing, AnEarlierListingIsListedWithItsOwnChecksum) {
   TempFolder dir;
   write_bytes(dir.file("File CRCs.TXT"), "123456789");
-  const Listing listing = BUILDCRCLIST(dir.folder_path());
+  const Listing listing = test::list(dir.folder_path());
   EXPECT_EQ(entry_lines(listing.text),
             std::vector<std::string>{"File CRCs.TXT" + std::string(27, ' ') + "CBF43926"});
 }
@@ -187,7 +189,7 @@ TEST(Listing, UnreadableFileIsListedAsZeroAndReported) {
     return test::inject(err, "held by another process");
   };
   RecordingObserver seen;
-  const Listing listing = BUILDCRCLIST(dir.folder_path(), &seen);
+  const Listing listing = test::list(dir.folder_path(), &seen);
   EXPECT_EQ(entry_lines(listing.text),
             std::vector<std::string>{"locked" + std::string(34, ' ') + "0"});
   ASSERT_EQ(listing.unreadable.size(), 1u);
@@ -199,14 +201,14 @@ TEST(Listing, UnreadableFileIsListedAsZeroAndReported) {
 TEST(Listing, FolderThatCannotBeEnumeratedGivesTheHeaderOnly) {
   TempFolder dir;
   const std::string gone = dir.folder_path() + "missing" + fs::separator();
-  const Listing listing = BUILDCRCLIST(gone);
-  EXPECT_EQ(listing.text, header(gone));
+  const Listing listing = test::list(gone);
+  EXPECT_EQ(std::string_view(listing.text), header(gone));
   EXPECT_FALSE(listing.enumerated);
   EXPECT_FALSE(listing.enumerate_error.message.empty());
 }
 
 // The platform's enumeration, failing after its first two entries.
-bool enumeration_failing_part_way(fs::Handle folder, bool sizes, std::vector<fs::DirEntry>* out,
+bool enumeration_failing_part_way(fs::Handle folder, bool sizes, fs::DirEntries* out,
                                   fs::SysError* err) {
   fs::platform_ops().list_folder(folder, sizes, out, err);
   std::sort(out->begin(), out->end(),
@@ -220,7 +222,7 @@ TEST(Listing, EnumerationThatFailsPartWayKeepsWhatItFoundAndSaysSo) {
   for (const char* name : {"a", "b", "c", "d"}) write_bytes(dir.file(name), "123456789");
   test::FsOverride fault;
   fault.ops().list_folder = enumeration_failing_part_way;
-  const Listing listing = BUILDCRCLIST(dir.folder_path());
+  const Listing listing = test::list(dir.folder_path());
   const std::string pad = std::string(39, ' ');
   EXPECT_EQ(entry_lines(listing.text),
             (std::vector<std::string>{"a" + pad + "CBF43926", "b" + pad + "CBF43926"}));
@@ -229,7 +231,7 @@ TEST(Listing, EnumerationThatFailsPartWayKeepsWhatItFoundAndSaysSo) {
 }
 
 // The platform's enumeration with sizes that the files no longer have when they are read.
-bool enumeration_with_stale_sizes(fs::Handle folder, bool /*sizes*/, std::vector<fs::DirEntry>* out,
+bool enumeration_with_stale_sizes(fs::Handle folder, bool /*sizes*/, fs::DirEntries* out,
                                   fs::SysError* err) {
   const bool ok = fs::platform_ops().list_folder(folder, true, out, err);
   for (fs::DirEntry& e : *out) {
@@ -244,7 +246,7 @@ TEST(Listing, AFileThatChangesWhileItIsReadIsUnreadable) {
   for (const char* name : {"grew", "shrank", "steady"}) write_bytes(dir.file(name), "123456789");
   test::FsOverride fault;
   fault.ops().list_folder = enumeration_with_stale_sizes;
-  const Listing listing = BUILDCRCLIST(dir.folder_path());
+  const Listing listing = test::list(dir.folder_path());
   EXPECT_EQ(entry_lines(listing.text),
             (std::vector<std::string>{"grew" + std::string(36, ' ') + "0",
                                       "shrank" + std::string(34, ' ') + "0",
@@ -263,7 +265,7 @@ TEST(Listing, NamesThatShareTheirLinesNameColumnAreReportedOnce) {
   for (const char* name : {"a\rb", "a\nb", "a?b"}) names.emplace_back(name);
 #endif
   for (const std::string& name : names) write_bytes(dir.file(name), "123456789");
-  std::vector<std::vector<std::string>> groups = BUILDCRCLIST(dir.folder_path()).shared_columns;
+  std::vector<std::vector<std::string>> groups = test::list(dir.folder_path()).shared_columns;
   for (auto& group : groups) std::sort(group.begin(), group.end());
   std::sort(groups.begin(), groups.end());
   std::vector<std::vector<std::string>> want = {{stem, stem + "1", stem + "22"}};
@@ -280,8 +282,8 @@ TEST(Listing, BytesTheFormatGivesAMeaningAreMarkedSoNoEntryEndsOrSplitsTheFile) 
   std::filesystem::create_directory(folder);
   const std::vector<std::string> names = {"cr\rname", "lf\nname", "eof\x1Aname", "plain"};
   for (const std::string& name : names) write_bytes(folder + name, "123456789");
-  const Listing first = BUILDCRCLIST(folder);
-  EXPECT_EQ(first.text.substr(0, header(folder).size()),
+  const Listing first = test::list(folder);
+  EXPECT_EQ(std::string_view(first.text).substr(0, header(folder).size()),
             header(root.folder_path() + "odd??folder/"));
   const std::string pad = std::string(32, ' ');
   EXPECT_EQ(
@@ -293,8 +295,8 @@ TEST(Listing, BytesTheFormatGivesAMeaningAreMarkedSoNoEntryEndsOrSplitsTheFile) 
   fs::SysError err;
   ASSERT_TRUE(SAVETEXTFILE(folder + "File CRCs.TXT", first.text, &err)) << err.message;
   for (const std::string& name : names) write_bytes(folder + name, "changed");
-  const Listing second = BUILDCRCLIST(folder);
-  const Comparison c = COMPARECRCLIST(folder, second.text);
+  const Listing second = test::list(folder);
+  const Comparison c = test::compare(folder, second);
   EXPECT_EQ(c.count(Status::kMismatch), names.size());
   EXPECT_EQ(c.count(Status::kOk), 0u);
   EXPECT_EQ(c.count(Status::kNotFound), 0u);
@@ -318,7 +320,7 @@ TEST(Listing, RegularFilesAreListedSpecialFilesNeverOpenedAndBrokenLinksReported
   std::filesystem::create_symlink(dir.file("nowhere"), dir.file("dangling"));
   ASSERT_EQ(::mkfifo(dir.file("pipe").c_str(), 0600), 0);  // opening it would block
   RecordingObserver seen;
-  const Listing listing = BUILDCRCLIST(dir.folder_path(), &seen);
+  const Listing listing = test::list(dir.folder_path(), &seen);
   const std::string pad8 = std::string(32, ' ');
   const std::string pad4 = std::string(36, ' ');
   EXPECT_EQ(entry_lines(listing.text),
@@ -334,14 +336,13 @@ TEST(Listing, RegularFilesAreListedSpecialFilesNeverOpenedAndBrokenLinksReported
   // Files that were gone, or were no longer files, by the time they were read: listed as
   // unreadable with the reason, never left out as if they had been empty.
   test::FsOverride fault;
-  fault.ops().list_folder = [](fs::Handle folder, bool, std::vector<fs::DirEntry>* out,
-                               fs::SysError* err) {
+  fault.ops().list_folder = [](fs::Handle folder, bool, fs::DirEntries* out, fs::SysError* err) {
     // As they were enumerated: a file whose size was not asked for.
     for (const char* name : {"pipe", "gone"})
       out->push_back({name, {}, fs::EntryKind::kFile, false, fs::kUnknownSize});
     return fs::platform_ops().list_folder(folder, false, out, err);
   };
-  const Listing raced = BUILDCRCLIST(dir.folder_path());
+  const Listing raced = test::list(dir.folder_path());
   std::vector<std::string> unreadable;
   for (const UnreadableFile& u : raced.unreadable) unreadable.push_back(u.path);
   EXPECT_EQ(unreadable,
@@ -360,7 +361,7 @@ TEST(Listing, FileOfExactlyFourGibibytesIsListedWithItsTrueChecksum) {
   std::uint32_t crc = kCrcInitial;
   for (std::uint64_t done = 0; done < size; done += zeros.size())
     crc = CRCUPDATE(zeros.data(), zeros.size(), crc);
-  const Listing listing = BUILDCRCLIST(dir.folder_path());
+  const Listing listing = test::list(dir.folder_path());
   EXPECT_EQ(entry_lines(listing.text), std::vector<std::string>{"huge" + std::string(36, ' ') +
                                                                 checksum_text(crc ^ kCrcFinalXor)});
   EXPECT_EQ(listing.bytes, size);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/stop.h"
 #include "tests/support/fs_fault.h"
 #include "tests/support/temp_folder.h"
 
@@ -46,6 +47,12 @@ class ScriptedFrontEnd : public RunFrontEnd {
   void report_listing_problems(const std::string&, const Listing& listing) override {
     events.push_back("problems: " + std::to_string(listing.unreadable.size()) + " unreadable" +
                      (listing.enumerated ? "" : ", " + listing.enumerate_error.message));
+  }
+  void report_earlier_damage(const std::string&, const Comparison&) override {
+    events.push_back("damage");
+  }
+  void report_unmodified_changes(const std::string&, const Comparison&) override {
+    events.push_back("unmodified");
   }
 };
 
@@ -192,7 +199,7 @@ TEST_F(RunTest, UnreadableFilesAreReportedBeforeAnyQuestion) {
   EXPECT_EQ(r.comparison.count(Status::kOk), 0u);
 }
 
-bool enumeration_failing_at_once(fs::Handle, bool, std::vector<fs::DirEntry>*, fs::SysError* err) {
+bool enumeration_failing_at_once(fs::Handle, bool, fs::DirEntries*, fs::SysError* err) {
   return test::inject(err, "network name no longer available");
 }
 
@@ -208,32 +215,118 @@ TEST_F(RunTest, AnIncompleteEnumerationIsReportedAndNeitherComparedNorWritten) {
   EXPECT_EQ(test::read_bytes(listing()), before);  // the earlier listing keeps every file
 }
 
-TEST_F(RunTest, AStoppedRunEndsAtTheNextFileAndWritesNothing) {
-  first_run();
-  const std::string before = test::read_bytes(listing());
-  for (const char* name : {"b.txt", "c.txt", "d.txt"}) test::write_bytes(dir.file(name), name);
-  struct Stopping : ScriptedFrontEnd {
-    int names = 0;
-    void on_name(std::string_view) override { ++names; }
-    bool stop_requested() override { return names == 2; }
-  } stopping;
-  const RunReport r = run(stopping);
-  EXPECT_TRUE(r.listing.stopped);
-  EXPECT_EQ(stopping.names, 2);
-  EXPECT_EQ(stopping.events, std::vector<std::string>{});  // no question, nothing shown
-  EXPECT_EQ(test::read_bytes(listing()), before);
-  EXPECT_FALSE(test::exists(comparison()));
+// Plays a user who asks to stop at one step of the run: at the event that begins with `at`.
+struct StoppingFrontEnd : ScriptedFrontEnd {
+  std::string at;
+  StopRequest stop;
+  std::size_t events_at_stop = 0;
+  void note() {
+    if (!stop.requested() && !events.empty() && events.back().starts_with(at)) {
+      stop.request();
+      events_at_stop = events.size();
+    }
+  }
+  void on_bytes(std::uint64_t count) override {
+    if (count > 0) events.push_back("bytes");
+    note();
+  }
+  bool ask(Question q, std::string_view text) override {
+    const bool yes = ScriptedFrontEnd::ask(q, text);
+    note();
+    return yes;
+  }
+  void show_file(const std::string& path) override {
+    ScriptedFrontEnd::show_file(path);
+    note();
+  }
+  void report_listing_problems(const std::string& f, const Listing& l) override {
+    ScriptedFrontEnd::report_listing_problems(f, l);
+    note();
+  }
+  void report_earlier_damage(const std::string& p, const Comparison& c) override {
+    ScriptedFrontEnd::report_earlier_damage(p, c);
+    note();
+  }
+  void report_unmodified_changes(const std::string& f, const Comparison& c) override {
+    ScriptedFrontEnd::report_unmodified_changes(f, c);
+    note();
+  }
+};
 
-  // Stopped while the question was open: yes or no, nothing is written either.
-  struct StoppedAtTheQuestion : ScriptedFrontEnd {
-    bool asked = false;
-    bool ask(Question, std::string_view) override { return asked = true; }
-    bool stop_requested() override { return asked; }
-  } at_question;
-  EXPECT_TRUE(run(at_question).listing.stopped);
-  EXPECT_TRUE(at_question.asked);
-  EXPECT_EQ(test::read_bytes(listing()), before);
-  EXPECT_FALSE(test::exists(comparison()));
+StoppingFrontEnd* g_stopping = nullptr;  // asked to stop once the comparison reads on
+
+TEST_F(RunTest, AStopAtAnyStepWritesShowsAndAsksNothingMore) {
+  // A run that meets every step: a large file read in pieces, a file that cannot be read, the
+  // question, a comparison long enough to be read in many pieces, an earlier listing cut short,
+  // a file changed without being modified, the comparison shown, the second question.
+  namespace stdfs = std::filesystem;
+  test::write_bytes(dir.file("locked.txt"), "held");
+  test::write_bytes(dir.file("damaged"), "before");
+  first_run();
+  std::string earlier = test::read_bytes(listing());
+  earlier.resize(earlier.size() - 2);  // no closing empty line: cut short
+  for (int i = 0; i < 4000; ++i) earlier += "gone " + std::to_string(i) + "  1234ABCD\r\n";
+  earlier.resize(earlier.size() - 2);
+  test::write_bytes(listing(), earlier);
+  const auto listed = stdfs::last_write_time(listing());
+  test::write_bytes(dir.file("damaged"), "after!");
+  stdfs::last_write_time(dir.file("damaged"), listed - std::chrono::hours(1));
+  test::write_bytes(dir.file("big.bin"), std::string(6 * ReadBuffer::kDefaultSize, 'b'));
+
+  const std::string show_comparison = "show " + comparison(), show_listing = "show " + listing();
+  struct Row {
+    const char* at;
+    bool comparison_written, listing_written;
+  };
+  const Row rows[] = {
+      {"bytes", false, false},     // a file read part-way
+      {"problems", false, false},  // the box of files that could not be read
+      {kCompareAsk.c_str(), false, false},
+      {"compare", false, false},    // the comparison part-way
+      {"damage", true, false},      // the box of the earlier listing cut short
+      {"unmodified", true, false},  // the box of possible damage
+      {show_comparison.c_str(), true, false},
+      {kShowAsk.c_str(), true, true},  // the listing was written before it was offered
+      {show_listing.c_str(), true, true},
+  };
+  test::FsOverride fault;
+  fault.ops().open_read = [](fs::Handle folder, const std::string& name, fs::FileFacts* facts,
+                             fs::Handle* h, fs::SysError* err) {
+    if (name == "locked.txt") return test::inject(err, "held by another process");
+    return fs::platform_ops().open_read(folder, name, facts, h, err);
+  };
+  // Reads of the earlier listing once the question is answered are the comparison's.
+  fault.ops().read = [](fs::Handle h, void* buffer, std::size_t size, std::size_t* got,
+                        fs::SysError* err) {
+    StoppingFrontEnd& user = *g_stopping;
+    if (user.at == "compare" && !user.stop.requested() && !user.events.empty() &&
+        user.events.back() == kCompareAsk) {
+      user.events.push_back("compare");
+      user.note();
+    }
+    return fs::platform_ops().read(h, buffer, size, got, err);
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.at);
+    test::write_bytes(listing(), earlier);
+    stdfs::last_write_time(listing(), listed);
+    stdfs::remove(comparison());
+    StoppingFrontEnd user;
+    g_stopping = &user;
+    user.at = row.at;
+    user.answers = {true, true};
+    RunPlan plan;
+    plan.stop = &user.stop;
+    run(user, plan);
+    ASSERT_TRUE(user.stop.requested()) << "the run never came to the step";
+    // Nothing happened after the stop: nothing shown, asked or reported.
+    EXPECT_EQ(user.events.size(), user.events_at_stop) << user.events.back();
+    EXPECT_EQ(test::exists(comparison()), row.comparison_written);
+    EXPECT_EQ(test::read_bytes(listing()) != earlier, row.listing_written);
+    for (const auto& e : stdfs::directory_iterator(dir.path()))
+      EXPECT_EQ(e.path().filename().string().find(".tmp-"), std::string::npos) << e.path();
+  }
+  g_stopping = nullptr;
 }
 
 TEST_F(RunTest, ChangedFilesAreToldEditedOrUnmodifiedByTheirTimes) {

@@ -104,7 +104,7 @@ TEST(SaveBatch, ABatchIsPutInPlaceWholeOrNotAtAllAsItsFlushesSay) {
   const Row rows[] = {
       {0, true, ""},
       {1, false, "input/output error"},  // nothing was durable: every earlier file kept
-      {2, true, "put in place, but not made durable: input/output error"},
+      {2, true, "written, but not known to be durable: input/output error"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.failing_flush);

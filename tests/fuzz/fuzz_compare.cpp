@@ -11,6 +11,7 @@
 #include "core/compare.h"
 #include "core/line_reader.h"
 #include "core/listing.h"
+#include "core/run.h"
 #include "core/save_text.h"
 #include "core/text.h"
 #include "tests/fuzz/memory_folder.h"
@@ -50,14 +51,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   sw::fs::Folder open;
   sw::fs::SysError err;
   if (!open.open(sw::fuzz::MemoryFolder::kPath, &err)) std::abort();
-  const sw::Listing listing = sw::BUILDCRCLIST(open);
+  sw::ListingObserver quiet;
+  const sw::Listing listing = sw::list_folder(open, quiet);
   if (!listing.unreadable.empty()) std::abort();
 
   // Saved and compared with itself.
   if (!sw::SAVETEXTFILE(open, std::string(sw::kListingFileName), listing.text, &err)) std::abort();
-  if (sw::find_earlier_listing(open) != sw::Earlier::kListing) std::abort();
+  sw::EarlierListing saved;
+  if (saved.open(open) != sw::Earlier::kListing) std::abort();
   sw::StringSink same;
-  const sw::Comparison itself = sw::COMPARECRCLIST(open, listing, same);
+  const sw::Comparison itself = sw::COMPARECRCLIST(saved, open, listing, same);
   if (!itself.comparable || itself.problem_count() != 0 || !itself.new_names.empty()) std::abort();
   if (all_counts(itself) != entry_lines(listing.text)) std::abort();
   if (entry_lines(same.text()) != entry_lines(listing.text)) std::abort();
@@ -65,8 +68,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // A fuzzed earlier listing: one result line for every entry line.
   const std::string earlier = "File CRCs For Folder:\r\n" + input.ConsumeRemainingBytesAsString();
   folder.own[std::string(sw::kListingFileName)] = earlier;
+  sw::EarlierListing fuzzed;
+  fuzzed.open(open);
   sw::StringSink out;
-  const sw::Comparison c = sw::COMPARECRCLIST(open, listing, out);
+  const sw::Comparison c = sw::COMPARECRCLIST(fuzzed, open, listing, out);
   if (!c.comparable || all_counts(c) != entry_lines(earlier)) std::abort();
   if (entry_lines(out.text()) != all_counts(c)) std::abort();
   return 0;

@@ -72,7 +72,7 @@ constexpr fs::Ops kMemoryOps = {
           return true;
         },
     .list_folder =
-        [](fs::Handle, bool sizes, std::vector<fs::DirEntry>* out, fs::SysError*) {
+        [](fs::Handle, bool sizes, fs::DirEntries* out, fs::SysError*) {
           for (const auto& [name, content] : g_folder->files)
             out->push_back(
                 {name, {}, fs::EntryKind::kFile, false, sizes ? content.size() : fs::kUnknownSize});
@@ -174,6 +174,13 @@ constexpr fs::Ops kMemoryOps = {
         },
     .remove = [](fs::Handle, const std::string& name) { return g_temporaries.erase(name) > 0; },
     .remove_unheld = [](fs::Handle, const std::string&) { return false; },
+    // No threads: the folder's maps are the fuzzer's own, and every read is on its thread.
+    .start_thread = [](void (*)(void*), void*, std::size_t, fs::ThreadHandle*,
+                       fs::SysError* err) { return refuse(err); },
+    .join_thread = [](fs::ThreadHandle) {},
+    .map_pages = [](std::size_t size) { return fs::platform_ops().map_pages(size); },
+    .unmap_pages = [](void* block,
+                      std::size_t size) { fs::platform_ops().unmap_pages(block, size); },
 };
 
 }  // namespace

@@ -23,6 +23,7 @@
 #include "core/save_text.h"
 #include "core/settings.h"
 #include "core/text.h"
+#include "tests/support/product_road.h"
 #include "tests/support/temp_folder.h"
 #include "ui/main_window.h"
 
@@ -100,8 +101,7 @@ class OtherProcessHolder {
 };
 
 // The entries of a folder given by its path, through an open folder as the core lists them.
-bool list_in(const std::string& folder_path, std::vector<fs::DirEntry>* entries,
-             fs::SysError* err) {
+bool list_in(const std::string& folder_path, fs::DirEntries* entries, fs::SysError* err) {
   fs::Folder folder;
   return folder.open(folder_path, err) && fs::ops().list_folder(folder.get(), true, entries, err);
 }
@@ -135,7 +135,7 @@ std::string second_line(std::string_view text) {
   return std::string(next_line(text));
 }
 
-const fs::DirEntry* find_entry(const std::vector<fs::DirEntry>& entries, std::string_view name) {
+const fs::DirEntry* find_entry(const fs::DirEntries& entries, std::string_view name) {
   const auto it = std::find_if(entries.begin(), entries.end(),
                                [name](const fs::DirEntry& e) { return e.name == name; });
   return it == entries.end() ? nullptr : &*it;
@@ -159,7 +159,7 @@ TEST(Win32Listing, HiddenAndSystemFilesAreListedFoldersAreNot) {
   set_attributes(dir.file("both.txt"), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
   ASSERT_TRUE(::CreateDirectoryA(dir.file("sub").c_str(), nullptr));
 
-  std::vector<fs::DirEntry> entries;
+  fs::DirEntries entries;
   fs::SysError err;
   ASSERT_TRUE(list_in(dir.folder_path(), &entries, &err)) << err.message;
   EXPECT_EQ(entries.size(), 5u);  // no "." or ".."
@@ -176,7 +176,7 @@ TEST(Win32Listing, HiddenAndSystemFilesAreListedFoldersAreNot) {
   ASSERT_NE(sub, nullptr);
   EXPECT_EQ(sub->kind, fs::EntryKind::kDirectory);
 
-  const Listing listing = BUILDCRCLIST(dir.folder_path());
+  const Listing listing = test::list(dir.folder_path());
   EXPECT_EQ(listing.files_listed, 4u);
   EXPECT_NE(listing.text.find("hidden.txt"), std::string::npos);
   EXPECT_NE(listing.text.find("both.txt"), std::string::npos);
@@ -185,7 +185,7 @@ TEST(Win32Listing, HiddenAndSystemFilesAreListedFoldersAreNot) {
 
 TEST(Win32Listing, MissingFolderFailsWithTheSystemsReason) {
   TempFolder dir;
-  std::vector<fs::DirEntry> entries;
+  fs::DirEntries entries;
   fs::SysError err;
   EXPECT_FALSE(list_in(dir.file("gone") + "\\", &entries, &err));
   EXPECT_NE(err.code, 0);
@@ -243,13 +243,13 @@ TEST(Win32PlainFile, HiddenOrSystemListingIsNotCompared) {
   const std::string listing_path = dir.file(kListingFileName);
   write_bytes(listing_path, valid_listing(dir.folder_path()));
   write_bytes(dir.file("check.txt"), kCheckBytes);
-  const std::string now = BUILDCRCLIST(dir.folder_path()).text;
+  const Listing now = test::list(dir.folder_path());
 
-  EXPECT_TRUE(COMPARECRCLIST(dir.folder_path(), now).comparable);  // the same file, visible
+  EXPECT_TRUE(test::compare(dir.folder_path(), now).comparable);  // the same file, visible
   set_attributes(listing_path, FILE_ATTRIBUTE_HIDDEN);
-  EXPECT_FALSE(COMPARECRCLIST(dir.folder_path(), now).comparable);
+  EXPECT_FALSE(test::compare(dir.folder_path(), now).comparable);
   set_attributes(listing_path, FILE_ATTRIBUTE_SYSTEM);
-  EXPECT_FALSE(COMPARECRCLIST(dir.folder_path(), now).comparable);
+  EXPECT_FALSE(test::compare(dir.folder_path(), now).comparable);
 }
 
 TEST(Win32PlainFile, HiddenSettingsFileIsIgnoredButStillWritten) {
@@ -425,7 +425,7 @@ TEST(Win32Sizes, SizesBeyondFourGigabytesKeepTheirHighBits) {
   ASSERT_TRUE(fs::ops().find_first_size(path.c_str(), &size));
   EXPECT_EQ(size, 0x100000005ULL);
   EXPECT_EQ(FILELEN(path.c_str()), 5);  // the exported routine keeps its low 32 bits
-  std::vector<fs::DirEntry> entries;
+  fs::DirEntries entries;
   fs::SysError err;
   ASSERT_TRUE(list_in(dir.folder_path(), &entries, &err));
   ASSERT_EQ(entries.size(), 1u);
@@ -473,7 +473,7 @@ TEST(Win32ErrorMode, EveryCallPutsThePreviousModeBack) {
     ::SetErrorMode(mode);
     const fs::Ops& os = fs::ops();
     std::string cwd;
-    std::vector<fs::DirEntry> entries;
+    fs::DirEntries entries;
     fs::SysError err;
     std::uint64_t size = 0;
     os.current_directory(&cwd, &err);
@@ -496,7 +496,7 @@ TEST(Win32SaveText, ReplacesTheFileAndLeavesNoTemporaryBehind) {
   fs::SysError err;
   ASSERT_TRUE(SAVETEXTFILE(path, "new", &err)) << err.message;
   EXPECT_EQ(read_bytes(path), "new\r\n");
-  std::vector<fs::DirEntry> entries;
+  fs::DirEntries entries;
   ASSERT_TRUE(list_in(dir.folder_path(), &entries, &err));
   EXPECT_EQ(entries.size(), 1u);
 }
@@ -511,7 +511,7 @@ TEST(Win32SaveText, ReadOnlyTargetIsKeptAndTheReasonGiven) {
   EXPECT_EQ(err.code, ERROR_ACCESS_DENIED);
   EXPECT_FALSE(err.message.empty());
   EXPECT_EQ(read_bytes(path), "earlier");
-  std::vector<fs::DirEntry> entries;
+  fs::DirEntries entries;
   ASSERT_TRUE(list_in(dir.folder_path(), &entries, &err));
   EXPECT_EQ(entries.size(), 1u);
 }
@@ -528,7 +528,7 @@ TEST(Win32SaveText, TargetHeldOpenIsKeptAndNoTemporaryStays) {
     EXPECT_FALSE(err.message.empty());
   }
   EXPECT_EQ(read_bytes(path), "earlier");
-  std::vector<fs::DirEntry> entries;
+  fs::DirEntries entries;
   fs::SysError err;
   ASSERT_TRUE(list_in(dir.folder_path(), &entries, &err));
   EXPECT_EQ(entries.size(), 1u);
@@ -594,7 +594,7 @@ TEST(Win32Names, EveryFileIsReadByItsRealNameAndListedAsFindFirstFileAGivesIt) {
   const auto distinct =
       static_cast<std::size_t>(std::unique(columns.begin(), columns.end()) - columns.begin());
 
-  const Listing listing = BUILDCRCLIST(dir.folder_path());
+  const Listing listing = test::list(dir.folder_path());
   EXPECT_EQ(entry_lines(listing.text), want) << "code page " << ::GetACP();
   EXPECT_TRUE(listing.unreadable.empty()) << listing.unreadable.front().path;
   // Names the code page turns into the same bytes (Caf\u00e9 and Cafe in 932) are reported.
@@ -653,7 +653,7 @@ TEST(Win32Names, ANameEndingInADotOrABlankIsItsOwnFileAndItsFolderItsOwnFolder) 
   for (const auto& [name, content] : files) want.push_back(entry_line(name, content));
   std::sort(want.begin(), want.end());
 
-  const Listing listing = BUILDCRCLIST(dir.folder_path());
+  const Listing listing = test::list(dir.folder_path());
   EXPECT_TRUE(listing.unreadable.empty()) << listing.unreadable.front().error.message;
   EXPECT_EQ(entry_lines(listing.text), want);
   // "f4.txt " and "f4.txt" share their line's name column: that much the listing cannot hold.
@@ -670,7 +670,7 @@ TEST(Win32Names, ANameEndingInADotOrABlankIsItsOwnFileAndItsFolderItsOwnFolder) 
     made.file(name + "\\in.txt", content);
   }
   const std::string chosen = fs::folder_path(dir.file("tsp "));
-  const Listing inside = BUILDCRCLIST(chosen);
+  const Listing inside = test::list(chosen);
   EXPECT_EQ(second_line(inside.text), chosen);
   EXPECT_EQ(entry_lines(inside.text), std::vector<std::string>{entry_line("in.txt", "chosen")});
   const std::string saved = chosen + std::string(kListingFileName);
@@ -693,7 +693,8 @@ TEST(Win32Names, OwnFilesAreOwnWhateverTheirCase) {
   ASSERT_TRUE(folder.open(dir.folder_path(), &err)) << err.message;
   EXPECT_EQ(enumerate_folder(folder, true).own_temporaries,
             std::vector<std::string>{"crc comparison.txt.TMP-1-0123456789ABCDEF"});
-  EXPECT_EQ(find_earlier_listing(folder), Earlier::kListing);
+  EarlierListing earlier;
+  EXPECT_EQ(earlier.open(folder), Earlier::kListing);
 }
 
 // Answers no.
@@ -733,7 +734,8 @@ TEST(Win32Names, AFolderTheCodePageCannotHoldIsReadAndNamedByItsShortPath) {
   EXPECT_EQ(header_folder, fs::native_of(short_path) + "\\");
   EXPECT_EQ(attributes_of(header_folder + "inside.txt") & FILE_ATTRIBUTE_DIRECTORY, 0u);
   EXPECT_EQ(settings.remembered_folder(), fs::native_of(short_path));
-  EXPECT_EQ(read_bytes(fs::native_of(short_path) + "\\File CRCs.TXT"), r.listing.text + "\r\n");
+  EXPECT_EQ(read_bytes(fs::native_of(short_path) + "\\File CRCs.TXT"),
+            std::string(r.listing.text) + "\r\n");
 }
 
 }  // namespace
