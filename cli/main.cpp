@@ -1,5 +1,8 @@
 // sumwright: the folder checksum job on the command line.
 #include <unistd.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include <cerrno>
 #include <csignal>
@@ -106,6 +109,13 @@ int main(int argc, char** argv) {
   // the command with status 2, not with a signal.
   std::signal(SIGPIPE, SIG_IGN);
   catch_stop_signals();
+#if defined(__GLIBC__)
+  // One heap for every thread. The readers and the commit keep off the heap, but one that
+  // reports a failure (a file that cannot be read) takes memory for its words, and glibc would
+  // give that thread a heap of its own, reserving 64 MiB of address space, which a memory limit
+  // (ulimit -v) counts as if used. The main thread is the heap's only busy user.
+  ::mallopt(M_ARENA_MAX, 1);
+#endif
   int status = sw::cli::kExitTrouble;
   try {
     status = run(argc, argv);

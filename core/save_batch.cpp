@@ -18,6 +18,7 @@ SaveBatch::SaveBatch(std::size_t most, std::chrono::milliseconds wait, HandleBud
     : most_(most < 1 ? 1 : most), wait_(wait), budget_(budget) {}
 
 SaveBatch::~SaveBatch() {
+  if (committed_) return;
   for (Staged& s : staged_) {
     let_go(s);
     fs::ops().remove(s.folder->get(), s.temp_name);
@@ -32,6 +33,10 @@ void SaveBatch::let_go(Staged& s) {
 
 std::size_t SaveBatch::stage(TextFileWriter& writer, std::shared_ptr<const fs::Folder> folder,
                              const std::string& name, fs::SysError* err) {
+  if (committed_) {
+    staged_.clear();
+    committed_ = false;
+  }
   // Room first, so that a batch that cannot grow loses nothing it staged.
   staged_.reserve(staged_.size() + 1);
   outcomes_.reserve(staged_.size() + 1);
@@ -76,11 +81,12 @@ void SaveBatch::flush(bool after_renames) {
     const Staged& y = staged_[b];
     return x.device_known && y.device_known && x.device == y.device;
   };
-  std::stable_sort(order_.begin(), order_.end(), [this](std::size_t a, std::size_t b) {
+  std::sort(order_.begin(), order_.end(), [this](std::size_t a, std::size_t b) {
     const Staged& x = staged_[a];
     const Staged& y = staged_[b];
     if (x.device_known != y.device_known) return x.device_known;
-    return x.device_known && x.device < y.device;
+    if (x.device_known && x.device != y.device) return x.device < y.device;
+    return a < b;
   });
   for (std::size_t first = 0; first < order_.size();) {
     std::size_t end = first + 1;
@@ -127,7 +133,7 @@ std::vector<SaveBatch::Outcome> SaveBatch::commit(const StopRequest* stop) {
     let_go(s);
   }
   flush(/*after_renames=*/true);
-  staged_.clear();
+  committed_ = true;
   return std::exchange(outcomes_, {});
 }
 

@@ -180,6 +180,7 @@ class TreeRun {
     if (filling_.saves->size() == 0) return false;
     const std::vector<SaveBatch::Outcome> outcomes = filling_.saves->commit(plan_.stop);
     report_batch(filling_, outcomes);
+    filling_ = new_batch();  // the committed batch lets go of its folders now
     return true;
   }
 

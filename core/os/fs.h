@@ -99,8 +99,14 @@ struct ReplaceTarget {
 
 enum class Created : std::uint8_t { kCreated, kExists, kFailed };
 
-// A thread of the platform, as start_thread gives it.
+// A thread of the platform, as start_thread gives it, and what it runs: body(arg). The caller
+// keeps the ThreadStart until the thread is joined, so that starting a thread needs no memory of
+// its own and the thread touches no heap.
 using ThreadHandle = std::uintptr_t;
+struct ThreadStart {
+  void (*body)(void*);
+  void* arg;
+};
 enum class Flushed : std::uint8_t { kDone, kUnsupported, kFailed };
 
 // The calls of the table work openat-style: `name` is relative to the open folder `folder`,
@@ -205,10 +211,11 @@ struct Ops {
   // still does, or it is not a plain file.
   bool (*remove_unheld)(Handle folder, const std::string& name);
 
-  // Starts a thread that runs body(arg) on a stack of `stack` bytes (or the system's least, if
-  // that is more); false, with the reason, when the system gives no thread: nothing runs then.
-  // Every thread started is joined (join_thread), which also gives back what it held.
-  bool (*start_thread)(void (*body)(void*), void* arg, std::size_t stack, ThreadHandle* out,
+  // Starts a thread that runs start->body(start->arg) on a stack of `stack` bytes (or the
+  // system's least, if that is more); false, with the reason, when the system gives no thread:
+  // nothing runs then. Every thread started is joined (join_thread), which also gives back what
+  // it held; `start` must live until then.
+  bool (*start_thread)(const ThreadStart* start, std::size_t stack, ThreadHandle* out,
                        SysError* err);
   void (*join_thread)(ThreadHandle thread);
 

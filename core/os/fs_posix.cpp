@@ -271,14 +271,16 @@ bool posix_list_folder(Handle folder, bool sizes, DirEntries* out, SysError* err
     const std::vector<std::size_t>* unsized;
     std::size_t from;
   } half{dfd, out, &unsized, unsized.size() / 2};
-  const auto look_up_half = [](void* arg) {
-    const auto* h = static_cast<Half*>(arg);
-    look_up(h->dfd, *h->out, *h->unsized, h->from, h->unsized->size());
-  };
+  const ThreadStart look_up_half{[](void* arg) {
+                                   const auto* h = static_cast<Half*>(arg);
+                                   look_up(h->dfd, *h->out, *h->unsized, h->from,
+                                           h->unsized->size());
+                                 },
+                                 &half};
   ThreadHandle helper = 0;
   SysError no_thread;
   const bool shared = unsized.size() >= kSharedLookupMinimum &&
-                      ops().start_thread(look_up_half, &half, 256 * 1024, &helper, &no_thread);
+                      ops().start_thread(&look_up_half, 256 * 1024, &helper, &no_thread);
   look_up(dfd, *out, unsized, 0, shared ? half.from : unsized.size());
   if (shared) ops().join_thread(helper);
   return read_errno == 0 ? true : fail(err, read_errno);
@@ -512,35 +514,24 @@ bool posix_remove_unheld(Handle folder, const std::string& name) {
          ::unlinkat(at(folder), name.c_str(), 0) == 0;
 }
 
-bool posix_start_thread(void (*body)(void*), void* arg, std::size_t stack, ThreadHandle* out,
+bool posix_start_thread(const ThreadStart* start, std::size_t stack, ThreadHandle* out,
                         SysError* err) {
   pthread_attr_t attr;
   if (const int rc = ::pthread_attr_init(&attr); rc != 0) return fail(err, rc);
   const auto least = static_cast<std::size_t>(PTHREAD_STACK_MIN);
   int rc = ::pthread_attr_setstacksize(&attr, stack < least ? least : stack);
   pthread_t thread{};
-  // The system's thread function returns a pointer: the body is wrapped in one that does.
-  struct Start {
-    void (*body)(void*);
-    void* arg;
-  };
-  auto* start = new (std::nothrow) Start{body, arg};
-  if (rc == 0 && start == nullptr) rc = ENOMEM;
   if (rc == 0)
     rc = ::pthread_create(
         &thread, &attr,
         [](void* p) -> void* {
-          const Start s = *static_cast<Start*>(p);
-          delete static_cast<Start*>(p);
-          s.body(s.arg);
+          const auto* s = static_cast<const ThreadStart*>(p);
+          s->body(s->arg);
           return nullptr;
         },
-        start);
+        const_cast<ThreadStart*>(start));
   ::pthread_attr_destroy(&attr);
-  if (rc != 0) {
-    delete start;
-    return fail(err, rc);
-  }
+  if (rc != 0) return fail(err, rc);
   *out = static_cast<ThreadHandle>(thread);
   return true;
 }

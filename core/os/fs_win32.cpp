@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
-#include <new>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -637,28 +636,20 @@ bool win_remove_unheld(Handle folder, const std::string& name) {
   return ::DeleteFileW(wide.c_str()) != 0;
 }
 
-bool win_start_thread(void (*body)(void*), void* arg, std::size_t stack, ThreadHandle* out,
+bool win_start_thread(const ThreadStart* start, std::size_t stack, ThreadHandle* out,
                       SysError* err) {
-  struct Start {
-    void (*body)(void*);
-    void* arg;
-  };
-  auto* start = new (std::nothrow) Start{body, arg};
-  if (start == nullptr) return fail(err, ERROR_NOT_ENOUGH_MEMORY);
   // The C runtime's own start, so that its per-thread state is set up and given back; the
   // stack size is a reservation, committed as it is used.
   const std::uintptr_t thread = ::_beginthreadex(
       nullptr, static_cast<unsigned>(stack),
       [](void* p) -> unsigned {
-        const Start s = *static_cast<Start*>(p);
-        delete static_cast<Start*>(p);
-        s.body(s.arg);
+        const auto* s = static_cast<const ThreadStart*>(p);
+        s->body(s->arg);
         return 0;
       },
-      start, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+      const_cast<ThreadStart*>(start), STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
   if (thread == 0) {
     const DWORD code = ::GetLastError();
-    delete start;
     return fail(err, code != 0 ? code : ERROR_NOT_ENOUGH_MEMORY);
   }
   *out = static_cast<ThreadHandle>(thread);

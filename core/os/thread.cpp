@@ -17,9 +17,9 @@ bool Thread::start(std::function<void()> body, fs::SysError* err, std::size_t st
   join();
   auto state = std::make_unique<State>();
   state->body = std::move(body);
+  state->start = {&Thread::run, state.get()};
   fs::SysError ignored;
-  if (!fs::ops().start_thread(&Thread::run, state.get(), stack, &state->handle,
-                              err != nullptr ? err : &ignored))
+  if (!fs::ops().start_thread(&state->start, stack, &state->handle, err != nullptr ? err : &ignored))
     return false;
   state_ = std::move(state);
   return true;

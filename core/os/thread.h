@@ -45,6 +45,7 @@ class Thread {
   struct State {
     std::function<void()> body;
     std::exception_ptr error;
+    fs::ThreadStart start{};
     fs::ThreadHandle handle = 0;
   };
   static void run(void* state);

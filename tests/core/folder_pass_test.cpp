@@ -19,6 +19,7 @@
 #include "core/line_reader.h"
 #include "core/listing.h"
 #include "core/run.h"
+#include "core/stop.h"
 #include "core/text.h"
 #include "tests/support/fs_fault.h"
 #include "tests/support/product_road.h"
@@ -321,6 +322,38 @@ TEST_F(FolderPass, SameResultsWithAnyNumberOfReaders) {
   // One file is read where it is asked for.
   const fs::DirEntries one(entries.begin(), entries.begin() + 1);
   EXPECT_EQ(ChecksumPass(open.get(), one).readers(), 0u);
+}
+
+// A stop ends every read at its next piece: the window closes within a second, also in the middle
+// of a file of gigabytes.
+StopRequest* g_stop = nullptr;
+std::atomic<int> g_pieces_after_stop{0};
+bool read_then_stop(fs::Handle h, void* buffer, std::size_t size, std::size_t* got,
+                    fs::SysError* err) {
+  if (g_stop->requested()) ++g_pieces_after_stop;
+  g_stop->request();  // after the first piece of all
+  return fs::platform_ops().read(h, buffer, size, got, err);
+}
+
+TEST_F(FolderPass, AStopEndsEveryReadAtItsNextPiece) {
+  const fs::DirEntries entries = make_files(dir, 6, 8 * ReadBuffer::kDefaultSize);
+  fault.ops().read = read_then_stop;
+  for (const std::size_t readers : {0u, 4u}) {
+    SCOPED_TRACE(readers);
+    StopRequest stop;
+    g_stop = &stop;
+    g_pieces_after_stop = 0;
+    {
+      ChecksumPass pass(open.get(), entries, readers, &stop);
+      const FileChecksum sum = pass.take(entries[0], nullptr);
+      EXPECT_TRUE(sum.stopped);
+      EXPECT_FALSE(sum.readable);
+      EXPECT_EQ(sum.crc, 0u);
+      EXPECT_TRUE(pass.stop_requested());
+    }
+    // Each reader ends with the piece it had begun, at most: not the 47 pieces left of its files.
+    EXPECT_LE(g_pieces_after_stop.load(), static_cast<int>(readers) + 1);
+  }
 }
 
 TEST_F(FolderPass, APassGivenUpEarlyStopsItsReadersAndReadsNoFurther) {

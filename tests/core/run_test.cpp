@@ -6,10 +6,15 @@
 #include <chrono>
 #include <deque>
 #include <filesystem>
+#include <map>
+#include <new>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "core/handle_budget.h"
 #include "core/stop.h"
+#include "core/tree_run.h"
 #include "tests/support/fs_fault.h"
 #include "tests/support/temp_folder.h"
 
@@ -385,6 +390,165 @@ TEST_F(RunTest, ThePlanMayAnswerTheComparisonItself) {
         yes ? std::vector<std::string>{"show " + comparison(), kShowAsk}
             : std::vector<std::string>{"show " + listing()};
     EXPECT_EQ(quiet.events, shown);
+  }
+}
+
+}  // namespace
+}  // namespace sw
+
+namespace sw {
+namespace {
+
+// Plays the user of a tree: answers yes, and writes down what it hears of each folder.
+class TreeLog : public TreeFrontEnd {
+ public:
+  std::vector<std::string> events;
+  std::set<std::string> wrote;
+  StopRequest stop;
+  std::string stop_at;         // the folder (from the top) at whose start the user stops
+  std::size_t fail_after = 0;  // a folder's report that finds no memory, counted from 1
+
+  bool ask(Question, std::string_view) override { return true; }
+  void on_folder_start(const std::string& relative) override {
+    if (!stop_at.empty() && relative == stop_at) stop.request();
+  }
+  void on_folder_committed(const RunReport& r) override { events.push_back("folder " + r.folder_path); }
+  void report_written(const std::string& path) override {
+    events.push_back("wrote " + path);
+    wrote.insert(path);
+  }
+  void show_file(const std::string&) override {}
+  void report_write_failure(const std::string& path, const fs::SysError& e) override {
+    events.push_back("failed " + path + ": " + e.message);
+  }
+  void on_folder_done(const RunReport& r, double) override {
+    if (fail_after != 0 && events.size() / 4 + 1 >= fail_after) throw std::bad_alloc();
+    events.push_back("done " + r.folder_path);
+  }
+};
+
+class RunTree : public ::testing::Test {
+ protected:
+  // The top with a file, 24 folders of two files with a folder of one inside each; every folder
+  // has its earlier listing, and a file in each changed since, so that each saves two files.
+  RunTree() {
+    test::write_bytes(top.file("top.txt"), "top");
+    for (int f = 0; f < 24; ++f) {
+      const std::string sub = top.file("d" + std::to_string(f));
+      std::filesystem::create_directories(sub + "/inner");
+      test::write_bytes(sub + "/a", "a" + std::to_string(f));
+      test::write_bytes(sub + "/b", "b");
+      test::write_bytes(sub + "/inner/c", "c");
+    }
+    TreeLog first;
+    run(first);
+    for (int f = 0; f < 24; ++f) test::write_bytes(top.file("d" + std::to_string(f) + "/b"), "B");
+    earlier = files_named("File CRCs.TXT");
+  }
+
+  // What the run of the whole tree said and wrote, with a plan and a budget of its own.
+  TreeOutcome run(TreeLog& log, std::size_t handles = 1024) {
+    fs::Folder folder;
+    fs::SysError err;
+    EXPECT_TRUE(folder.open(top.folder_path(), &err)) << err.message;
+    HandleBudget budget(handles);
+    RunPlan plan;
+    plan.stop = &log.stop;
+    plan.compare = CompareChoice::kYes;
+    plan.readers = budget.take_readers(ChecksumPass::kDefaultReaders);
+    return run_tree(log, std::move(folder), plan, budget);
+  }
+
+  // Every file of that name in the tree, by path; and that no temporary file is left anywhere.
+  std::map<std::string, std::string> files_named(const std::string& name) {
+    std::map<std::string, std::string> found;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(top.path())) {
+      EXPECT_EQ(e.path().filename().string().find(".tmp-"), std::string::npos) << e.path();
+      if (e.path().filename() == name) found[e.path().string()] = test::read_bytes(e.path().string());
+    }
+    return found;
+  }
+
+  void put_back_earlier() {
+    for (const auto& [path, text] : earlier) test::write_bytes(path, text);
+    for (const auto& [path, text] : files_named("CRC Comparison.TXT")) std::filesystem::remove(path);
+  }
+
+  TempFolder top;
+  std::map<std::string, std::string> earlier;
+};
+
+fs::ThreadHandle g_no_thread = 0;
+bool no_thread(const fs::ThreadStart*, std::size_t, fs::ThreadHandle*, fs::SysError* err) {
+  ++g_no_thread;
+  return test::inject(err, "Resource temporarily unavailable");
+}
+
+// Without threads (the readers, the commit and the enumeration's helper work on the calling
+// thread) and with few files to open (the walk waits, batches are committed sooner), a tree says
+// and writes the same, in the same order.
+TEST_F(RunTree, WithoutThreadsAndWithFewHandlesATreeSaysAndWritesTheSame) {
+  TreeLog as_is;
+  EXPECT_EQ(run(as_is).folders, 49u);
+  ASSERT_EQ(as_is.events.size(), 49u * 4);
+  const std::map<std::string, std::string> listings = files_named("File CRCs.TXT");
+  const std::map<std::string, std::string> comparisons = files_named("CRC Comparison.TXT");
+  ASSERT_EQ(comparisons.size(), 49u);
+  struct Row {
+    const char* what;
+    bool threads;
+    std::size_t handles;
+  };
+  const Row rows[] = {{"no thread to be had", false, 1024},
+                      {"few files to open", true, HandleBudget::kFloor + 1},
+                      {"neither", false, HandleBudget::kFloor}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    put_back_earlier();
+    test::FsOverride fault;
+    if (!row.threads) fault.ops().start_thread = no_thread;
+    g_no_thread = 0;
+    TreeLog log;
+    EXPECT_EQ(run(log, row.handles).folders, 49u);
+    EXPECT_EQ(log.events, as_is.events);
+    EXPECT_EQ(files_named("File CRCs.TXT"), listings);
+    EXPECT_EQ(files_named("CRC Comparison.TXT"), comparisons);
+    // Where files are few the pass has no reader and each batch is committed as the walk waits:
+    // there is no thread to ask for.
+    if (!row.threads && row.handles == 1024) {
+      EXPECT_GT(g_no_thread, 0u);
+    }
+  }
+}
+
+// A stop at any folder, or a failure (no memory) while a folder is reported: each folder has its
+// earlier listing or a new one whole, no staged file is left, and each folder reported as written
+// has its new listing; after a stop, exactly those.
+TEST_F(RunTree, AStopOrAFailureMidTreeLeavesOldOrWholeNewListingsAndNoStagedFile) {
+  for (const char* at : {"d0", "d13/inner", "d9", "d23"}) {
+    SCOPED_TRACE(at);
+    put_back_earlier();
+    TreeLog log;
+    log.stop_at = at;
+    const TreeOutcome outcome = run(log);
+    EXPECT_TRUE(outcome.stopped);
+    EXPECT_LT(outcome.folders, 49u);
+    for (const auto& [path, text] : files_named("File CRCs.TXT")) {
+      EXPECT_EQ(text != earlier.at(path), log.wrote.count(path) == 1) << path;
+    }
+  }
+  for (const std::size_t fail_after : {1u, 7u, 30u}) {
+    SCOPED_TRACE(fail_after);
+    put_back_earlier();
+    TreeLog log;
+    log.fail_after = fail_after;
+    EXPECT_THROW(run(log), std::bad_alloc);
+    for (const auto& [path, text] : files_named("File CRCs.TXT")) {
+      if (log.wrote.count(path) == 1) {
+        EXPECT_NE(text, earlier.at(path)) << path;
+      }
+      EXPECT_TRUE(text == earlier.at(path) || text.ends_with("\r\n\r\n")) << path;
+    }
   }
 }
 

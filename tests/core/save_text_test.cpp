@@ -95,16 +95,25 @@ fs::Flushed counted_flush(fs::Handle folder, fs::SysError* err) {
   return fs::platform_ops().flush_volume(folder, err);
 }
 
+// Folders whose file system cannot be told (their identity fails) are flushed one by one: one
+// flush of one of them would say nothing of the others.
+bool no_identity(fs::Handle, const std::string&, fs::FileId*, fs::SysError* err) {
+  return test::inject(err, "stale handle");
+}
+
 TEST(SaveBatch, ABatchIsPutInPlaceWholeOrNotAtAllAsItsFlushesSay) {
   struct Row {
     int failing_flush;
     bool new_in_place;
     const char* error;
+    bool identities = true;
+    int flushes = 2;  // one before the renames and one after, a file system
   };
   const Row rows[] = {
       {0, true, ""},
-      {1, false, "input/output error"},  // nothing was durable: every earlier file kept
+      {1, false, "input/output error", true, 1},  // nothing durable: every earlier file kept
       {2, true, "written, but not known to be durable: input/output error"},
+      {0, true, "", false, 4},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.failing_flush);
@@ -118,6 +127,7 @@ TEST(SaveBatch, ABatchIsPutInPlaceWholeOrNotAtAllAsItsFlushesSay) {
     }
     test::FsOverride fault;
     fault.ops().flush_volume = counted_flush;
+    if (!row.identities) fault.ops().identity = no_identity;
     g_failing_flush = row.failing_flush;
     g_flushes = 0;
     SaveBatch batch(8, std::chrono::seconds(60));
@@ -133,6 +143,7 @@ TEST(SaveBatch, ABatchIsPutInPlaceWholeOrNotAtAllAsItsFlushesSay) {
     // Staged, not yet in place: the earlier files stand until the commit.
     EXPECT_EQ(test::read_bytes(a.file("File CRCs.TXT")), "earlier");
     const std::vector<SaveBatch::Outcome> outcomes = batch.commit();
+    EXPECT_EQ(g_flushes, row.flushes);
     ASSERT_EQ(outcomes.size(), 2u);
     for (const SaveBatch::Outcome& outcome : outcomes) {
       EXPECT_EQ(outcome.saved, row.failing_flush == 0);

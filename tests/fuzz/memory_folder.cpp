@@ -175,7 +175,7 @@ constexpr fs::Ops kMemoryOps = {
     .remove = [](fs::Handle, const std::string& name) { return g_temporaries.erase(name) > 0; },
     .remove_unheld = [](fs::Handle, const std::string&) { return false; },
     // No threads: the folder's maps are the fuzzer's own, and every read is on its thread.
-    .start_thread = [](void (*)(void*), void*, std::size_t, fs::ThreadHandle*,
+    .start_thread = [](const fs::ThreadStart*, std::size_t, fs::ThreadHandle*,
                        fs::SysError* err) { return refuse(err); },
     .join_thread = [](fs::ThreadHandle) {},
     .map_pages = [](std::size_t size) { return fs::platform_ops().map_pages(size); },
