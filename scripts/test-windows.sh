@@ -213,7 +213,7 @@ Y='Existing CRC List Found, Do You Want To Compare?'
 Y2='Do you want to see newly generated CRCs?'
 
 # ---------------------------------------------------------------- end-to-end cases
-note "--- cancel, Esc, odd notifications, then the close box during a run"
+note "--- cancel, Esc, odd notifications, then the close box while the browser is open: gone at once"
 new_case cancel
 printf 'hello' >"$data/a.txt"
 if drive_app label=file-caption\|File label=crc-caption\|CRC label=file-label label=crc-label \
@@ -221,7 +221,7 @@ if drive_app label=file-caption\|File label=crc-caption\|CRC label=file-label la
   key-escape command=cancel\|0 command=select\|5 no-browser=1500 command=exit\|2 sleep=500 alive \
   click=select wait-browser enabled=select\|0 enabled=exit\|0 \
   click=select command=exit\|0 sleep=1000 browsers=1 alive \
-  close-box sleep=800 alive browser=cancel gone=10000; then
+  close-box gone=1000; then
   check "nothing written" test ! -e "$data/File CRCs.TXT"
   check "Checksum.def unchanged by cancel and close box" same_file "$start/Checksum.def" "$run/cancel.def-before"
 fi
@@ -412,6 +412,57 @@ note "--- the close box during a run of 20,000 files: it stops, writes nothing a
 stop_during_run close-box
 note "--- Exit during a run of 20,000 files: the same, and Checksum.def is not saved"
 stop_during_run command=exit\|0
+
+# A run with every box (the question, possible damage, the second question), stopped by STOP_STEP
+# (the close box, or Exit) while the box AT is open: the window is gone within a second, no box
+# or Notepad follows, and nothing is written after the stop.
+#   stop_at_box NAME STOP_STEP COMPARISON_WRITTEN LISTING_WRITTEN STEPS...
+stop_at_box() {
+  local name=$1 stop_step=$2 comparison_written=$3 listing_written=$4
+  shift 4
+  earlier_case "$name"
+  touch -d '2020-01-01 12:00' "$data/b.txt"  # changed, not modified since: possible damage
+  start_app "T:\\$name"
+  if steps "$@" "$stop_step" gone=1000; then
+    finish_app
+    timeout 20 "$WINE" "$driver" no-notepad=1000 no-box=Tallywick\|500 >>"$run/$name.log" 2>&1 ||
+      failed "$name" "a box or Notepad after the stop"
+  else
+    wait "$app_pid" 2>/dev/null
+  fi
+  if [[ $comparison_written == yes ]]; then
+    check "the comparison, written before the stop" same_file "$data/CRC Comparison.TXT" "$run/$name.comparison"
+  else
+    check "no comparison" test ! -e "$data/CRC Comparison.TXT"
+  fi
+  if [[ $listing_written == yes ]]; then
+    check "the listing, written before the stop" listing_ok
+  else
+    check "the earlier listing as it was" same_file "$data/File CRCs.TXT" "$run/$name.earlier"
+  fi
+  check "no temporary file" test "$(ls "$data" | grep -c '\.tmp-')" -eq 0
+  check "Checksum.def remembers the folder" settings_is "$start/Checksum.def" "T:\\$name" blank
+}
+
+note "--- the close box or Exit while a box of the run is open: gone within a second, nothing more written"
+damage_box=Tallywick\|'~1 file has changed although not modified since the earlier listing'
+stop_at_box stop-at-question close-box no no wait-box=Tallywick\|"$Y"
+stop_at_box stop-at-damage close-box yes no box=Tallywick\|"$Y"\|yes wait-box="$damage_box"
+stop_at_box exit-at-damage command=exit\|0 yes no box=Tallywick\|"$Y"\|yes wait-box="$damage_box"
+stop_at_box stop-at-second-question close-box yes yes box=Tallywick\|"$Y"\|yes \
+  box="$damage_box"\|ok notepad=CRC\ Comparison.TXT wait-box=Tallywick\|"$Y2"
+
+note "--- the close box in the middle of two files of 4 GiB: gone within a second, nothing written"
+new_case huge
+truncate -s 4G "$data/huge1.bin" "$data/huge2.bin"  # sparse: read at the speed of memory
+start_app 'T:\huge'
+if steps share-caption=20000\|1 close-box gone=1000; then
+  finish_app
+else
+  wait "$app_pid" 2>/dev/null
+fi
+check "nothing written" test "$(ls "$data" | wc -l)" -eq 2
+rm -f "$data/huge1.bin" "$data/huge2.bin"
 
 note "--- a folder from the command line (Send To, a folder's context menu): run without the browser"
 earlier_case 'from explorer'

@@ -1,5 +1,6 @@
 #include "ui/main_window.h"
 
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -69,12 +70,32 @@ void on_activation(MainWindow& window, WPARAM active) {
   }
 }
 
-// The close box, or "Exit" while the job works: the job stops at its next file, writes
-// nothing, and the window closes once its thread has ended. While the folder browser is open
-// the close waits for it.
+// Answers a box or the folder browser of this thread, as a user who says no (or cancels, or
+// reads it) would.
+BOOL CALLBACK answer_open_box(HWND box, LPARAM main_window) {
+  char window_class[16] = {};
+  if (box == reinterpret_cast<HWND>(main_window) || !::IsWindowVisible(box) ||
+      ::GetClassNameA(box, window_class, sizeof window_class) == 0 ||
+      std::string_view(window_class) != "#32770")
+    return TRUE;
+  for (const int button : {IDNO, IDCANCEL, IDOK}) {
+    if (const HWND control = ::GetDlgItem(box, button)) {
+      ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(control));
+      break;
+    }
+  }
+  return TRUE;
+}
+
+// The close box, or "Exit" while the job works: the job stops at its next step or piece of a
+// file and writes nothing more, a box or the folder browser that is open is answered no, and the
+// window closes once the job's thread has ended: within a second, whatever was open.
 void close_during_run(MainWindow& window) {
   window.close_pending = true;
   if (window.job) window.job->request_stop();
+  ::EnumThreadWindows(::GetCurrentThreadId(), &answer_open_box,
+                      reinterpret_cast<LPARAM>(window.dialog));
 }
 
 // What the window's thread does to start a run (the browser, the remembering) can fail too:
@@ -151,7 +172,8 @@ INT_PTR handle_message(MainWindow& window, UINT message, WPARAM wparam, LPARAM l
       if (window.job && window.display) window.display->update(window.job->progress());
       return TRUE;
     case kRunCallMessage:
-      make_window_call(lparam);
+      // A close that came first: nothing more is shown or asked.
+      make_window_call(lparam, window.close_pending);
       return TRUE;
     case kRunEndedMessage:
       if (window.job) end_run(window);

@@ -104,9 +104,10 @@ std::string listing_problems_text(const std::string& folder, const Listing& list
   return text;
 }
 
-void make_window_call(LPARAM lparam) {
+void make_window_call(LPARAM lparam, bool stopped) {
   auto* call = reinterpret_cast<WindowCall*>(lparam);
   call->made = true;
+  if (stopped) return;
   try {
     call->call();
   } catch (...) {

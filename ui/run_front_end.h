@@ -61,8 +61,9 @@ struct WindowCall {
   bool made = false;
 };
 
-// Makes the call that `lparam` of a kRunCallMessage carries; on the window's thread.
-void make_window_call(LPARAM lparam);
+// Makes the call that `lparam` of a kRunCallMessage carries; on the window's thread. After a stop
+// it is not made (no box, no question, no Notepad): the run then hears "no" and ends.
+void make_window_call(LPARAM lparam, bool stopped);
 
 // The run's face on Windows, used on the run's own thread. Progress goes into `progress` and is
 // posted to the window; everything the user sees or answers (boxes, Notepad) is sent to the

@@ -681,22 +681,22 @@ TEST(Cli, TemporaryFilesOfEarlierSavesAreNeverListedAndAbandonedOnesGo) {
   EXPECT_TRUE(test::exists(look_alike));
 }
 
-TEST(CliOptions, ParsesEveryOption) {
-  auto p = cli::parse_options({"--compare", "-q", "--open", "dir"});
-  EXPECT_EQ(p.error, "");
-  EXPECT_EQ(p.options.compare, true);
-  EXPECT_TRUE(p.options.quiet && p.options.open);
-  EXPECT_EQ(p.options.folder, "dir");
-  EXPECT_EQ(cli::parse_options({"--no-compare", "d"}).options.compare, false);
-  EXPECT_EQ(cli::parse_options({"--", "-odd"}).options.folder, "-odd");
-  EXPECT_FALSE(cli::parse_options({"d"}).options.compare.has_value());
-  p = cli::parse_options({"--verify", "--listing", "l.txt", "--output=o.txt", "--json", "d"});
-  EXPECT_EQ(p.error, "");
-  EXPECT_TRUE(p.options.verify && p.options.json && !p.options.recursive);
-  EXPECT_EQ(p.options.listing, "l.txt");
-  EXPECT_EQ(p.options.output, "o.txt");
-  p = cli::parse_options({"-rq", "d"});
-  EXPECT_TRUE(p.options.recursive && p.options.quiet) << p.error;
+// What the options do, seen from outside; and every mistake named.
+TEST(CliOptions, OptionsDoWhatTheySayAndMistakesAreNamed) {
+  TempFolder dir;
+  std::filesystem::create_directories(dir.path() / "-odd" / "sub");
+  write_bytes(dir.file("-odd/a"), "123456789");
+  write_bytes(dir.file("-odd/sub/b"), "b");
+  const std::string in_dir = "cd " + shell_quote(dir.path().string()) + " &&";
+  // "--" ends the options: a folder named "-odd" is a folder. "-rq" is "-r" and "-q".
+  const Outcome tree = run("-rq --no-compare -- -odd", in_dir);
+  EXPECT_EQ(tree.status, 0) << tree.err;
+  EXPECT_TRUE(contains(tree.out, "Tree: 2 folders, 2 files")) << tree.out;
+  // "--output=FILE" is "--output FILE": the listing goes there, not into the folder.
+  const Outcome output = run("-q --output=elsewhere.crc -- -odd", in_dir);
+  EXPECT_EQ(output.status, 0) << output.err;
+  EXPECT_TRUE(test::exists(dir.file("elsewhere.crc")));
+  EXPECT_TRUE(contains(test::read_bytes(dir.file("elsewhere.crc")), "CBF43926"));
 
   const struct {
     std::vector<std::string> args;
@@ -728,6 +728,24 @@ TEST(CliProgress, LineShowsCountsSizesRateAndAHarmlessName) {
   EXPECT_EQ(cli::progress_line(s, 200).find("left"), std::string::npos);
   s.bytes_total = 0;  // no totals (a quiet enumeration): no share either
   EXPECT_EQ(cli::progress_line(s, 200).find('%'), std::string::npos);
+  // A share is never rounded up to one not yet read, reads that run ahead of the total show 100
+  // at most, totals near 2^64 do not overflow, and an absurd guess of the time left stays a time.
+  const struct {
+    std::uint64_t done, total;
+    double seconds;
+    const char* shown;
+  } shares[] = {{999, 1000, 0.5, " 99% "},
+                {150, 100, 0.5, " 100% "},
+                {UINT64_MAX / 2, UINT64_MAX, 0.5, " 49% "},
+                {30, 100, 3, " 0:07 left "},
+                {1, UINT64_MAX, 1e9, ":46:40 left "}};
+  for (const auto& row : shares) {
+    s.bytes_done = row.done;
+    s.bytes_total = row.total;
+    s.seconds = row.seconds;
+    EXPECT_TRUE(contains(cli::progress_line(s, 400), row.shown))
+        << row.shown << " in " << cli::progress_line(s, 400);
+  }
   EXPECT_EQ(cli::human_bytes(1023), "1023 B");
   EXPECT_EQ(cli::human_bytes(1536), "1.5 KiB");
 }
@@ -1003,7 +1021,8 @@ TEST(Cli, AFolderOfTwoHundredThousandFilesRunsUnderAHundredMegabytesOrSaysItIsOu
     int kib;
     int status;
   };
-  const Row rows[] = {{"--no-compare", 100000, 0}, {"--compare", 100000, 0}, {"--compare", 30000, 2}};
+  const Row rows[] = {
+      {"--no-compare", 100000, 0}, {"--compare", 100000, 0}, {"--compare", 30000, 2}};
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string(row.how) + " " + std::to_string(row.kib));
     const std::string before = test::read_bytes(dir.file("File CRCs.TXT"));

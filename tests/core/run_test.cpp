@@ -412,7 +412,9 @@ class TreeLog : public TreeFrontEnd {
   void on_folder_start(const std::string& relative) override {
     if (!stop_at.empty() && relative == stop_at) stop.request();
   }
-  void on_folder_committed(const RunReport& r) override { events.push_back("folder " + r.folder_path); }
+  void on_folder_committed(const RunReport& r) override {
+    events.push_back("folder " + r.folder_path);
+  }
   void report_written(const std::string& path) override {
     events.push_back("wrote " + path);
     wrote.insert(path);
@@ -464,14 +466,16 @@ class RunTree : public ::testing::Test {
     std::map<std::string, std::string> found;
     for (const auto& e : std::filesystem::recursive_directory_iterator(top.path())) {
       EXPECT_EQ(e.path().filename().string().find(".tmp-"), std::string::npos) << e.path();
-      if (e.path().filename() == name) found[e.path().string()] = test::read_bytes(e.path().string());
+      if (e.path().filename() == name)
+        found[e.path().string()] = test::read_bytes(e.path().string());
     }
     return found;
   }
 
   void put_back_earlier() {
     for (const auto& [path, text] : earlier) test::write_bytes(path, text);
-    for (const auto& [path, text] : files_named("CRC Comparison.TXT")) std::filesystem::remove(path);
+    for (const auto& [path, text] : files_named("CRC Comparison.TXT"))
+      std::filesystem::remove(path);
   }
 
   TempFolder top;
@@ -525,7 +529,8 @@ TEST_F(RunTree, WithoutThreadsAndWithFewHandlesATreeSaysAndWritesTheSame) {
 // earlier listing or a new one whole, no staged file is left, and each folder reported as written
 // has its new listing; after a stop, exactly those.
 TEST_F(RunTree, AStopOrAFailureMidTreeLeavesOldOrWholeNewListingsAndNoStagedFile) {
-  for (const char* at : {"d0", "d13/inner", "d9", "d23"}) {
+  const std::string inner = std::string("d13") + fs::separator() + "inner";
+  for (const std::string& at : {std::string("d0"), inner, std::string("d9"), std::string("d23")}) {
     SCOPED_TRACE(at);
     put_back_earlier();
     TreeLog log;

@@ -79,9 +79,15 @@ TEST_F(SettingsTest, LongFilesKeepTheirTailAndLongFoldersAreCut) {
   EXPECT_EQ(test::read_bytes(file()), longpath.substr(0, 256) + tail);
 }
 
-TEST_F(SettingsTest, NoFileSavesTwoHundredFiftySixNuls) {
+// Exit at the first start, before any choice: the file made is a whole record that the next start
+// reads as nothing remembered, so its browser starts at the default.
+TEST_F(SettingsTest, ExitBeforeAnyChoiceLeavesARecordThatRemembersNothing) {
   ASSERT_EQ(settings.save(), Settings::Saved::kWritten);
-  EXPECT_EQ(test::read_bytes(file()), std::string(256, '\0'));
+  EXPECT_EQ(test::read_bytes(file()).size(), kSettingsRecordSize);
+  Settings next;
+  next.set_start_folder(dir.folder_path());
+  next.load();
+  EXPECT_EQ(next.remembered_folder(), "");
 }
 
 TEST_F(SettingsTest, ReadOnlyStartFolderIsNeverWrittenButTheRecordRemembers) {

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "core/line_reader.h"
-#include "core/progress_text.h"
 
 namespace sw {
 namespace {
@@ -121,25 +120,6 @@ TEST(LineRules, LinesSpanChunksUpToTheLimitAndLongerOnesAreReadThroughNotKept) {
   // A line without a line end, to the end of the input, is one line too.
   EXPECT_FALSE(reader.read_line(line));
   EXPECT_FALSE(reader.has_more());
-}
-
-TEST(ProgressWords, ShareAndTimeLeft) {
-  EXPECT_EQ(share_percent(42, 100), 42u);
-  EXPECT_EQ(share_percent(999, 1000), 99u) << "never rounded up to a share not yet read";
-  EXPECT_EQ(share_percent(150, 100), 100u) << "reads run ahead of the total: at most 100";
-  EXPECT_EQ(share_percent(0, 0), std::nullopt) << "nothing to measure against";
-  EXPECT_EQ(share_percent(UINT64_MAX / 2, UINT64_MAX), 49u) << "no overflow near 2^64";
-
-  EXPECT_EQ(seconds_left(30, 100, 0.9), std::nullopt) << "too early to guess";
-  EXPECT_EQ(seconds_left(30, 100, 3), 7.0);
-  EXPECT_EQ(seconds_left(0, 100, 3), std::nullopt) << "no rate yet";
-  EXPECT_EQ(seconds_left(100, 100, 3), std::nullopt) << "nothing left";
-
-  EXPECT_EQ(time_left(70), "1:10 left");
-  EXPECT_EQ(time_left(3725), "1:02:05 left");
-  EXPECT_EQ(time_left(59.6), "1:00 left");
-  EXPECT_EQ(time_left(-1), "0:00 left");
-  EXPECT_EQ(time_left(1e300), "277777777:46:40 left") << "an absurd guess stays in range";
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 //   browsers=N                  exactly N folder browsers are open now
 //   box=TITLE|TEXT|BUTTON       a message box TITLE with TEXT appears ("~A~B": its text
 //                               contains A and B); BUTTON is yes, no or ok
+//   wait-box=TITLE|TEXT         the same box appears, and is left open
 //   no-box=TITLE|MS             no box TITLE appears within MS milliseconds
 //   notepad=NAME[|MS]           Notepad appears with NAME in its title (within MS ms); it
 //                               is closed
@@ -366,6 +367,31 @@ void step_browsers(const Step& s) {
     fail(s.text, std::to_string(all.size()) + " folder browsers open");
 }
 
+// Waits for a box TITLE and tells whether its text is `want` ("~A~B": holds A and B).
+HWND box_with_text(const Step& s, const std::string& title, const std::string& want,
+                   bool* matches) {
+  const HWND box = wait_for([&] { return find_box(title); }, kDefaultWaitMs);
+  if (box == nullptr) fail(s.text, "no message box");
+  ::Sleep(200);
+  const std::string text = box_text(box);
+  std::printf("box text: %s\n", text.c_str());
+  *matches = text == want;
+  if (want.size() > 1 && want[0] == '~') {
+    *matches = true;
+    for (const std::string& part : split(want.substr(1), '~'))
+      *matches = *matches && text.find(part) != std::string::npos;
+  }
+  if (!*matches) std::printf("box text is not \"%s\"\n", want.c_str());
+  return box;
+}
+
+// The box appears and stays: for a step that follows while it is open.
+void step_wait_box(const Step& s) {
+  bool matches = false;
+  box_with_text(s, s.arg(0), s.arg(1), &matches);
+  if (!matches) fail(s.text, "not the box expected");
+}
+
 void step_box(const Step& s) {
   const std::string& title = s.arg(0);
   const std::string& want = s.arg(1);
@@ -379,23 +405,14 @@ void step_box(const Step& s) {
     id = IDOK;
   else
     fail(s.text, "button must be yes, no or ok");
-  const HWND box = wait_for([&] { return find_box(title); }, kDefaultWaitMs);
-  if (box == nullptr) fail(s.text, "no message box");
-  ::Sleep(200);
-  const std::string text = box_text(box);
-  std::printf("box text: %s\n", text.c_str());
-  bool matches = text == want;
-  if (want.size() > 1 && want[0] == '~') {
-    matches = true;
-    for (const std::string& part : split(want.substr(1), '~'))
-      matches = matches && text.find(part) != std::string::npos;
-  }
+  bool matches = false;
+  const HWND box = box_with_text(s, title, want, &matches);
   if (::GetDlgItem(box, id) == nullptr) fail(s.text, "the box has no such button");
   // Yes/No boxes have no OK; ok-only boxes answer to OK. Press before failing on the text,
   // so a failing step does not leave a box that blocks the program.
   ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                  reinterpret_cast<LPARAM>(::GetDlgItem(box, id)));
-  if (!matches) fail(s.text, "box text is \"" + text + "\"");
+  if (!matches) fail(s.text, "not the box expected");
   if (!wait_for([box] { return gone(box); }, kDefaultWaitMs)) fail(s.text, "box did not close");
 }
 
@@ -558,6 +575,7 @@ constexpr std::pair<const char*, void (*)(const Step&)> kSteps[] = {
     {"no-browser", step_no_browser},
     {"browsers", step_browsers},
     {"box", step_box},
+    {"wait-box", step_wait_box},
     {"no-box", step_no_box},
     {"notepad", step_notepad},
     {"no-notepad", step_no_notepad},

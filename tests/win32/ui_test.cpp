@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "core/os/fs_win32.h"
 #include "core/settings.h"
@@ -93,94 +94,56 @@ TEST(FolderChoice, AFolderEndingInABlankIsRememberedAsItself) {
   }
 }
 
-struct ControlRow {
-  int id;
-  const char* window_class;
-  const char* text;  // after the window's start: the labels are emptied
-  RECT units;        // left, top, right, bottom in dialog units
-};
-
-TEST(MainWindow, ShowsItsSixControlsInTheirPlacesInTabOrderWithTheDialogFont) {
+// What the user sees of the window, not how the table says to build it: every control whole
+// inside the window and none over another, the labels wide enough for "Done" and a checksum, the
+// captions readable, Tab between the two buttons, and a window of fixed size that opens hidden
+// until SHOWMAINDIALOG shows it.
+TEST(MainWindow, EveryControlShowsWhollyInsideTheWindowAndNoneCoversAnother) {
   MainWindow window;
   const HWND dialog = create_main_window(nullptr, window);
   if (dialog == nullptr && ::GetLastError() == 1400) GTEST_SKIP() << "no display for windows here";
   ASSERT_NE(dialog, nullptr) << ::GetLastError();
-  const ControlRow rows[] = {
-      {1001, "Button", "Select Directory", {10, 10, 155, 30}},
-      {1002, "Button", "Exit", {10, 40, 155, 60}},
-      {1003, "Static", "File", {10, 70, 45, 80}},
-      {1004, "Static", "CRC", {10, 85, 45, 95}},
-      {1005, "Static", "", {45, 70, 155, 80}},
-      {1006, "Static", "", {45, 85, 105, 95}},
-  };
-  HWND previous = nullptr;
-  for (const ControlRow& row : rows) {
-    const HWND control = ::GetDlgItem(dialog, row.id);
-    ASSERT_NE(control, nullptr) << row.id;
-    char text[64] = {}, window_class[32] = {};
-    ::GetWindowTextA(control, text, sizeof text);
-    ::GetClassNameA(control, window_class, sizeof window_class);
-    EXPECT_STREQ(text, row.text) << row.id;
-    EXPECT_EQ(_stricmp(window_class, row.window_class), 0) << row.id << " " << window_class;
-    RECT want = row.units;
-    ::MapDialogRect(dialog, &want);
-    RECT got;
-    ::GetWindowRect(control, &got);
-    ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&got), 2);
-    EXPECT_EQ(got.left, want.left) << row.id;
-    EXPECT_EQ(got.top, want.top) << row.id;
-    EXPECT_EQ(got.right, want.right) << row.id;
-    EXPECT_EQ(got.bottom, want.bottom) << row.id;
-    EXPECT_NE(::GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE, 0) << row.id;
-    EXPECT_EQ(::GetWindowLongA(control, GWL_EXSTYLE) & ~WS_EX_NOPARENTNOTIFY, 0) << row.id;
-    // The controls are made in this order, which is the window's z-order.
-    EXPECT_EQ(::GetWindow(control, GW_HWNDPREV), previous) << row.id;
-    previous = control;
-  }
-  // Tab moves between the two buttons only.
-  const HWND select = ::GetDlgItem(dialog, 1001), exit = ::GetDlgItem(dialog, 1002);
-  EXPECT_EQ(::GetNextDlgTabItem(dialog, select, FALSE), exit);
-  EXPECT_EQ(::GetNextDlgTabItem(dialog, exit, FALSE), select);
-  LOGFONTA font = {};
-  ASSERT_NE(::GetObjectA(reinterpret_cast<HFONT>(::SendMessageA(dialog, WM_GETFONT, 0, 0)),
-                         sizeof font, &font),
-            0);
-  EXPECT_STREQ(font.lfFaceName, "MS Sans Serif");
-  EXPECT_EQ(font.lfWeight, FW_NORMAL);
-  EXPECT_EQ(font.lfItalic, 0);  // the character set is the dialog manager's choice
-  ::DestroyWindow(dialog);
-}
-
-INT_PTR CALLBACK plain_dialog(HWND, UINT, WPARAM, LPARAM) {
-  return FALSE;
-}
-
-TEST(DialogTemplate, CreatesAHiddenFixedDialogOfTheTemplatesSize) {
-  const std::vector<WORD> words = build_dialog_template(kMainDialog);
-  const HWND dialog = ::CreateDialogIndirectParamA(::GetModuleHandleA(nullptr),
-                                                   reinterpret_cast<LPCDLGTEMPLATEA>(words.data()),
-                                                   nullptr, &plain_dialog, 0);
-  if (dialog == nullptr && ::GetLastError() == 1400) GTEST_SKIP() << "no display for windows here";
-  ASSERT_NE(dialog, nullptr) << ::GetLastError();
   EXPECT_FALSE(::IsWindowVisible(dialog));
   const LONG style = ::GetWindowLongA(dialog, GWL_STYLE);
-  EXPECT_NE(style & WS_CAPTION, 0);
-  EXPECT_NE(style & WS_SYSMENU, 0);
-  EXPECT_EQ(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0);
-  EXPECT_NE(::GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_CONTROLPARENT, 0);
-
-  RECT want = {0, 0, 165, 102};
-  ::MapDialogRect(dialog, &want);
+  EXPECT_NE(style & WS_SYSMENU, 0) << "a close box";
+  EXPECT_EQ(style & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0) << "a window of fixed size";
   RECT client;
   ::GetClientRect(dialog, &client);
-  EXPECT_EQ(client.right, want.right);
-  EXPECT_EQ(client.bottom, want.bottom);
-  RECT origin = {215, 106, 0, 0};
-  ::MapDialogRect(dialog, &origin);
-  POINT client_origin = {0, 0};  // the template places the client area, not the frame
-  ::ClientToScreen(dialog, &client_origin);
-  EXPECT_EQ(client_origin.x, origin.left);
-  EXPECT_EQ(client_origin.y, origin.top);
+  const HDC dc = ::GetDC(dialog);
+  const HGDIOBJ before =
+      ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageA(dialog, WM_GETFONT, 0, 0)));
+  const int ids[] = {kSelectButton, kExitButton, kFileCaption, kCrcCaption, kFileLabel, kCrcLabel};
+  std::vector<RECT> placed;
+  for (const int id : ids) {
+    const HWND control = ::GetDlgItem(dialog, id);
+    ASSERT_NE(control, nullptr) << id;
+    EXPECT_NE(::GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE, 0) << id;
+    RECT r;
+    ::GetWindowRect(control, &r);
+    ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_TRUE(r.left >= client.left && r.top >= client.top && r.right <= client.right &&
+                r.bottom <= client.bottom)
+        << id << " reaches outside the window";
+    for (const RECT& other : placed) {
+      RECT overlap;
+      EXPECT_FALSE(::IntersectRect(&overlap, &r, &other)) << id << " covers another control";
+    }
+    placed.push_back(r);
+    // The text it shows fits: its caption, or for a label the longest word of a run's end.
+    char text[64] = {};
+    ::GetWindowTextA(control, text, sizeof text);
+    const std::string shown = (id == kFileLabel || id == kCrcLabel) ? "DDDDDDDD" : text;
+    SIZE extent{};
+    ::GetTextExtentPoint32A(dc, shown.c_str(), static_cast<int>(shown.size()), &extent);
+    EXPECT_LE(extent.cx, r.right - r.left) << id << " cannot show \"" << shown << '"';
+    EXPECT_LE(extent.cy, r.bottom - r.top) << id;
+  }
+  ::SelectObject(dc, before);
+  ::ReleaseDC(dialog, dc);
+  // Tab moves between the two buttons only.
+  const HWND select = ::GetDlgItem(dialog, kSelectButton), exit = ::GetDlgItem(dialog, kExitButton);
+  EXPECT_EQ(::GetNextDlgTabItem(dialog, select, FALSE), exit);
+  EXPECT_EQ(::GetNextDlgTabItem(dialog, exit, FALSE), select);
   ::DestroyWindow(dialog);
 }
 
