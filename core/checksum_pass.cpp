@@ -97,6 +97,7 @@ void ChecksumPass::start_readers(std::size_t count) {
 
 std::size_t ChecksumPass::add(fs::Handle folder, const fs::DirEntries& entries) {
   std::size_t added = 0;
+  const bool clock_first = fs::ops().stamps_by_clock(folder);
   {
     const std::lock_guard<std::mutex> lock(feed_mutex_);
     // Grown once for a folder, not entry by entry (but still by doubling across a tree's folders).
@@ -104,7 +105,7 @@ std::size_t ChecksumPass::add(fs::Handle folder, const fs::DirEntries& entries) 
       files_.reserve(std::max(files_.size() + entries.size(), 2 * files_.capacity()));
     for (const fs::DirEntry& e : entries)
       if (gets_entry(e)) {
-        files_.push_back({folder, &e});
+        files_.push_back({folder, &e, clock_first});
         ++added;
       }
     added_.store(files_.size(), std::memory_order_release);
@@ -192,8 +193,10 @@ void ChecksumPass::stop_readers() {
 FileChecksum ChecksumPass::read(const Item& item, ReadBuffer& buffer,
                                 ByteProgress* progress) const {
   const fs::DirEntry& e = *item.entry;
-  return checksum_file(item.folder, e.native(), buffer, progress, fs::FileFacts{e.size, e.modified},
-                       user_stop_);  // as enumerated
+  // As enumerated.
+  return checksum_file(item.folder, e.native(), buffer, progress,
+                       fs::FileFacts{e.size, e.modified, e.changed, true}, user_stop_,
+                       item.clock_first);
 }
 
 void ChecksumPass::wait_for_room(std::size_t index) {
@@ -274,7 +277,9 @@ FileChecksum ChecksumPass::take(const fs::DirEntry& entry, ByteProgress* progres
   const auto it = std::find_if(files_.begin(), files_.end(),
                                [&entry](const Item& item) { return item.entry == &entry; });
   Forwarder forward(*this, progress);
-  return read({it != files_.end() ? it->folder : fs::kNoHandle, &entry}, buffer_, &forward);
+  return read({it != files_.end() ? it->folder : fs::kNoHandle, &entry,
+               it != files_.end() && it->clock_first},
+              buffer_, &forward);
 }
 
 FileChecksum ChecksumPass::take_at(std::size_t index, ByteProgress* progress) {

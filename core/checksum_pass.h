@@ -76,10 +76,12 @@ class ChecksumPass {
   };
   class Forwarder;
 
-  // One file to read: its folder and its entry.
+  // One file to read: its folder, its entry, and whether its file system stamps changes by
+  // this machine's clock (asked once a folder).
   struct Item {
     fs::Handle folder;
     const fs::DirEntry* entry;
+    bool clock_first;
   };
 
   void start(std::size_t readers);

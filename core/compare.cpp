@@ -210,7 +210,8 @@ Earlier EarlierListing::open(const fs::Folder& folder, const std::string& listin
   }
   // The earlier listing's own time is when the earlier run wrote it.
   fs::SysError no_time;
-  if (!os.modified_time(file.get(), &written_, &no_time)) written_ = fs::kUnknownTime;
+  fs::FileLook look;
+  written_ = os.look(file.get(), &look, &no_time) ? look.times.modified : fs::kUnknownTime;
   reading_ = std::make_unique<EarlierReading>(std::move(file));
   std::string first;
   // A first line too long to be the header is not read to its end: one look is enough.

@@ -55,13 +55,15 @@ class ByteProgress {
 // The CRC-32 of the whole content of the file `name` in the open folder `folder` (kNoHandle:
 // `name` is a path of its own). A file that cannot be opened, or fails to read part-way, gives
 // crc 0 and readable false; nothing is ever created or written. With `known` (whose size may be
-// fs::kUnknownSize: the size the file has when it is opened), a file that gives another number
-// of bytes changed while it was read, and counts as unreadable too. A stop requested while the
-// file is read ends the read at the next piece (FileChecksum::stopped).
+// fs::kUnknownSize: the size the file has when it is opened), a file whose size or times differ
+// between the open and the end of its read changed while it was read, and counts as unreadable
+// too; `clock_first`: its folder's file system stamps changes by this machine's clock
+// (fs::Ops::stamps_by_clock), so the clock may stand for the look at the open. A stop requested
+// while the file is read ends the read at the next piece (FileChecksum::stopped).
 FileChecksum checksum_file(fs::Handle folder, const std::string& name, ReadBuffer& buffer,
                            ByteProgress* progress = nullptr,
                            std::optional<fs::FileFacts> known = std::nullopt,
-                           const StopRequest* stop = nullptr);
+                           const StopRequest* stop = nullptr, bool clock_first = false);
 
 inline FileChecksum checksum_file(const std::string& path, ReadBuffer& buffer,
                                   ByteProgress* progress = nullptr) {

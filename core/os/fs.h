@@ -38,11 +38,29 @@ inline constexpr std::uint64_t kUnknownSize = ~std::uint64_t{0};
 // When a file was last modified: nanoseconds since 1970-01-01 UTC.
 inline constexpr std::int64_t kUnknownTime = INT64_MIN;
 
-// What is known of a file before it is read: its size and when it was last modified, each as the
-// enumeration gave it (or unknown), or as the open file gives it.
+// When a file was last modified (its content) and last changed (its content or its entry: a
+// rewrite in place moves both, as does a file put back with its old modification time).
+struct FileTimes {
+  std::int64_t modified = kUnknownTime;
+  std::int64_t changed = kUnknownTime;
+  bool operator==(const FileTimes&) const = default;
+};
+
+// What is known of a file before it is read: its size and times, each as the enumeration gave
+// it (or unknown), or as the open file gives it. `look_at_open`: an open given an unknown size
+// looks at the file (open_read); without it, the caller looks once it has read a piece (look).
 struct FileFacts {
   std::uint64_t size = kUnknownSize;
   std::int64_t modified = kUnknownTime;
+  std::int64_t changed = kUnknownTime;
+  bool look_at_open = true;
+};
+
+// What a look at an open file tells.
+struct FileLook {
+  std::uint64_t size = 0;
+  FileTimes times;
+  bool regular = false;  // a regular file, not a device, FIFO or folder
 };
 
 // Paths come in two forms. The native form is what the table's calls take: on POSIX the bytes
@@ -57,6 +75,7 @@ struct DirEntry {
   bool link = false;       // the entry is a symbolic link (or junction): `kind` is its target's
   std::uint64_t size = 0;  // full 64-bit size from the enumeration; kUnknownSize when not asked
   std::int64_t modified = kUnknownTime;  // where the enumeration gives it for nothing
+  std::int64_t changed = kUnknownTime;   // likewise
 
   const std::string& native() const { return native_name.empty() ? name : native_name; }
 };
@@ -151,15 +170,23 @@ struct Ops {
   // for write access, never waits on a FIFO. `facts` is what the enumeration found; its size
   // decides the sequential-access hint, and a caller that gives it bounds what it reads by it.
   // When the size is kUnknownSize, only a regular file is opened and `facts` becomes what the
-  // open file tells: its size and when it was last modified.
+  // open file tells: its size and times (unless facts->look_at_open is false: then nothing is
+  // looked at, and the caller looks once it has read). Times the enumeration did not give are
+  // taken from the open file, so that they can be looked at again once it is read (look).
   bool (*open_read)(Handle folder, const std::string& name, FileFacts* facts, Handle* out,
                     SysError* err);
 
   // The same for an own file: only a plain file, never through a link.
   bool (*open_own_read)(Handle folder, const std::string& name, Handle* out, SysError* err);
 
-  // When the open file `h` was last modified.
-  bool (*modified_time)(Handle h, std::int64_t* modified, SysError* err);
+  // The size, times and kind of the open file `h`.
+  bool (*look)(Handle h, FileLook* out, SysError* err);
+
+  // Whether the file system that holds `folder` stamps a change of a file from this machine's
+  // clock (change_clock_now): then a change made after a moment has a change time at or after it.
+  // Not so where another machine stamps it (a network share whose clock may differ) or times are
+  // kept coarsely (FAT keeps two seconds).
+  bool (*stamps_by_clock)(Handle folder);
 
   // Reads up to `size` bytes; *got is 0 at the end of the file.
   bool (*read)(Handle h, void* buffer, std::size_t size, std::size_t* got, SysError* err);
@@ -219,11 +246,11 @@ struct Ops {
                        SysError* err);
   void (*join_thread)(ThreadHandle thread);
 
-  // Memory for a large array: `size` bytes in whole pages, zeroed, on Linux placed on a huge-page
-  // boundary and offered huge pages; null when the system gives none. unmap_pages gives back a
-  // block with the size it was asked for.
-  void* (*map_pages)(std::size_t size);
-  void (*unmap_pages)(void* block, std::size_t size);
+  // Memory straight from the system: `size` bytes in whole pages, zeroed; with `huge` (an array
+  // that will be touched through), on Linux on huge pages where they are to be had. Null when
+  // the system gives none. unmap_pages gives back a block with the size and kind it was asked for.
+  void* (*map_pages)(std::size_t size, bool huge);
+  void (*unmap_pages)(void* block, std::size_t size, bool huge);
 };
 
 // The table in use. Tests may overwrite single entries and must restore them.
@@ -241,6 +268,10 @@ using File = Owned<TableFile>;
 
 // The processor time the process has used so far, all threads, in seconds.
 double process_cpu_seconds();
+
+// Now, by the clock the file systems of stamps_by_clock stamp changes with (nanoseconds since
+// 1970-01-01 UTC, as FileTimes): cheap enough to read before every file.
+std::int64_t change_clock_now();
 
 // The process's own number, as the system shows it.
 unsigned long process_id();

@@ -7,6 +7,7 @@
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <functional>
 #include <new>
 
@@ -92,8 +94,14 @@ bool posix_identity(Handle folder, const std::string& name, FileId* out, SysErro
   return true;
 }
 
+std::int64_t nanoseconds_of(const struct timespec& t) {
+  return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
 std::int64_t modified_of(const struct stat& st) {
-  return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+  return nanoseconds_of(st.st_mtim);
+}
+std::int64_t changed_of(const struct stat& st) {
+  return nanoseconds_of(st.st_ctim);
 }
 
 EntryKind kind_of(const struct stat& st) {
@@ -122,6 +130,7 @@ void look_up(int dfd, DirEntries& out, const std::vector<std::size_t>& which, st
     if (entry.kind == EntryKind::kFile) {
       entry.size = static_cast<std::uint64_t>(st.st_size);
       entry.modified = modified_of(st);
+      entry.changed = changed_of(st);
     }
   }
 }
@@ -317,16 +326,18 @@ bool open_regular(Handle folder, const std::string& name, int flags, FileFacts* 
       ::openat(at(folder), name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | flags));
   if (!fd.is_open()) return fail(err, errno);
   std::uint64_t size = facts->size;
-  if (size == kUnknownSize) {
+  if (size == kUnknownSize && facts->look_at_open) {
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) return fail(err, errno);
     if (!S_ISREG(st.st_mode)) return fail(err, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     size = static_cast<std::uint64_t>(st.st_size);
-    *facts = {size, modified_of(st)};
+    *facts = {size, modified_of(st), changed_of(st)};
   }
 #ifdef POSIX_FADV_SEQUENTIAL
-  // The hint widens read-ahead for large files; for small ones it is only another call.
-  if (size >= kSequentialHintMinimum) ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+  // The hint widens read-ahead for large files; for small ones it is only another call. (A file
+  // not looked at gets none: most are small.)
+  if (size != kUnknownSize && size >= kSequentialHintMinimum)
+    ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
   *out = fd.release();
   return true;
@@ -342,11 +353,37 @@ bool posix_open_own_read(Handle folder, const std::string& name, Handle* out, Sy
   return open_regular(folder, name, O_NOFOLLOW, &facts, out, err);
 }
 
-bool posix_modified_time(Handle h, std::int64_t* modified, SysError* err) {
+bool posix_look(Handle h, FileLook* out, SysError* err) {
   struct stat st {};
   if (::fstat(static_cast<int>(h), &st) != 0) return fail(err, errno);
-  *modified = modified_of(st);
+  *out = {static_cast<std::uint64_t>(st.st_size),
+          {modified_of(st), changed_of(st)},
+          S_ISREG(st.st_mode)};
   return true;
+}
+
+bool posix_stamps_by_clock(Handle folder) {
+#if defined(__linux__)
+  // Local file systems that stamp change times from the kernel's own clock, finer than a second.
+  constexpr unsigned long kLocal[] = {
+      0xEF53,      // ext2, ext3, ext4
+      0x58465342,  // XFS
+      0x9123683E,  // Btrfs
+      0x01021994,  // tmpfs
+      0x858458F6,  // ramfs
+      0xF2F52010,  // F2FS
+      0x2FC12FC1,  // ZFS
+      0xCA451A4E,  // bcachefs
+      0x794C7630,  // overlayfs (its layers are local)
+  };
+  struct statfs fs {};
+  if (::fstatfs(at(folder), &fs) != 0) return false;
+  const auto type = static_cast<unsigned long>(fs.f_type);
+  return std::find(std::begin(kLocal), std::end(kLocal), type) != std::end(kLocal);
+#else
+  (void)folder;
+  return false;
+#endif
 }
 
 bool posix_read(Handle h, void* buffer, std::size_t size, std::size_t* got, SysError* err) {
@@ -540,27 +577,30 @@ void posix_join_thread(ThreadHandle thread) {
   ::pthread_join(static_cast<pthread_t>(thread), nullptr);
 }
 
-// Large arrays are placed on huge-page boundaries and offered transparent huge pages: a run over a
-// folder of small files in memory touches a few megabytes of such arrays once each, and the first
-// touch of every 4 KiB page is a fault, about 10 us on a virtual machine; a huge page is one fault
-// for 512 of them (bench/README.md, "Folder pass"). Only the pages asked for are kept mapped, so a
-// process under a memory limit pays for no more than it uses.
+// Large arrays are placed on huge pages where the system offers them: a run over a folder of
+// small files in memory touches a few megabytes of such arrays once each, and the first touch of
+// every 4 KiB page is a fault, about 10 us on a virtual machine; a huge page is one fault for 512
+// of them (bench/README.md, "Folder pass"). Such a block is mapped whole huge pages long, on a
+// huge-page boundary: only whole huge pages can be huge. What it maps past the block is address
+// space that is never touched. Buffers that are barely touched (a reader's, when its files are
+// small) take ordinary pages: a huge page zeroes 2 MiB at its first touch.
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
-void* posix_map_pages(std::size_t size) {
+// The length mapped for a block of `size` bytes.
+std::size_t mapped_length(std::size_t size, bool huge) {
   const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-  if (size == 0 || size > SIZE_MAX - kHugePage - page) return nullptr;
-  const std::size_t length = (size + page - 1) / page * page;
-  const bool huge = length >= kHugePage / 4;
+  const std::size_t unit = huge ? kHugePage : page;
+  return (size + unit - 1) / unit * unit;
+}
+
+void* posix_map_pages(std::size_t size, bool huge) {
+  if (size == 0 || size > SIZE_MAX - 2 * kHugePage) return nullptr;
+  const std::size_t length = mapped_length(size, huge);
   const std::size_t reach = huge ? length + kHugePage : length;
   void* mapped = ::mmap(nullptr, reach, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (mapped == MAP_FAILED) {
-    if (!huge) return nullptr;
-    // No room for the alignment: the block unaligned, as ordinary pages.
-    mapped = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    return mapped == MAP_FAILED ? nullptr : mapped;
-  }
+  if (mapped == MAP_FAILED) return nullptr;
   if (!huge) return mapped;
+  // The boundary: what lies before it and after the block is given back at once.
   auto* start = static_cast<char*>(mapped);
   const auto address = reinterpret_cast<std::uintptr_t>(start);
   char* aligned = start + ((kHugePage - address % kHugePage) % kHugePage);
@@ -574,10 +614,8 @@ void* posix_map_pages(std::size_t size) {
   return aligned;
 }
 
-void posix_unmap_pages(void* block, std::size_t size) {
-  if (block == nullptr) return;
-  const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-  ::munmap(block, (size + page - 1) / page * page);
+void posix_unmap_pages(void* block, std::size_t size, bool huge) {
+  if (block != nullptr) ::munmap(block, mapped_length(size, huge));
 }
 
 constexpr Ops kPosixOps = {
@@ -592,7 +630,8 @@ constexpr Ops kPosixOps = {
     .find_first_size = &posix_find_first_size,
     .open_read = &posix_open_read,
     .open_own_read = &posix_open_own_read,
-    .modified_time = &posix_modified_time,
+    .look = &posix_look,
+    .stamps_by_clock = &posix_stamps_by_clock,
     .read = &posix_read,
     .close = &posix_close,
     .open_update = &posix_open_update,
@@ -622,6 +661,18 @@ Ops& ops() {
 }
 const Ops& platform_ops() {
   return kPosixOps;
+}
+
+std::int64_t change_clock_now() {
+  struct timespec now {};
+#if defined(CLOCK_REALTIME_COARSE)
+  // The kernel stamps a change from this coarse clock (or finer): a change after this moment is
+  // stamped at or after it.
+  ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+#else
+  ::clock_gettime(CLOCK_REALTIME, &now);
+#endif
+  return nanoseconds_of(now);
 }
 
 double process_cpu_seconds() {

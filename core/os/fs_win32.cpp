@@ -438,15 +438,51 @@ bool open_reading(Handle folder, const std::string& name, DWORD flags, Handle* o
 
 // A folder is never opened here (that would need FILE_FLAG_BACKUP_SEMANTICS), so a size the
 // caller does not know comes from the open file alone.
+bool file_times(HANDLE h, FileTimes* times, DWORD* attributes, SysError* err) {
+  FILE_BASIC_INFO info;
+  if (!::GetFileInformationByHandleEx(h, FileBasicInfo, &info, sizeof info)) return fail_last(err);
+  const auto nanoseconds = [](const LARGE_INTEGER& t) {
+    FILETIME f;
+    f.dwLowDateTime = t.LowPart;
+    f.dwHighDateTime = static_cast<DWORD>(t.HighPart);
+    return nanoseconds_of(f);
+  };
+  *times = {nanoseconds(info.LastWriteTime), nanoseconds(info.ChangeTime)};
+  if (attributes != nullptr) *attributes = info.FileAttributes;
+  return true;
+}
+
+bool win_look(Handle h, FileLook* out, SysError* err) {
+  QuietErrors quiet;
+  DWORD attributes = 0;
+  LARGE_INTEGER size;
+  if (!file_times(as_handle(h), &out->times, &attributes, err)) return false;
+  if (!::GetFileSizeEx(as_handle(h), &size)) return fail_last(err);
+  out->size = static_cast<std::uint64_t>(size.QuadPart);
+  out->regular = (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+  return true;
+}
+
+// The handle's own times serve: no writer gets in while a file is read here anyway.
+bool win_stamps_by_clock(Handle /*folder*/) {
+  return false;
+}
+
 bool win_open_read(Handle folder, const std::string& name, FileFacts* facts, Handle* out,
                    SysError* err) {
   if (!open_reading(folder, name, 0, out, err)) return false;
-  if (facts->size != kUnknownSize) return true;
   OwnedHandle file(as_handle(std::exchange(*out, kNoHandle)));
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!::GetFileInformationByHandle(file.get(), &info)) return fail_last(err);
-  *facts = {(static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow,
-            nanoseconds_of(info.ftLastWriteTime)};
+  if (facts->size == kUnknownSize) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!::GetFileInformationByHandle(file.get(), &info)) return fail_last(err);
+    facts->size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  }
+  // The enumeration gives no change time: the handle's times, to be looked at again once read.
+  FileTimes times;
+  QuietErrors quiet;
+  if (!file_times(file.get(), &times, nullptr, err)) return false;
+  facts->modified = times.modified;
+  facts->changed = times.changed;
   *out = as_handle_value(file.release());
   return true;
 }
@@ -460,14 +496,6 @@ bool win_open_own_read(Handle folder, const std::string& name, Handle* out, SysE
       (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
     return fail(err, ERROR_ACCESS_DENIED);
   *out = as_handle_value(file.release());
-  return true;
-}
-
-bool win_modified_time(Handle h, std::int64_t* modified, SysError* err) {
-  QuietErrors quiet;
-  FILETIME written;
-  if (!::GetFileTime(as_handle(h), nullptr, nullptr, &written)) return fail_last(err);
-  *modified = nanoseconds_of(written);
   return true;
 }
 
@@ -662,12 +690,12 @@ void win_join_thread(ThreadHandle thread) {
   ::CloseHandle(h);
 }
 
-void* win_map_pages(std::size_t size) {
+void* win_map_pages(std::size_t size, bool /*huge*/) {
   return size == 0 ? nullptr
                    : ::VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
 }
 
-void win_unmap_pages(void* block, std::size_t /*size*/) {
+void win_unmap_pages(void* block, std::size_t /*size*/, bool /*huge*/) {
   if (block != nullptr) ::VirtualFree(block, 0, MEM_RELEASE);
 }
 
@@ -683,7 +711,8 @@ constexpr Ops kWin32Ops = {
     .find_first_size = &win_find_first_size,
     .open_read = &win_open_read,
     .open_own_read = &win_open_own_read,
-    .modified_time = &win_modified_time,
+    .look = &win_look,
+    .stamps_by_clock = &win_stamps_by_clock,
     .read = &win_read,
     .close = &win_close,
     .open_update = &win_open_update,
@@ -738,6 +767,12 @@ Ops& ops() {
 }
 const Ops& platform_ops() {
   return kWin32Ops;
+}
+
+std::int64_t change_clock_now() {
+  FILETIME now;
+  ::GetSystemTimeAsFileTime(&now);
+  return nanoseconds_of(now);
 }
 
 double process_cpu_seconds() {

@@ -3,11 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
+#include <map>
+#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/compare.h"
+#include "core/crc/crc32.h"
 #include "core/file_crc.h"
 #include "core/line_reader.h"
 #include "core/save_text.h"
@@ -18,6 +23,7 @@
 #include "tests/support/temp_folder.h"
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -255,6 +261,98 @@ TEST(Listing, AFileThatChangesWhileItIsReadIsUnreadable) {
   for (const UnreadableFile& u : listing.unreadable)
     EXPECT_EQ(u.error.message, kChangedWhileRead) << u.path;
 }
+
+#ifndef _WIN32
+// Files rewritten in place, at the same size, while they are read (a database, a disk image,
+// dd conv=notrunc): after every piece, or once after the second of three, the checksum would be
+// of a state that never existed: "Could Not Be Read". Rewritten once after its first piece: where
+// its size was known before it was read, that too was during its read; where the open found it
+// (and the file system stamps changes by this machine's clock), the one look after that piece
+// finds it changed since the open, and it is read again, whole, with the content it then has.
+struct Rewrite {
+  std::mutex mutex;
+  std::map<fs::Handle, int> pieces;  // pieces read, by handle
+  std::string folder;
+  bool early_done = false;
+} g_rewrite;
+
+bool read_then_rewrite(fs::Handle h, void* buffer, std::size_t size, std::size_t* got,
+                       fs::SysError* err) {
+  if (!fs::platform_ops().read(h, buffer, size, got, err) || *got == 0) return *got == 0;
+  char path[64];
+  std::snprintf(path, sizeof path, "/proc/self/fd/%d", static_cast<int>(h));
+  const std::string name = std::filesystem::read_symlink(path).filename().string();
+  bool rewrite = false;
+  int piece = 0;
+  {
+    const std::lock_guard<std::mutex> lock(g_rewrite.mutex);
+    piece = ++g_rewrite.pieces[h];
+    rewrite = name == "every" || (name == "late" && piece == 2) ||
+              (name == "early" && piece == 1 && !std::exchange(g_rewrite.early_done, true));
+  }
+  if (rewrite) {
+    const int fd = ::open((g_rewrite.folder + name).c_str(), O_WRONLY);
+    const std::string bytes(ReadBuffer::kDefaultSize, static_cast<char>('a' + piece));
+    const std::size_t length = std::min<std::size_t>(bytes.size(), 100);
+    EXPECT_EQ(::pwrite(fd, bytes.data(), length, 0), static_cast<ssize_t>(length));
+    ::close(fd);
+  }
+  return true;
+}
+
+void close_and_forget_pieces(fs::Handle h) {
+  {
+    const std::lock_guard<std::mutex> lock(g_rewrite.mutex);
+    g_rewrite.pieces.erase(h);
+  }
+  fs::platform_ops().close(h);
+}
+
+TEST(Listing, AFileRewrittenInPlaceWhileItIsReadIsUnreadable) {
+  TempFolder dir;
+  g_rewrite.folder = dir.folder_path();
+  const std::size_t three = 2 * ReadBuffer::kDefaultSize + 10;
+  fs::Folder folder;
+  ASSERT_TRUE(folder.open(dir.folder_path(), nullptr));
+  const bool by_clock = fs::ops().stamps_by_clock(folder.get());
+  for (const bool sizes : {false, true}) {
+    SCOPED_TRACE(sizes ? "sizes before reading" : "sizes from the open file");
+    write_bytes(dir.file("every"), std::string(100, 'x'));
+    write_bytes(dir.file("late"), std::string(three, 'x'));
+    write_bytes(dir.file("early"), std::string(three, 'x'));
+    write_bytes(dir.file("steady"), std::string(three, 'x'));
+    test::FsOverride fault;
+    fault.ops().read = read_then_rewrite;
+    fault.ops().close = close_and_forget_pieces;
+    g_rewrite.early_done = false;
+    RecordingObserver seen(sizes);
+    const Listing listing = test::list(dir.folder_path(), &seen);
+    std::map<std::string, std::string> result;
+    for (const UnreadableFile& u : listing.unreadable) {
+      EXPECT_EQ(u.error.message, kChangedWhileRead) << u.path;
+      result[u.name_column] = "unreadable";
+    }
+    std::map<std::string, std::string> want = {{"every", "unreadable"}, {"late", "unreadable"}};
+    const bool read_again = !sizes && by_clock;
+    if (!read_again) want["early"] = "unreadable";
+    EXPECT_EQ(result, want);
+    // Read again as it then was: a hundred bytes of the rewrite, the rest as before.
+    const std::string early = std::string(100, 'b') + std::string(three - 100, 'x');
+    const std::string steady(three, 'x');
+    std::vector<std::string> lines = entry_lines(listing.text);
+    if (read_again) {
+      EXPECT_NE(std::find(lines.begin(), lines.end(),
+                          "early" + std::string(35, ' ') +
+                              checksum_text(crc32_of(early.data(), early.size()))),
+                lines.end());
+    }
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        "steady" + std::string(34, ' ') +
+                            checksum_text(crc32_of(steady.data(), steady.size()))),
+              lines.end());
+  }
+}
+#endif
 
 TEST(Listing, NamesThatShareTheirLinesNameColumnAreReportedOnce) {
   TempFolder dir;

@@ -100,7 +100,7 @@ constexpr fs::Ops kMemoryOps = {
            fs::SysError* err) {
           const std::string* content = find(name);
           if (content == nullptr) return refuse(err);
-          if (facts->size == fs::kUnknownSize) *facts = {content->size(), 0};
+          if (facts->size == fs::kUnknownSize) *facts = {content->size(), 0, 0};
           *out = open_bytes(*content);
           return true;
         },
@@ -111,11 +111,13 @@ constexpr fs::Ops kMemoryOps = {
           *out = open_bytes(own->second);
           return true;
         },
-    .modified_time =
-        [](fs::Handle, std::int64_t* modified, fs::SysError*) {
-          *modified = 0;  // every file of the folder was made at the same time
+    .look =
+        [](fs::Handle h, fs::FileLook* out, fs::SysError*) {
+          // Every file of the folder was made at the same time, and kept.
+          *out = {file(h).bytes.size(), {0, 0}, true};
           return true;
         },
+    .stamps_by_clock = [](fs::Handle) { return false; },
     .read =
         [](fs::Handle h, void* buffer, std::size_t size, std::size_t* got, fs::SysError*) {
           OpenFile& f = file(h);
@@ -178,9 +180,10 @@ constexpr fs::Ops kMemoryOps = {
     .start_thread = [](const fs::ThreadStart*, std::size_t, fs::ThreadHandle*,
                        fs::SysError* err) { return refuse(err); },
     .join_thread = [](fs::ThreadHandle) {},
-    .map_pages = [](std::size_t size) { return fs::platform_ops().map_pages(size); },
-    .unmap_pages = [](void* block,
-                      std::size_t size) { fs::platform_ops().unmap_pages(block, size); },
+    .map_pages = [](std::size_t size,
+                    bool huge) { return fs::platform_ops().map_pages(size, huge); },
+    .unmap_pages = [](void* block, std::size_t size,
+                      bool huge) { fs::platform_ops().unmap_pages(block, size, huge); },
 };
 
 }  // namespace
