@@ -97,13 +97,16 @@ std::string folder_json(const RunReport& r, double seconds, ExitStatus status,
   if (!r.opened) put_bytes(o, "open_error", r.open_error.message);
   o["enumerated"] = r.opened && r.listing.enumerated;
   if (!r.listing.enumerated) put_bytes(o, "enumerate_error", r.listing.enumerate_error.message);
-  if (r.listing_saved && !r.listing_path.empty()) put_bytes(o, "listing", r.listing_path);
+  if ((r.listing_saved || r.listing_placed) && !r.listing_path.empty())
+    put_bytes(o, "listing", r.listing_path);
+  if (r.listing_placed) put_bytes(o, "listing_error", r.listing_error.message);
   o["earlier"] = earlier_text(r.earlier);
   if (r.earlier == Earlier::kUnreadable) put_bytes(o, "earlier_error", r.earlier_error.message);
   o["compared"] = r.comparison_accepted;
   if (r.comparison_accepted) o["comparison_written"] = r.comparison_saved;
-  if (r.comparison_saved && !r.comparison_path.empty())
+  if ((r.comparison_saved || r.comparison_placed) && !r.comparison_path.empty())
     put_bytes(o, "comparison", r.comparison_path);
+  if (r.comparison_placed) put_bytes(o, "comparison_error", r.comparison_error.message);
   if (r.comparison_accepted) {
     const Comparison& c = r.comparison;
     o["counts"] = counts_of(c.counts);

@@ -76,7 +76,7 @@ std::string summary_text(const RunReport& r, double seconds, bool lines_shown, b
            "listing, and the new listing replaces it.\n";
   const Comparison& c = r.comparison;
   if (!r.comparison_accepted) return out;
-  if (!r.comparison_saved)
+  if (!r.comparison_saved && !r.comparison_placed)
     return out + "The comparison could not be written, so nothing of it is reported.\n";
   out += "Compared with the earlier listing: " + status_counts_text(c.counts) + "\n";
   if (c.cut_short)
@@ -131,9 +131,13 @@ std::string exit_reason(const RunReport& r, ExitStatus status, const std::string
   if (!r.opened) return "the folder could not be opened: " + r.open_error.message;
   if (!r.listing.enumerated)
     return "the folder could not be read to its end: " + r.listing.enumerate_error.message;
+  // In place, yet not known to be durable: the error says "written, but not known to be durable".
+  if (r.comparison_accepted && r.comparison_placed)
+    return "the comparison was " + r.comparison_error.message;
   if (r.comparison_accepted && !r.comparison_saved)
     return "the comparison could not be written" +
            (r.comparison_error.message.empty() ? std::string() : ": " + r.comparison_error.message);
+  if (r.listing_placed) return "the listing was " + r.listing_error.message;
   if (!r.listing_saved) return "the listing could not be written: " + r.listing_error.message;
   if (r.comparison_accepted && c.read_failed)
     return "the earlier listing could not be read to its end: " + c.read_error.message;

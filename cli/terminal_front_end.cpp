@@ -84,6 +84,11 @@ void TerminalFrontEnd::show_file(const std::string& path) {
               << error << '\n';
 }
 
+void TerminalFrontEnd::report_not_durable(const std::string& path, const fs::SysError& error) {
+  progress_.clear();
+  std::cerr << "sumwright: " << visible(path) << ": " << visible(error.message) << '\n';
+}
+
 void TerminalFrontEnd::report_write_failure(const std::string& path, const fs::SysError& error) {
   progress_.clear();
   std::cerr << "sumwright: cannot write " << visible(path) << ": " << visible(error.message)

@@ -42,6 +42,7 @@ class TerminalFrontEnd final : public TreeFrontEnd {
   void report_written(const std::string& path) override;
   void show_file(const std::string& path) override;
   void report_write_failure(const std::string& path, const fs::SysError& error) override;
+  void report_not_durable(const std::string& path, const fs::SysError& error) override;
 
   // Time spent on the command, without the time the user took to answer.
   double elapsed_seconds() const { return progress_.elapsed_seconds() - answering_seconds_; }

@@ -278,7 +278,7 @@ Comparison compare(EarlierReading& earlier, std::int64_t written, const fs::Fold
       continue;
     }
     const std::string_view old_line = trim_blanks(raw);
-    ended_empty = raw.empty();
+    ended_empty = old_line.empty();  // a closing line of blanks (before a 0x1A, say) is empty too
     if (old_line.empty()) continue;
     ++result.entries;
     const std::string_view old_name = name_column(old_line);

@@ -59,9 +59,12 @@ bool write_comparison(Run& run, const fs::Folder& target, const std::string& nam
   const CompareOptions options{run.plan.kept_problems, run.plan.stop};
   report.comparison = COMPARECRCLIST(run.earlier, run.folder, report.listing, writer, options);
   if (!report.comparison.comparable || report.comparison.stopped) return false;
-  if (&target == &run.folder)
-    return finish_file(run, writer, name, &report.comparison_stage, &report.comparison_error);
-  return !run.stopping() && writer.commit(&report.comparison_error);
+  const bool saved =
+      &target == &run.folder
+          ? finish_file(run, writer, name, &report.comparison_stage, &report.comparison_error)
+          : !run.stopping() && writer.commit(&report.comparison_error);
+  report.comparison_placed = writer.placed();
+  return saved;
 }
 
 // A comparison the folder could not take, written to the plan's fallback folder instead. Where
@@ -123,6 +126,11 @@ bool compare(Run& run) {
     return true;
   }
   if (run.stopping()) return false;
+  if (report.comparison_placed) {
+    // In place, the earlier file gone: no other place is tried, and it is shown.
+    run.ui.report_not_durable(report.comparison_path, report.comparison_error);
+    return true;
+  }
   // Nothing to write: the earlier listing turned out to be no listing after all.
   if (!report.comparison.comparable && report.comparison_error.message.empty()) return false;
   if (write_comparison_elsewhere(run)) {
@@ -150,6 +158,7 @@ void save_listing(Run& run, bool comparison_shown) {
       writer.write(report.listing.text);  // a failure shows when the file is finished
       report.listing_saved =
           finish_file(run, writer, name, &report.listing_stage, &report.listing_error);
+      report.listing_placed = writer.placed();
     }
     if (report.listing_saved && report.listing_stage != SaveBatch::kNotStaged) {
       report.listing_saved = false;  // not yet: its batch says
@@ -162,11 +171,14 @@ void save_listing(Run& run, bool comparison_shown) {
                                                            &report.listing_error);
   }
   if (run.stopping()) return;  // nothing more is said than what was put in place
-  if (!report.listing_saved) {
+  if (report.listing_placed) {
+    run.ui.report_not_durable(report.listing_path, report.listing_error);
+  } else if (!report.listing_saved) {
     run.ui.report_write_failure(report.listing_path, report.listing_error);
     return;
+  } else {
+    run.ui.report_written(report.listing_path);
   }
-  run.ui.report_written(report.listing_path);
   if (!comparison_shown) {
     run.ui.show_file(report.listing_path);
     return;
@@ -272,22 +284,29 @@ void settle_batched_saves(RunFrontEnd& ui, RunReport& report,
                           const StopRequest* stop) {
   // In the order a run without a batch shows them: the comparison, then the listing. What was
   // put in place is said even after a stop; nothing is shown then, and no failure reported.
-  const auto settle = [&](std::size_t& stage, bool& saved, fs::SysError& error,
+  const auto settle = [&](std::size_t& stage, bool& saved, bool& placed, fs::SysError& error,
                           const std::string& path) {
     if (stage == SaveBatch::kNotStaged) return;
     const SaveBatch::Outcome& outcome = outcomes.at(std::exchange(stage, SaveBatch::kNotStaged));
     saved = outcome.saved;
+    placed = outcome.placed;
     if (saved) {
       ui.report_written(path);
       if (!stop_requested(stop)) ui.show_file(path);
-    } else {
-      error = outcome.error;
-      if (!stop_requested(stop)) ui.report_write_failure(path, error);
+      return;
+    }
+    error = outcome.error;
+    if (placed) {
+      ui.report_not_durable(path, error);  // in place: said even after a stop
+      if (!stop_requested(stop)) ui.show_file(path);
+    } else if (!stop_requested(stop)) {
+      ui.report_write_failure(path, error);
     }
   };
-  settle(report.comparison_stage, report.comparison_saved, report.comparison_error,
-         report.comparison_path);
-  settle(report.listing_stage, report.listing_saved, report.listing_error, report.listing_path);
+  settle(report.comparison_stage, report.comparison_saved, report.comparison_placed,
+         report.comparison_error, report.comparison_path);
+  settle(report.listing_stage, report.listing_saved, report.listing_placed, report.listing_error,
+         report.listing_path);
 }
 
 }  // namespace sw

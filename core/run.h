@@ -51,6 +51,12 @@ class RunFrontEnd : public ListingObserver {
                                          const Comparison& /*result*/) {}
   // An output file could not be written; the earlier one is unchanged.
   virtual void report_write_failure(const std::string& path, const fs::SysError& error) = 0;
+  // An output file was put in place, replacing the earlier one, but could not be made durable
+  // (`error` says "written, but not known to be durable" and why): a power cut could still lose
+  // it.
+  virtual void report_not_durable(const std::string& path, const fs::SysError& error) {
+    report_write_failure(path, error);
+  }
   // The comparison could not be written to `intended` (`error` says why) and was written to
   // `written`, in the plan's fallback folder, instead; that file is then shown.
   virtual void report_comparison_elsewhere(const std::string& /*intended*/,
@@ -112,6 +118,9 @@ struct RunReport {
   bool listing_saved = false;  // also true when the plan writes no listing
   std::string listing_path;    // where it was written
   fs::SysError listing_error;
+  // Not saved, yet in place: written, but not known to be durable (the error says so).
+  bool listing_placed = false;
+  bool comparison_placed = false;
   std::string comparison_path;  // where the comparison was written (not for a stream)
   // Files staged in the plan's batch, by their numbers there; settled by settle_batched_saves.
   std::size_t listing_stage = SaveBatch::kNotStaged;

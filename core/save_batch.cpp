@@ -6,10 +6,10 @@
 namespace sw {
 namespace {
 
-// A flush that fails after the renames leaves the new file in place, not yet known to be durable.
-fs::SysError failure(const fs::SysError& error, bool after_renames) {
-  if (!after_renames) return error;
-  return {error.code, "written, but not known to be durable: " + error.message};
+// A flush that fails after the renames leaves the new file in place, not known to be durable.
+SaveBatch::Outcome failure(const fs::SysError& error, bool after_renames) {
+  if (!after_renames) return {false, error, false};
+  return {false, not_durable(error), true};
 }
 
 }  // namespace
@@ -51,7 +51,7 @@ std::size_t SaveBatch::stage(TextFileWriter& writer, std::shared_ptr<const fs::F
   s.name = name;
   if (staged_.empty()) first_staged_ = std::chrono::steady_clock::now();
   staged_.push_back(std::move(s));
-  outcomes_.push_back({true, {}});
+  outcomes_.push_back({true, {}, false});
   return staged_.size() - 1;
 }
 
@@ -96,7 +96,7 @@ void SaveBatch::flush(bool after_renames) {
     for (std::size_t k = first; k < end && flushed != fs::Flushed::kDone; ++k) {
       const std::size_t i = order_[k];
       if (flushed == fs::Flushed::kFailed) {
-        outcomes_[i] = {false, failure(err, after_renames)};
+        outcomes_[i] = failure(err, after_renames);
         continue;
       }
       // Where the whole file system cannot be flushed, each file is, by the handle its writer
@@ -110,7 +110,7 @@ void SaveBatch::flush(bool after_renames) {
       if (!s.file.is_open() &&
           os.open_update(s.folder->get(), s.temp_name, reopened.receive(), &writable, &one))
         h = reopened.get();
-      if (h == fs::kNoHandle || !os.flush(h, &one)) outcomes_[i] = {false, one};
+      if (h == fs::kNoHandle || !os.flush(h, &one)) outcomes_[i] = {false, one, false};
     }
     first = end;
   }
@@ -123,7 +123,8 @@ std::vector<SaveBatch::Outcome> SaveBatch::commit(const StopRequest* stop) {
   for (std::size_t i = 0; i < staged_.size(); ++i) {
     Staged& s = staged_[i];
     Outcome& outcome = outcomes_[i];
-    if (give_up && outcome.saved) outcome = {false, {0, "stopped before it was put in place"}};
+    if (give_up && outcome.saved)
+      outcome = {false, {0, "stopped before it was put in place"}, false};
     // Where a system renames no open file, the lock goes just before the rename.
     if (!fs::renames_open_files()) let_go(s);
     if (outcome.saved && !os.move_over(s.folder->get(), s.temp_name, s.name, &outcome.error))

@@ -48,7 +48,8 @@ class SaveBatch {
 
   struct Outcome {
     bool saved = false;
-    fs::SysError error;  // why not
+    fs::SysError error;   // why not
+    bool placed = false;  // not saved, yet in place: written, but not known to be durable
   };
   // Puts every staged file in place, durably; the outcomes in the order of staging. A flush that
   // fails before the renames keeps every earlier file of its file system and says so for each

@@ -64,6 +64,7 @@ bool TextFileWriter::open(const fs::Folder& folder, const std::string& name, fs:
   folder_ = folder.get();
   name_ = name;
   failed_ = false;
+  placed_ = false;
   if (!create_temporary(folder_, name, &file_, &temp_name_, &error_)) {
     temp_name_.clear();
     failed_ = true;
@@ -93,14 +94,23 @@ bool TextFileWriter::write(std::string_view text) {
   return true;
 }
 
+fs::SysError not_durable(const fs::SysError& why) {
+  return {why.code, "written, but not known to be durable: " + why.message};
+}
+
 bool TextFileWriter::commit(fs::SysError* err) {
   bool done = !temp_name_.empty() && write(kCrLf) && flush_buffer() &&
               fs::ops().flush(file_.get(), &error_);
-  file_.close();  // before the rename: Windows renames no open file
+  if (!fs::renames_open_files()) file_.close();  // Windows renames no open file
   done = done && fs::ops().replace(folder_, temp_name_, name_, &error_);
+  file_.close();  // until the rename, its lock says its writer lives
   if (done) {
     temp_name_.clear();
-    return true;
+    // In place: the earlier file is gone, whatever the folder's flush says.
+    if (fs::ops().flush_folder(folder_, &error_)) return true;
+    placed_ = true;
+    if (err != nullptr) *err = not_durable(error_);
+    return false;
   }
   if (err != nullptr) *err = error_;
   abandon();

@@ -41,8 +41,12 @@ class TextFileWriter final : public TextSink {
 
   bool open(const fs::Folder& folder, const std::string& name, fs::SysError* err);
   bool write(std::string_view text) override;
-  // Writes the closing CR LF, flushes and puts the file in place.
+  // Writes the closing CR LF, flushes and puts the file in place. False when it could not be
+  // saved whole and durably: then placed() tells whether it is in place all the same (the
+  // earlier file replaced, the new one not known to survive a power cut; `err` then says
+  // "written, but not known to be durable").
   bool commit(fs::SysError* err);
+  bool placed() const { return placed_; }
   // Writes the closing CR LF and finishes the file whole, without putting it in place: a
   // SaveBatch does that, with the files of other folders. The writer then lets go of the
   // temporary file, whose name goes to `temp_name` and whose open handle (and with it the lock
@@ -60,8 +64,12 @@ class TextFileWriter final : public TextSink {
   fs::File file_;
   std::string buffer_;
   bool failed_ = false;
+  bool placed_ = false;
   fs::SysError error_;
 };
+
+// What a save that put its file in place but could not make it durable says.
+fs::SysError not_durable(const fs::SysError& why);
 
 // Removes the temporary files that earlier saves of the file `path` left beside it (their writer
 // killed) and whose writer is gone; a user's file of a like name is never touched.

@@ -47,11 +47,13 @@ std::string Settings::remembered_folder() const {
   return std::string(trim_blanks(std::string_view(record_.data(), end - record_.begin())));
 }
 
-void Settings::store_folder(std::string_view folder) {
+bool Settings::store_folder(std::string_view folder) {
   const std::string_view trimmed = trim_blanks(folder);
-  const std::size_t n = std::min(trimmed.size(), record_.size());
-  trimmed.copy(record_.data(), n);  // an empty view may have no data at all
-  std::fill(record_.begin() + static_cast<std::ptrdiff_t>(n), record_.end(), kBlank);
+  // Cut short, it would name another folder, or none: the record keeps the one it has.
+  if (trimmed.size() > record_.size()) return false;
+  trimmed.copy(record_.data(), trimmed.size());  // an empty view may have no data at all
+  std::fill(record_.begin() + static_cast<std::ptrdiff_t>(trimmed.size()), record_.end(), kBlank);
+  return true;
 }
 
 Settings::Saved Settings::save(fs::SysError* why) const {

@@ -36,8 +36,9 @@ class Settings {
   // The record up to its first NUL, blanks trimmed: the folder the picker starts at.
   std::string remembered_folder() const;
 
-  // The folder, trimmed, cut to 256 bytes or filled with blanks to 256.
-  void store_folder(std::string_view folder);
+  // The folder, trimmed, filled with blanks to 256 bytes. One longer than the record is not
+  // stored (cut short it would name another folder): false, and the record keeps its folder.
+  bool store_folder(std::string_view folder);
 
   enum class Saved : std::uint8_t {
     kWritten,

@@ -215,20 +215,24 @@ void run_modal(HWND dialog) {
   }
 }
 
-// Saves the remembered folder; a file that cannot be written is said in a box (a start folder
-// marked read-only is never written, by design, and says nothing).
-void save_settings(const Settings& settings) {
+// Saves the remembered folder; a file that cannot be written is said in a box, once a start of the
+// program (`said`): the folder is remembered for the session all the same, and a box at every
+// choice would only be noise. A start folder marked read-only is never written, by design, and
+// says nothing.
+void save_settings(const Settings& settings, bool* said) {
   fs::SysError why;
   if (settings.save(&why) != Settings::Saved::kFailed) return;
+  if (said != nullptr && std::exchange(*said, true)) return;
   const std::string text = settings_failure_text(fs::best_listing_form(settings.file_path()), why);
   ::MessageBoxA(nullptr, text.c_str(), kPromptTitle, MB_OK | MB_ICONEXCLAMATION);
 }
 
 }  // namespace
 
-void remember_folder(Settings& settings, const std::string& chosen) {
-  settings.store_folder(fs::best_listing_form(remembered_form(chosen)));
-  save_settings(settings);
+void remember_folder(Settings& settings, const std::string& chosen, bool* failure_said) {
+  // A folder longer than the record keeps the one remembered before; the run goes on.
+  if (settings.store_folder(fs::best_listing_form(remembered_form(chosen))))
+    save_settings(settings, failure_said);
 }
 
 std::string remembered_form(const std::string& chosen) {
@@ -267,14 +271,13 @@ void run_selected_folder(MainWindow& window) {
     end_run(window);
     return;
   }
-  remember_folder(window.settings, chosen);
+  remember_folder(window.settings, chosen, &window.settings_failure_said);
   start_job(window,
             [chosen](WindowRunFrontEnd& front_end) { run_chosen_folder(front_end, chosen); });
 }
 
 void run_argument_folder(MainWindow& window, const std::wstring& argument) {
-  Settings& settings = window.settings;
-  start_job(window, [argument, &settings](WindowRunFrontEnd& front_end) {
+  start_job(window, [argument, &window](WindowRunFrontEnd& front_end) {
     const std::string chosen = argument_folder(argument);
     fs::Folder folder;
     fs::SysError error;
@@ -283,7 +286,9 @@ void run_argument_folder(MainWindow& window, const std::wstring& argument) {
       front_end.on_window([&text] { show_exclamation_box(text); });
       return;
     }
-    front_end.on_window([&settings, &chosen] { remember_folder(settings, chosen); });
+    front_end.on_window([&window, &chosen] {
+      remember_folder(window.settings, chosen, &window.settings_failure_said);
+    });
     run_folder(front_end, folder, window_run_plan(front_end.stop()));
   });
 }
@@ -341,7 +346,7 @@ INT_PTR CALLBACK MAINDLGPROC(HWND dialog, UINT message, WPARAM wparam, LPARAM lp
 void SAVEANDEXIT(HWND dialog) {
   MainWindow* window = state_of(dialog);
   if (window == nullptr) return;
-  save_settings(window->settings);
+  save_settings(window->settings, &window->settings_failure_said);
   end_main_dialog(*window, 0);
 }
 

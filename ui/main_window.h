@@ -22,7 +22,8 @@ struct MainWindow {
   // A run is between its start (the click, the folder browser included) and its end.
   bool running = false;
   bool close_pending = false;  // a close arrived during a run; carried out when the run ends
-  INT_PTR end_result = 0;      // the value of the modal run
+  bool settings_failure_said = false;  // the box that "Checksum.def" cannot be saved was shown
+  INT_PTR end_result = 0;              // the value of the modal run
   // The folder the program was started with (Send To, a folder's context menu), run as soon as
   // the window is open.
   std::optional<std::wstring> folder_argument;
@@ -73,8 +74,10 @@ void run_selected_folder(MainWindow& window);
 void run_argument_folder(MainWindow& window, const std::wstring& argument);
 
 // Remembers the chosen folder (native form) in the settings record and saves it: in the listing
-// form, by a path that still names the folder where there is one.
-void remember_folder(Settings& settings, const std::string& chosen);
+// form, by a path that still names the folder where there is one. A folder longer than the record
+// leaves the record as it was. A failure to save is said in a box, and with `failure_said` only
+// the first time.
+void remember_folder(Settings& settings, const std::string& chosen, bool* failure_said = nullptr);
 
 // The chosen folder as the record keeps it: a name that ends in a blank with its closing
 // separator, so that the record's trimming cannot turn it into its neighbour.

@@ -59,6 +59,11 @@ std::string write_failure_text(const std::string& path, const fs::SysError& erro
   return text;
 }
 
+std::string not_durable_text(const std::string& path, const fs::SysError& error) {
+  return path + "\r\n\r\nThis file was " + error.message +
+         ".\r\nIt replaced the earlier file, and a power cut could still lose it.";
+}
+
 std::string comparison_elsewhere_text(const std::string& intended, const fs::SysError& error,
                                       const std::string& written) {
   return intended +
@@ -223,6 +228,10 @@ void WindowRunFrontEnd::report_unmodified_changes(const std::string& /*folder_pa
 
 void WindowRunFrontEnd::report_write_failure(const std::string& path, const fs::SysError& error) {
   show_box(write_failure_text(fs::best_listing_form(path), error));
+}
+
+void WindowRunFrontEnd::report_not_durable(const std::string& path, const fs::SysError& error) {
+  show_box(not_durable_text(fs::best_listing_form(path), error));
 }
 
 void WindowRunFrontEnd::report_comparison_elsewhere(const std::string& intended,

@@ -40,6 +40,9 @@ std::string unmodified_changes_text(const Comparison& result);
 // The text of the box shown when an output file cannot be written (`path` in the listing form).
 std::string write_failure_text(const std::string& path, const fs::SysError& error);
 
+// The text of the box shown when an output file was put in place but could not be made durable.
+std::string not_durable_text(const std::string& path, const fs::SysError& error);
+
 // The text of the box shown when the comparison could not be written into the folder and was
 // written elsewhere (`intended` and `written` in the listing form).
 std::string comparison_elsewhere_text(const std::string& intended, const fs::SysError& error,
@@ -87,6 +90,7 @@ class WindowRunFrontEnd final : public RunFrontEnd {
   void report_earlier_damage(const std::string& path, const Comparison& result) override;
   void report_unmodified_changes(const std::string& folder_path, const Comparison& result) override;
   void report_write_failure(const std::string& path, const fs::SysError& error) override;
+  void report_not_durable(const std::string& path, const fs::SysError& error) override;
   void report_comparison_elsewhere(const std::string& intended, const fs::SysError& error,
                                    const std::string& written) override;
 

@@ -222,8 +222,10 @@ struct Ops {
   bool (*flush)(Handle h, SysError* err);
 
   // Renames `from` over `to` in one step, replacing the entry `to` itself (never what a link
-  // there leads to), and makes the rename itself durable.
+  // there leads to). The rename is made durable by flush_folder (on Windows, by the rename).
   bool (*replace)(Handle folder, const std::string& from, const std::string& to, SysError* err);
+  // Makes the folder's entries (a rename made in it) durable.
+  bool (*flush_folder)(Handle folder, SysError* err);
 
   // For saves made durable in batches: makes everything written to the file system that holds
   // `folder` durable, data and names alike (kUnsupported where the system cannot); and renames

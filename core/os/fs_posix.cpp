@@ -504,7 +504,11 @@ bool posix_flush(Handle h, SysError* err) {
 
 bool posix_replace(Handle folder, const std::string& from, const std::string& to, SysError* err) {
   if (::renameat(at(folder), from.c_str(), at(folder), to.c_str()) != 0) return fail(err, errno);
-  // The new name lives in the folder: only the folder's own flush makes it survive a power cut.
+  return true;
+}
+
+// The new name lives in the folder: only the folder's own flush makes it survive a power cut.
+bool posix_flush_folder(Handle folder, SysError* err) {
   if (folder != kNoHandle && ::fsync(static_cast<int>(folder)) != 0 && errno != EINVAL)
     return fail(err, errno);
   return true;
@@ -529,7 +533,8 @@ bool posix_move_over(Handle folder, const std::string& from, const std::string& 
   return ::renameat(at(folder), from.c_str(), at(folder), to.c_str()) == 0 ? true
                                                                            : fail(err, errno);
 #else
-  return posix_replace(folder, from, to, err);  // no volume flush to leave it to
+  // No volume flush to leave it to.
+  return posix_replace(folder, from, to, err) && posix_flush_folder(folder, err);
 #endif
 }
 
@@ -642,6 +647,7 @@ constexpr Ops kPosixOps = {
     .write = &posix_write,
     .flush = &posix_flush,
     .replace = &posix_replace,
+    .flush_folder = &posix_flush_folder,
     .flush_volume = &posix_flush_volume,
     .move_over = &posix_move_over,
     .remove = &posix_remove,

@@ -643,6 +643,12 @@ bool win_replace(Handle folder, const std::string& from, const std::string& to, 
              : fail_last(err);
 }
 
+// A replacement is written through (MOVEFILE_WRITE_THROUGH, or ReplaceFileW's own): nothing is
+// left to flush.
+bool win_flush_folder(Handle /*folder*/, SysError* /*err*/) {
+  return true;
+}
+
 // Flushing a whole volume needs an administrator's handle on it: saves are made durable one by
 // one instead.
 Flushed win_flush_volume(Handle /*folder*/, SysError* /*err*/) {
@@ -723,6 +729,7 @@ constexpr Ops kWin32Ops = {
     .write = &win_write,
     .flush = &win_flush,
     .replace = &win_replace,
+    .flush_folder = &win_flush_folder,
     .flush_volume = &win_flush_volume,
     .move_over = &win_replace,
     .remove = &win_remove,

@@ -292,6 +292,11 @@ TEST(Cli, VerifyComparesWithTheBaselineAndWritesNothing) {
   EXPECT_EQ(cut_folder["earlier_cut_short"], true);
   EXPECT_EQ(cut_folder["earlier_entries"], 4);
   EXPECT_EQ(cut_folder["error"], "the earlier listing was cut short after 4 entries");
+  // A closing line of blanks, before an end-of-file byte, is the closing empty line all the same.
+  write_bytes(dir.file("File CRCs.TXT"), baseline + "\r\n   \x1A");
+  const Outcome blanks = run("--verify " + folder);
+  EXPECT_EQ(blanks.status, 1) << blanks.out;  // "change" changed: nothing else is wrong
+  EXPECT_FALSE(contains(blanks.out, "cut short")) << blanks.out;
 }
 
 // The command as a user without the right to write into the folder (root may write anywhere).

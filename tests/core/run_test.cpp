@@ -45,6 +45,9 @@ class ScriptedFrontEnd : public RunFrontEnd {
   void report_write_failure(const std::string& path, const fs::SysError& e) override {
     events.push_back("failed " + path + ": " + e.message);
   }
+  void report_not_durable(const std::string& path, const fs::SysError& e) override {
+    events.push_back("in place " + path + ": " + e.message);
+  }
   void report_comparison_elsewhere(const std::string& intended, const fs::SysError& e,
                                    const std::string& written) override {
     events.push_back("elsewhere " + intended + ": " + e.message + " -> " + written);
@@ -144,6 +147,19 @@ TEST_F(RunTest, WriteFailuresAreReportedAndTheFilesAreNotShown) {
   EXPECT_FALSE(r.comparison_saved);
   EXPECT_EQ(test::read_bytes(listing()), before);
   EXPECT_FALSE(test::exists(comparison()));
+
+  // A flush that fails once the files are in place: never "unchanged", since they are not.
+  fault.ops().flush = fs::platform_ops().flush;
+  fault.ops().flush_folder = [](fs::Handle, fs::SysError* e) { return test::inject(e, "EIO"); };
+  ScriptedFrontEnd after;
+  after.answers = {true, false};
+  const RunReport placed = run(after);
+  const std::string said = ": written, but not known to be durable: EIO";
+  EXPECT_EQ(after.events, (std::vector<std::string>{kCompareAsk, "in place " + comparison() + said,
+                                                    "show " + comparison(),
+                                                    "in place " + listing() + said, kShowAsk}));
+  EXPECT_TRUE(placed.listing_placed && !placed.listing_saved);
+  EXPECT_NE(test::read_bytes(listing()), before);
 }
 
 // The folder of a run on read-only media: nothing can be created in it.

@@ -36,8 +36,12 @@ TEST(SaveTextFile, WritesTextAndOneMoreLineEndReplacingTheOldContent) {
 struct FaultCase {
   const char* what;
   void (*install)(fs::Ops&);
+  // Only a failure once the file is in place replaces the earlier one; it says so.
+  const char* said = nullptr;
 };
 
+// Any failure before the file is put in place keeps the earlier file and removes the temporary;
+// one after it (the folder's flush) says the file was written, but is not known to be durable.
 TEST(SaveTextFile, AnyFailureKeepsTheEarlierFileAndRemovesTheTemporary) {
   const FaultCase cases[] = {
       {"inspect",
@@ -69,6 +73,13 @@ TEST(SaveTextFile, AnyFailureKeepsTheEarlierFileAndRemovesTheTemporary) {
            return test::inject(e, "replace");
          };
        }},
+      {"flush folder",
+       [](fs::Ops& o) {
+         o.flush_folder = [](fs::Handle, fs::SysError* e) {
+           return test::inject(e, "flush folder");
+         };
+       },
+       "written, but not known to be durable: flush folder"},
   };
   for (const FaultCase& c : cases) {
     TempFolder dir;
@@ -78,8 +89,9 @@ TEST(SaveTextFile, AnyFailureKeepsTheEarlierFileAndRemovesTheTemporary) {
     c.install(fault.ops());
     fs::SysError err;
     EXPECT_FALSE(SAVETEXTFILE(path, "new listing", &err)) << c.what;
-    EXPECT_EQ(err.message, c.what);
-    EXPECT_EQ(test::read_bytes(path), "earlier listing") << c.what;
+    EXPECT_EQ(err.message, c.said != nullptr ? c.said : c.what);
+    EXPECT_EQ(test::read_bytes(path), c.said != nullptr ? "new listing\r\n" : "earlier listing")
+        << c.what;
     EXPECT_EQ(file_count(dir), 1u) << c.what;
   }
 }

@@ -67,16 +67,19 @@ TEST_F(SettingsTest, ShortFileThenChoiceThenExitRoundTrip) {
   EXPECT_EQ(test::read_bytes(file()), "E:\\Data" + std::string(249, ' '));
 }
 
-TEST_F(SettingsTest, LongFilesKeepTheirTailAndLongFoldersAreCut) {
+// A folder longer than the record is not remembered cut short, which would name another folder:
+// the record keeps the one it had. One that fills it exactly is kept whole.
+TEST_F(SettingsTest, LongFilesKeepTheirTailAndFoldersLongerThanTheRecordAreNotCut) {
   const std::string tail(44, 'T');
   test::write_bytes(file(), std::string(256, 'x') + tail);
   settings.load();
   EXPECT_EQ(settings.remembered_folder(), std::string(256, 'x'));
-  const std::string longpath = "C:\\" + std::string(300, 'p');
-  settings.store_folder(longpath);
-  EXPECT_EQ(record_text(settings), longpath.substr(0, 256));
+  const std::string exact = "C:\\" + std::string(253, 'e');
+  EXPECT_TRUE(settings.store_folder(exact));
+  EXPECT_FALSE(settings.store_folder("C:\\" + std::string(254, 'p')));
+  EXPECT_EQ(settings.remembered_folder(), exact);
   ASSERT_EQ(settings.save(), Settings::Saved::kWritten);
-  EXPECT_EQ(test::read_bytes(file()), longpath.substr(0, 256) + tail);
+  EXPECT_EQ(test::read_bytes(file()), exact + tail);
 }
 
 // Exit at the first start, before any choice: the file made is a whole record that the next start

@@ -167,6 +167,7 @@ constexpr fs::Ops kMemoryOps = {
           g_temporaries.erase(from);
           return true;
         },
+    .flush_folder = [](fs::Handle, fs::SysError*) { return true; },
     .flush_volume = [](fs::Handle, fs::SysError*) { return fs::Flushed::kDone; },
     .move_over =
         [](fs::Handle, const std::string& from, const std::string& to, fs::SysError*) {
