@@ -204,6 +204,13 @@ Earlier EarlierListing::open(const fs::Folder& folder, const std::string& listin
   } else {
     if (os.own_file(fs::kNoHandle, listing_path) == fs::OwnFile::kAbsent)
       return kind_ = Earlier::kNone;
+    // A device or a FIFO (an output written straight through, /dev/null say) holds no listing,
+    // nor does a link that leads nowhere or a folder: what is written there says why not.
+    fs::OutputTarget target;
+    fs::SysError ignored;
+    if (!os.resolve_output(listing_path, &target, &ignored) ||
+        target.kind == fs::OutputTarget::kStream)
+      return kind_ = Earlier::kNone;
     fs::FileFacts facts;
     if (!os.open_read(fs::kNoHandle, listing_path, &facts, file.receive(), &error_))
       return kind_ = Earlier::kUnreadable;
@@ -243,9 +250,16 @@ bool modified_after(std::int64_t file, std::int64_t listing) {
 }
 
 Comparison compare(EarlierReading& earlier, std::int64_t written, const fs::Folder& folder,
-                   std::string_view new_listing, const std::vector<std::int64_t>& modified,
-                   const std::vector<std::string_view>& unreadable_columns, TextSink& out,
-                   const CompareOptions& options) {
+                   const Listing& listing, const std::vector<std::string_view>& unreadable_columns,
+                   TextSink& out, const CompareOptions& options) {
+  const std::string_view new_listing = listing.text;
+  const std::vector<std::int64_t>& modified = listing.modified;
+  // The program's own files, and the run's own by names of the user's choosing, are skipped.
+  const auto own = [&listing](std::string_view name) {
+    if (is_own_output(name, listing.own_names)) return true;
+    return std::any_of(listing.run_files.begin(), listing.run_files.end(),
+                       [name](const std::string& file) { return name_column(file) == name; });
+  };
   Comparison result;
   FileSource& source = earlier.source;
   LineReader& reader = earlier.reader;
@@ -291,7 +305,7 @@ Comparison compare(EarlierReading& earlier, std::int64_t written, const fs::Fold
     }
     if (found != nullptr) found->in_earlier = true;
     Status status = Status::kNotFound;
-    if (is_own_output(old_name)) {
+    if (own(old_name)) {
       status = Status::kSkipped;
     } else if (found != nullptr && found->unreadable) {
       // Never "OK" for a file that was not read, whatever its line says.
@@ -325,7 +339,7 @@ Comparison compare(EarlierReading& earlier, std::int64_t written, const fs::Fold
   result.cut_short = !ended_empty && !result.read_failed && writing && !result.stopped;
 
   for (const EntryIndex::Entry& e : now.entries())
-    if (!e.in_earlier && !is_own_output(e.name)) result.new_names.emplace_back(e.name);
+    if (!e.in_earlier && !own(e.name)) result.new_names.emplace_back(e.name);
   return result;
 }
 
@@ -337,8 +351,8 @@ Comparison COMPARECRCLIST(EarlierListing& earlier, const fs::Folder& folder, con
   std::vector<std::string_view> unreadable;
   unreadable.reserve(listing.unreadable.size());
   for (const UnreadableFile& u : listing.unreadable) unreadable.push_back(u.name_column);
-  Comparison result = compare(*earlier.reading_, earlier.written(), folder, listing.text,
-                              listing.modified, unreadable, out, options);
+  Comparison result =
+      compare(*earlier.reading_, earlier.written(), folder, listing, unreadable, out, options);
   earlier.close();
   return result;
 }

@@ -115,6 +115,8 @@ Listing BUILDCRCLIST(const fs::Folder& folder, const EnumeratedFolder& found, Ch
   listing.enumerated = found.enumerated;
   listing.enumerate_error = found.enumerate_error;
   listing.own_temporaries = found.own_temporaries;
+  listing.own_names = found.own_names;
+  listing.run_files = found.run_files;
 
   std::size_t files = 0;
   std::uint64_t bytes = 0;

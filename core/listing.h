@@ -69,6 +69,10 @@ struct Listing {
   bool stopped = false;
   // Temporary files of this program's own saves (native names): never listed.
   std::vector<std::string> own_temporaries;
+  // How this folder's own names are matched, and the run's own files in it by names of the
+  // user's choosing (listing form): the comparison skips them as it skips its own files.
+  OwnNames own_names = OwnNames::kAsTheSystem;
+  std::vector<std::string> run_files;
 };
 
 // The name column of an entry line, trimmed, as the comparison reads it back: the first 40

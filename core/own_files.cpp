@@ -37,27 +37,37 @@ std::string temporary_name(std::string_view target, unsigned long process, std::
   return name;
 }
 
-bool is_temporary_of(std::string_view name, std::string_view target) {
+namespace {
+
+bool same(std::string_view a, std::string_view b, OwnNames rule) {
+  return rule == OwnNames::kExactly ? a == b : fs::same_name(a, b);
+}
+
+}  // namespace
+
+bool is_temporary_of(std::string_view name, std::string_view target, OwnNames rule) {
   const std::size_t head = target.size() + kTemporaryMark.size();
-  if (name.size() <= head || !fs::same_name(name.substr(0, target.size()), target) ||
-      !fs::same_name(name.substr(target.size(), kTemporaryMark.size()), kTemporaryMark))
+  if (name.size() <= head || !same(name.substr(0, target.size()), target, rule) ||
+      !same(name.substr(target.size(), kTemporaryMark.size()), kTemporaryMark, rule))
     return false;
   const std::string_view rest = name.substr(head);
   const std::size_t dash = rest.find('-');
   if (dash == std::string_view::npos || dash > 10) return false;
   const std::string_view unique = rest.substr(dash + 1);
+  const bool any_case = rule == OwnNames::kAsTheSystem && fs::names_ignore_case();
   return all_of(rest.substr(0, dash), is_decimal) && unique.size() == kUniqueDigits &&
-         all_of(unique, fs::names_ignore_case() ? is_hex : is_lower_hex);
+         all_of(unique, any_case ? is_hex : is_lower_hex);
 }
 
-bool is_own_temporary(std::string_view name) {
-  return is_temporary_of(name, kListingFileName) || is_temporary_of(name, kComparisonFileName);
+bool is_own_temporary(std::string_view name, OwnNames rule) {
+  return is_temporary_of(name, kListingFileName, rule) ||
+         is_temporary_of(name, kComparisonFileName, rule);
 }
 
 // By the file system's rule: where names ignore case, "FILE CRCS.TXT" is the listing itself.
-bool is_own_output(std::string_view name) {
-  return fs::same_name(name, kListingFileName) || fs::same_name(name, kComparisonFileName) ||
-         is_own_temporary(name);
+bool is_own_output(std::string_view name, OwnNames rule) {
+  return same(name, kListingFileName, rule) || same(name, kComparisonFileName, rule) ||
+         is_own_temporary(name, rule);
 }
 
 }  // namespace sw

@@ -1,7 +1,6 @@
 #include "core/run.h"
 
 #include <cstdint>
-#include <tuple>
 #include <utility>
 
 #include "core/checksum_pass.h"
@@ -50,19 +49,19 @@ bool finish_file(Run& run, TextFileWriter& writer, const std::string& name, std:
   return *stage != SaveBatch::kNotStaged;
 }
 
-// The comparison written as `name` in `target`: put in place now, or staged in the run's batch
-// when the target is the folder itself. True when it was saved whole (or staged).
-bool write_comparison(Run& run, const fs::Folder& target, const std::string& name) {
+// The comparison written through `writer`, opened where it goes: put in place now, or staged in
+// the run's batch when it goes into the folder itself (`name` there). True when it was saved
+// whole (or staged); what failed is in the report.
+bool write_comparison(Run& run, TextFileWriter& writer, bool opened, const std::string& name,
+                      bool into_folder) {
   RunReport& report = run.report;
-  TextFileWriter writer;
-  if (!writer.open(target, name, &report.comparison_error)) return false;
+  if (!opened) return false;
   const CompareOptions options{run.plan.kept_problems, run.plan.stop};
   report.comparison = COMPARECRCLIST(run.earlier, run.folder, report.listing, writer, options);
   if (!report.comparison.comparable || report.comparison.stopped) return false;
-  const bool saved =
-      &target == &run.folder
-          ? finish_file(run, writer, name, &report.comparison_stage, &report.comparison_error)
-          : !run.stopping() && writer.commit(&report.comparison_error);
+  const bool saved = into_folder ? finish_file(run, writer, name, &report.comparison_stage,
+                                               &report.comparison_error)
+                                 : !run.stopping() && writer.commit(&report.comparison_error);
   report.comparison_placed = writer.placed();
   return saved;
 }
@@ -80,8 +79,10 @@ bool write_comparison_elsewhere(Run& run) {
   fs::Folder fallback;
   const bool readable = run.earlier.kind() == Earlier::kListing ||
                         run.earlier.open(run.folder, plan.earlier_listing) == Earlier::kListing;
+  TextFileWriter writer;
   if (!readable || !fallback.open(plan.comparison_fallback_folder, &report.comparison_error) ||
-      !write_comparison(run, fallback, name)) {
+      !write_comparison(run, writer, writer.open(fallback, name, &report.comparison_error), name,
+                        false)) {
     report.comparison_error = why;
     return false;
   }
@@ -105,20 +106,16 @@ bool compare(Run& run) {
                               !report.comparison.stopped;
     return false;
   }
-  std::string name(kComparisonFileName);
-  if (!plan.comparison_output.empty()) remove_abandoned_saves(plan.comparison_output);
-  fs::Folder elsewhere;
-  const fs::Folder* target = &run.folder;
-  bool ready = true;
-  report.comparison_path = report.folder_path + name;
-  if (!plan.comparison_output.empty()) {
-    report.comparison_path = plan.comparison_output;
-    std::string where;
-    std::tie(where, name) = fs::split_path(plan.comparison_output);
-    target = &elsewhere;
-    if (!where.empty()) ready = elsewhere.open(where, &report.comparison_error);
-  }
-  if (ready && write_comparison(run, *target, name)) {
+  // Into the folder, or to a path of its own (one without a folder part is in the working
+  // directory; a device or a FIFO there is written straight through).
+  const std::string name(kComparisonFileName);
+  const bool into_folder = plan.comparison_output.empty();
+  report.comparison_path = into_folder ? report.folder_path + name : plan.comparison_output;
+  TextFileWriter writer;
+  const bool opened = into_folder
+                          ? writer.open(run.folder, name, &report.comparison_error)
+                          : writer.open_path(plan.comparison_output, &report.comparison_error);
+  if (write_comparison(run, writer, opened, name, into_folder)) {
     // A staged comparison is said and shown once its batch has put it in place.
     if (report.comparison_stage != SaveBatch::kNotStaged) return false;
     report.comparison_saved = true;
@@ -166,7 +163,6 @@ void save_listing(Run& run, bool comparison_shown) {
     }
   } else {
     report.listing_path = plan.listing_output;
-    remove_abandoned_saves(plan.listing_output);
     report.listing_saved = !run.stopping() && SAVETEXTFILE(plan.listing_output, report.listing.text,
                                                            &report.listing_error);
   }
@@ -245,12 +241,40 @@ std::string earlier_listing_path(const std::string& folder_path, const std::stri
   return listing.empty() ? folder_path + std::string(kListingFileName) : listing;
 }
 
+namespace {
+
+// The names, in `folder`, of the files the run writes or reads as its own by paths of the user's
+// choosing (its --output, its --listing), by the name given and by where its links lead: they and
+// their temporary files are the run's, set apart from the listing and skipped by the comparison.
+// Were it listed, an output inside the folder would be a "CRC Missmatch" at every run.
+std::vector<std::string> run_files_in(const fs::Folder& folder, const RunPlan& plan) {
+  std::vector<std::string> names;
+  const fs::Ops& os = fs::ops();
+  fs::FileId here;
+  fs::SysError ignored;
+  if (!os.identity(folder.get(), "", &here, &ignored)) return names;
+  for (const std::string* path :
+       {&plan.listing_output, &plan.comparison_output, &plan.earlier_listing}) {
+    if (path->empty()) continue;
+    fs::OutputTarget target;
+    const bool led = os.resolve_output(*path, &target, &ignored) && target.path != *path;
+    for (const std::string& at : {*path, led ? target.path : std::string()}) {
+      if (at.empty()) continue;
+      const auto [where, name] = fs::split_path(at);
+      fs::FileId there;
+      if (os.identity(fs::kNoHandle, where.empty() ? std::string(".") : where, &there, &ignored) &&
+          there == here)
+        names.push_back(name);
+    }
+  }
+  return names;
+}
+
+}  // namespace
+
 Listing list_folder(const fs::Folder& folder, ListingObserver& observer, const RunPlan& plan) {
-  // Files this run writes elsewhere may lie in the folder: their temporary files are not listed.
-  std::vector<std::string> outputs;
-  for (const std::string* path : {&plan.listing_output, &plan.comparison_output})
-    if (!path->empty()) outputs.push_back(fs::split_path(*path).second);
-  const EnumeratedFolder found = enumerate_folder(folder, observer.wants_byte_totals(), outputs);
+  const EnumeratedFolder found =
+      enumerate_folder(folder, observer.wants_byte_totals(), run_files_in(folder, plan));
   ChecksumPass pass(folder.get(), found.entries, plan.readers, plan.stop);
   return BUILDCRCLIST(folder, found, pass, &observer);
 }

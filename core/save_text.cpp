@@ -75,6 +75,32 @@ bool TextFileWriter::open(const fs::Folder& folder, const std::string& name, fs:
   return true;
 }
 
+bool TextFileWriter::open_path(const std::string& path, fs::SysError* err) {
+  abandon();
+  fs::SysError why;
+  fs::OutputTarget target;
+  const auto refuse = [&](fs::SysError reason) {
+    error_ = std::move(reason);
+    failed_ = true;
+    if (err != nullptr) *err = error_;
+    return false;
+  };
+  if (!fs::ops().resolve_output(path, &target, &why)) return refuse(why);
+  if (target.kind == fs::OutputTarget::kStream) {
+    if (!fs::ops().open_stream(target.path, file_.receive(), &why)) return refuse(why);
+    stream_ = true;
+    failed_ = false;
+    placed_ = false;
+    buffer_.reserve(kBufferSize);
+    return true;
+  }
+  // A plain file: written beside where the links lead, and put in place there; a link stays.
+  remove_abandoned_saves(target.path);
+  const auto [where, name] = fs::split_path(target.path);
+  if (!where.empty() && !own_folder_.open(where, &why)) return refuse(why);
+  return open(own_folder_, name, err);
+}
+
 bool TextFileWriter::flush_buffer() {
   if (failed_) return false;
   if (!buffer_.empty() && !fs::ops().write(file_.get(), buffer_.data(), buffer_.size(), &error_))
@@ -84,7 +110,7 @@ bool TextFileWriter::flush_buffer() {
 }
 
 bool TextFileWriter::write(std::string_view text) {
-  if (failed_ || temp_name_.empty()) return false;
+  if (failed_ || (temp_name_.empty() && !stream_)) return false;
   if (buffer_.size() + text.size() > kBufferSize && !flush_buffer()) return false;
   if (text.size() >= kBufferSize) {
     if (!fs::ops().write(file_.get(), text.data(), text.size(), &error_)) failed_ = true;
@@ -99,6 +125,14 @@ fs::SysError not_durable(const fs::SysError& why) {
 }
 
 bool TextFileWriter::commit(fs::SysError* err) {
+  if (stream_) {
+    // Straight through: what is written is where it goes; nothing to flush or rename.
+    const bool done = write(kCrLf) && flush_buffer();
+    file_.close();
+    stream_ = false;
+    if (!done && err != nullptr) *err = error_;
+    return done;
+  }
   bool done = !temp_name_.empty() && write(kCrLf) && flush_buffer() &&
               fs::ops().flush(file_.get(), &error_);
   if (!fs::renames_open_files()) file_.close();  // Windows renames no open file
@@ -118,7 +152,7 @@ bool TextFileWriter::commit(fs::SysError* err) {
 }
 
 bool TextFileWriter::stage(std::string* temp_name, fs::File* file, fs::SysError* err) {
-  if (!temp_name_.empty() && write(kCrLf) && flush_buffer()) {
+  if (!stream_ && !temp_name_.empty() && write(kCrLf) && flush_buffer()) {
     *file = std::move(file_);
     *temp_name = std::exchange(temp_name_, {});
     buffer_.clear();
@@ -134,6 +168,7 @@ void TextFileWriter::abandon() {
   if (!temp_name_.empty()) fs::ops().remove(folder_, temp_name_);
   temp_name_.clear();
   buffer_.clear();
+  stream_ = false;
 }
 
 void remove_abandoned_saves(const std::string& path) {
@@ -156,10 +191,10 @@ bool SAVETEXTFILE(const fs::Folder& folder, const std::string& name, std::string
 }
 
 bool SAVETEXTFILE(const std::string& path, std::string_view text, fs::SysError* error) {
-  const auto [folder_path, name] = fs::split_path(path);
-  fs::Folder folder;
-  if (!folder_path.empty() && !folder.open(folder_path, error)) return false;
-  return SAVETEXTFILE(folder, name, text, error);
+  TextFileWriter writer;
+  if (!writer.open_path(path, error)) return false;
+  writer.write(text);
+  return writer.commit(error);
 }
 
 }  // namespace sw

@@ -40,6 +40,12 @@ class TextFileWriter final : public TextSink {
   TextFileWriter& operator=(const TextFileWriter&) = delete;
 
   bool open(const fs::Folder& folder, const std::string& name, fs::SysError* err);
+  // The same for an output file named by the user (native form): its links are followed; a
+  // plain file (or nothing yet) where they lead is written as open() writes, beside it; a
+  // character device or a FIFO is written straight through (nothing renamed, nothing flushed:
+  // /dev/null, /dev/stdout, a pipe to another program). A link that leads nowhere, a folder, or
+  // anything else is refused with the reason.
+  bool open_path(const std::string& path, fs::SysError* err);
   bool write(std::string_view text) override;
   // Writes the closing CR LF, flushes and puts the file in place. False when it could not be
   // saved whole and durably: then placed() tells whether it is in place all the same (the
@@ -59,6 +65,8 @@ class TextFileWriter final : public TextSink {
 
   static constexpr std::size_t kBufferSize = 256 * 1024;
   fs::Handle folder_ = fs::kNoHandle;
+  fs::Folder own_folder_;  // the folder open_path opened
+  bool stream_ = false;    // written straight through
   std::string name_;
   std::string temp_name_;
   fs::File file_;
@@ -80,7 +88,7 @@ void remove_abandoned_saves(const std::string& path);
 bool SAVETEXTFILE(const fs::Folder& folder, const std::string& name, std::string_view text,
                   fs::SysError* error);
 
-// The same for a file given by its path.
+// The same for an output file named by its path (TextFileWriter::open_path).
 bool SAVETEXTFILE(const std::string& path, std::string_view text, fs::SysError* error);
 
 }  // namespace sw

@@ -568,33 +568,42 @@ if drive_app click=select browser=ok\|'tsp ' box=Tallywick\|'~listed under one n
   check "Checksum.def keeps the closing blank" settings_is "$start/Checksum.def" 'T:\tsp \' blank
 fi
 
-note "--- an earlier listing named in capitals, files renamed in case only"
+note "--- a folder that tells case apart (Linux under Wine): files renamed in case only, the user's look-alikes of the tool's names"
+# The tool's own names are matched exactly there: the user's "CRC COMPARISON.TXT" is listed and
+# compared like any file, never replaced (the comparison goes to the temporary folder, since the
+# system would take that file for the tool's), and earlier lines naming look-alikes are the
+# user's files. A line that names a file by its name in other case alone is compared with it.
 new_case case-names
 printf 'hello' >"$data/report.doc"
 printf 'changed' >"$data/notes.txt"
+printf 'my own notes' >"$data/CRC COMPARISON.TXT"
 {
   printf 'File CRCs For Folder:\r\nT:\\case-names\\\r\n%s\r\n' "$rule"
   entry Report.DOC "$(crc_of "$data/report.doc")"
   entry NOTES.TXT 1234ABCD
-  entry 'FILE CRCS.TXT' 5
+  entry 'File CRCs.TXT' 5
+  entry 'CRC COMPARISON.TXT' "$(crc_of "$data/CRC COMPARISON.TXT")"
   entry 'crc comparison.txt' 6
   printf '\r\n'
-} >"$data/FILE CRCS.TXT"
+} >"$data/File CRCs.TXT"
 {
   printf 'Comparison listing for Folder \r\nT:\\case-names\\\r\n%s\r\n' "$rule"
   printf '%-70s%s\r\n' "$(entry Report.DOC "$(crc_of "$data/report.doc")" | tr -d '\r\n' | sed 's/ *$//')" OK
   printf '%-70s%s\r\n' "$(entry NOTES.TXT 1234ABCD | tr -d '\r\n')" 'CRC Missmatch'
-  printf '%-70s%s\r\n' "$(entry 'FILE CRCS.TXT' 5 | tr -d '\r\n')" Skipped
-  printf '%-70s%s\r\n' "$(entry 'crc comparison.txt' 6 | tr -d '\r\n')" Skipped
+  printf '%-70s%s\r\n' "$(entry 'File CRCs.TXT' 5 | tr -d '\r\n')" Skipped
+  printf '%-70s%s\r\n' "$(entry 'CRC COMPARISON.TXT' "$(crc_of "$data/CRC COMPARISON.TXT")" | tr -d '\r\n')" OK
+  printf '%-70s%s\r\n' "$(entry 'crc comparison.txt' 6 | tr -d '\r\n')" 'CRC Missmatch'
   printf '\r\n'
 } >"$run/$case_name.comparison"
+find "$WINEPREFIX/drive_c/users" -name 'CRC Comparison.TXT' -delete  # an earlier case's
 if drive_app click=select browser=ok\|case-names box=Tallywick\|"$Y"\|yes \
+  box=Tallywick\|'~could not be written into the folder~letter case~Temp\CRC Comparison.TXT'\|ok \
   notepad=CRC\ Comparison.TXT box=Tallywick\|"$Y2"\|no click=exit gone=10000; then
-  check "compared with the files of the same names but for case" \
-    same_file "$data/CRC Comparison.TXT" "$run/$case_name.comparison"
-  listings=$(find "$data" -maxdepth 1 -iname 'file crcs.txt' | wc -l)
-  check "the earlier listing replaced, no second one beside it" test "$listings" -eq 1
-  check "the new listing in it" grep -qa '^report.doc ' "$data"/[Ff][Ii][Ll][Ee]\ [Cc][Rr][Cc][Ss].[Tt][Xx][Tt]
+  check "compared: by case alone with renamed files, exactly with the tool's names" \
+    same_file "$(temporary_comparison)" "$run/$case_name.comparison"
+  check "the user's look-alike kept" same_text "$data/CRC COMPARISON.TXT" 'my own notes'
+  check "the user's look-alike listed" grep -qa '^CRC COMPARISON.TXT ' "$data/File CRCs.TXT"
+  check "the new listing in place" grep -qa '^report.doc ' "$data/File CRCs.TXT"
 fi
 
 note "--- a damaged earlier listing of 400 MB of zero bytes"

@@ -118,6 +118,16 @@ struct ReplaceTarget {
 
 enum class Created : std::uint8_t { kCreated, kExists, kFailed };
 
+// Where an output file named by the user goes, its links followed.
+struct OutputTarget {
+  enum Kind : std::uint8_t {
+    kFile,    // a plain file (or nothing yet) at `path`: written beside it and put in its place
+    kStream,  // a character device or a FIFO at `path`: written straight through
+  };
+  Kind kind = kFile;
+  std::string path;  // where the links led (native form)
+};
+
 // A thread of the platform, as start_thread gives it, and what it runs: body(arg). The caller
 // keeps the ThreadStart until the thread is joined, so that starting a thread needs no memory of
 // its own and the thread touches no heap.
@@ -156,8 +166,14 @@ struct Ops {
   // POSIX, every regular file) get kUnknownSize; the open file tells it later for free.
   bool (*list_folder)(Handle folder, bool sizes, DirEntries* out, SysError* err);
 
-  // What an own file of that name is (see OwnFile).
+  // What an own file of that name is (see OwnFile). In a folder that tells case apart
+  // (tells_case_apart), only a file of exactly that name is: another whose name differs in case
+  // alone is the user's, and is absent as an own file.
   OwnFile (*own_file)(Handle folder, const std::string& name);
+
+  // Whether the folder tells names apart that differ in letter case alone: on POSIX every folder;
+  // on Windows one with case sensitivity switched on, or a folder of Linux under Wine.
+  bool (*tells_case_apart)(Handle folder);
 
   // The size of the regular file `name` in `folder` (links followed); fails for anything else.
   bool (*file_size)(Handle folder, const std::string& name, std::uint64_t* size, SysError* err);
@@ -206,7 +222,9 @@ struct Ops {
   // True when the folder may not be written (read-only attribute, no write permission).
   bool (*folder_is_read_only)(Handle folder);
 
-  // What stands under `name` now, for a save that will replace it.
+  // What stands under `name` now, for a save that will replace it. In a folder that tells case
+  // apart, a file whose name differs from `name` in case alone, which the system would take for
+  // it, is refused: it is another file.
   bool (*inspect_target)(Handle folder, const std::string& name, ReplaceTarget* out, SysError* err);
 
   // Creates the plain file `name` for writing, only when nothing of that name exists (never
@@ -239,6 +257,14 @@ struct Ops {
   // Removes the plain file `name` when no writer holds it (see create_new); false when one
   // still does, or it is not a plain file.
   bool (*remove_unheld)(Handle folder, const std::string& name);
+
+  // Where the output file `path` goes: its symbolic links followed to what they name. Fails, with
+  // the reason, for a link that leads nowhere, a folder, or anything but a plain file, a
+  // character device or a FIFO: nothing else is ever written or replaced.
+  bool (*resolve_output)(const std::string& path, OutputTarget* out, SysError* err);
+  // Opens the character device or FIFO `path` to write through (a FIFO waits for its reader);
+  // fails for anything else.
+  bool (*open_stream)(const std::string& path, Handle* out, SysError* err);
 
   // Starts a thread that runs start->body(start->arg) on a stack of `stack` bytes (or the
   // system's least, if that is more); false, with the reason, when the system gives no thread:

@@ -302,6 +302,10 @@ OwnFile posix_own_file(Handle folder, const std::string& name) {
   return S_ISREG(st.st_mode) ? OwnFile::kPlain : OwnFile::kNotPlain;
 }
 
+bool posix_tells_case_apart(Handle /*folder*/) {
+  return true;  // every byte of a name counts
+}
+
 bool posix_file_size(Handle folder, const std::string& name, std::uint64_t* size, SysError* err) {
   struct stat st {};
   if (::fstatat(at(folder), name.c_str(), &st, 0) != 0) return fail(err, errno);
@@ -556,6 +560,63 @@ bool posix_remove_unheld(Handle folder, const std::string& name) {
          ::unlinkat(at(folder), name.c_str(), 0) == 0;
 }
 
+bool posix_resolve_output(const std::string& path, OutputTarget* out, SysError* err) {
+  std::string at = path;
+  for (int hops = 0;; ++hops) {
+    struct stat st {};
+    if (::lstat(at.c_str(), &st) != 0) {
+      if (errno != ENOENT) return fail(err, errno);
+      if (hops == 0) {  // nothing there yet: a new plain file
+        *out = {OutputTarget::kFile, at};
+        return true;
+      }
+      fail(err, ENOENT);
+      err->message = "it is a symbolic link to " + at + ", which does not exist";
+      return false;
+    }
+    if (S_ISLNK(st.st_mode)) {
+      if (hops == 40) return fail(err, ELOOP);
+      std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+      ssize_t n = 0;
+      // A link may change between its look and its reading: a target that fills the buffer may
+      // be cut, and is read again into more room.
+      while ((n = ::readlink(at.c_str(), target.data(), target.size())) >= 0 &&
+             static_cast<std::size_t>(n) == target.size())
+        target.resize(target.size() * 2);
+      if (n < 0) return fail(err, errno);
+      target.resize(static_cast<std::size_t>(n));
+      // A relative target is relative to the link's own folder.
+      if (!target.empty() && target.front() != '/') {
+        const std::size_t slash = at.rfind('/');
+        target = (slash == std::string::npos ? std::string() : at.substr(0, slash + 1)) + target;
+      }
+      at = std::move(target);
+      continue;
+    }
+    if (S_ISREG(st.st_mode)) {
+      *out = {OutputTarget::kFile, at};
+    } else if (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode)) {
+      *out = {OutputTarget::kStream, at};
+    } else {
+      fail(err, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+      if (!S_ISDIR(st.st_mode))
+        err->message = "it is not a plain file, a character device or a FIFO";
+      return false;
+    }
+    return true;
+  }
+}
+
+bool posix_open_stream(const std::string& path, Handle* out, SysError* err) {
+  OwnedFd fd(::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
+  if (!fd.is_open()) return fail(err, errno);
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) return fail(err, errno);
+  if (!S_ISCHR(st.st_mode) && !S_ISFIFO(st.st_mode)) return fail(err, EINVAL);
+  *out = fd.release();
+  return true;
+}
+
 bool posix_start_thread(const ThreadStart* start, std::size_t stack, ThreadHandle* out,
                         SysError* err) {
   pthread_attr_t attr;
@@ -631,6 +692,7 @@ constexpr Ops kPosixOps = {
     .identity = &posix_identity,
     .list_folder = &posix_list_folder,
     .own_file = &posix_own_file,
+    .tells_case_apart = &posix_tells_case_apart,
     .file_size = &posix_file_size,
     .find_first_size = &posix_find_first_size,
     .open_read = &posix_open_read,
@@ -652,6 +714,8 @@ constexpr Ops kPosixOps = {
     .move_over = &posix_move_over,
     .remove = &posix_remove,
     .remove_unheld = &posix_remove_unheld,
+    .resolve_output = &posix_resolve_output,
+    .open_stream = &posix_open_stream,
     .start_thread = &posix_start_thread,
     .join_thread = &posix_join_thread,
     .map_pages = &posix_map_pages,

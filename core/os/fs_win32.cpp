@@ -272,7 +272,24 @@ bool is_link(const WIN32_FIND_DATAW& data) {
 struct OpenFolder {
   std::string path;  // native form, ending in a backslash
   OwnedHandle dir;
+  bool tells_case_apart = false;  // asked once, when it is opened
 };
+
+// Whether the folder tells names apart that differ in case alone: where the system says (case
+// sensitivity switched on for it), that; where it cannot say and the program runs under Wine, the
+// folder is a folder of Linux, which does.
+bool folder_tells_case_apart(HANDLE dir) {
+  struct {
+    ULONG flags;
+  } info{};
+  constexpr auto kCaseSensitiveInfo = static_cast<FILE_INFO_BY_HANDLE_CLASS>(23);
+  constexpr ULONG kCaseSensitiveDir = 0x1;
+  if (::GetFileInformationByHandleEx(dir, kCaseSensitiveInfo, &info, sizeof info))
+    return (info.flags & kCaseSensitiveDir) != 0;
+  static const bool under_wine =
+      ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+  return under_wine;
+}
 
 const OpenFolder* folder_of(Handle folder) {
   return reinterpret_cast<const OpenFolder*>(folder);
@@ -298,7 +315,8 @@ bool win_open_folder(const std::string& path, Handle* out, SysError* err) {
   if (!::GetFileInformationByHandle(dir.get(), &info) ||
       (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
     return fail(err, ERROR_DIRECTORY);
-  *out = reinterpret_cast<Handle>(new OpenFolder{path, std::move(dir)});
+  const bool tells = folder_tells_case_apart(dir.get());
+  *out = reinterpret_cast<Handle>(new OpenFolder{path, std::move(dir), tells});
   return true;
 }
 
@@ -320,7 +338,8 @@ bool win_open_subfolder(Handle parent, const std::string& name, const std::strin
   if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
     return fail(err, ERROR_CANT_ACCESS_FILE);
   if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return fail(err, ERROR_DIRECTORY);
-  *out = reinterpret_cast<Handle>(new OpenFolder{path, std::move(dir)});
+  const bool tells = folder_tells_case_apart(dir.get());
+  *out = reinterpret_cast<Handle>(new OpenFolder{path, std::move(dir), tells});
   return true;
 }
 
@@ -399,9 +418,20 @@ constexpr DWORD kNotPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN |
                             FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_REPARSE_POINT |
                             FILE_ATTRIBUTE_DEVICE;
 
+bool win_tells_case_apart(Handle folder) {
+  return folder != kNoHandle && folder_of(folder)->tells_case_apart;
+}
+
+// Whether the entry the system found for `name` is another file, whose name differs in case
+// alone, in a folder that tells such names apart (the system may still take one for the other).
+bool another_by_case(Handle folder, const std::string& name, const WIN32_FIND_DATAW& found) {
+  return wide_of(name) != found.cFileName && ops().tells_case_apart(folder);
+}
+
 OwnFile win_own_file(Handle folder, const std::string& name) {
   WIN32_FIND_DATAW data;
   if (!find_first(path_in(folder, name), &data)) return OwnFile::kAbsent;
+  if (another_by_case(folder, name, data)) return OwnFile::kAbsent;
   return (data.dwFileAttributes & kNotPlain) == 0 ? OwnFile::kPlain : OwnFile::kNotPlain;
 }
 
@@ -585,6 +615,14 @@ bool win_inspect_target(Handle folder, const std::string& name, ReplaceTarget* o
     fail(&out->refusal, ERROR_ACCESS_DENIED);
     return true;
   }
+  if (WIN32_FIND_DATAW found;
+      find_first(path_in(folder, name), &found) && another_by_case(folder, name, found)) {
+    out->kind = ReplaceTarget::kOther;
+    out->refusal = {ERROR_ALREADY_EXISTS,
+                    "the user's file " + narrow(found.cFileName, file_code_page()) +
+                        " holds its name but for letter case, and this folder tells case apart"};
+    return true;
+  }
   out->kind = ReplaceTarget::kPlain;
   // A file the user marked read-only is not replaced behind their back.
   if ((existing & FILE_ATTRIBUTE_READONLY) != 0) fail(&out->refusal, ERROR_ACCESS_DENIED);
@@ -670,6 +708,21 @@ bool win_remove_unheld(Handle folder, const std::string& name) {
   return ::DeleteFileW(wide.c_str()) != 0;
 }
 
+// Windows outputs are plain files: the window names none of its own, and a link is replaced as
+// the entry it is (ReplaceFileW keeps what belongs to the earlier file).
+bool win_resolve_output(const std::string& path, OutputTarget* out, SysError* err) {
+  QuietErrors quiet;
+  const DWORD attributes = ::GetFileAttributesW(exact_path(path).c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    return fail(err, ERROR_DIRECTORY);
+  *out = {OutputTarget::kFile, path};
+  return true;
+}
+
+bool win_open_stream(const std::string& /*path*/, Handle* /*out*/, SysError* err) {
+  return fail(err, ERROR_NOT_SUPPORTED);
+}
+
 bool win_start_thread(const ThreadStart* start, std::size_t stack, ThreadHandle* out,
                       SysError* err) {
   // The C runtime's own start, so that its per-thread state is set up and given back; the
@@ -713,6 +766,7 @@ constexpr Ops kWin32Ops = {
     .identity = &win_identity,
     .list_folder = &win_list_folder,
     .own_file = &win_own_file,
+    .tells_case_apart = &win_tells_case_apart,
     .file_size = &win_file_size,
     .find_first_size = &win_find_first_size,
     .open_read = &win_open_read,
@@ -734,6 +788,8 @@ constexpr Ops kWin32Ops = {
     .move_over = &win_replace,
     .remove = &win_remove,
     .remove_unheld = &win_remove_unheld,
+    .resolve_output = &win_resolve_output,
+    .open_stream = &win_open_stream,
     .start_thread = &win_start_thread,
     .join_thread = &win_join_thread,
     .map_pages = &win_map_pages,

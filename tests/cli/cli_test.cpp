@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <random>
@@ -486,6 +488,134 @@ TEST(Cli, TreesDeeperThanThePathLimitAndWiderThanTheHandleLimitAreListedWhole) {
   EXPECT_EQ(refused.status, 2);
   EXPECT_TRUE(contains(refused.err, "a run needs at least 8")) << refused.err;
   EXPECT_FALSE(test::exists(wide.file("w7/File CRCs.TXT")));
+}
+
+// What --output does with what stands there: a plain file or a link to one is replaced where the
+// link leads (the link stays); a device or a FIFO is written straight through; a link that leads
+// nowhere or into a folder that cannot be written, and a folder, are errors that name the file.
+// Nothing that is not a plain file is ever replaced. The nodes and FIFOs are the test's own.
+TEST(Cli, TheOutputIsWrittenAsWhatStandsThereAndOnlyAPlainFileIsReplaced) {
+  TempFolder dir, out;
+  write_bytes(dir.file("a"), "123456789");
+  const std::string folder = dir.path().string();
+  std::filesystem::create_directory(out.path() / "locked");
+  write_bytes(out.file("locked/kept.crc"), "kept");
+  ::chmod(out.file("locked").c_str(), 0555);
+  const bool root = ::geteuid() == 0;
+  struct Row {
+    const char* name;
+    std::function<bool(const std::string&)> make;  // false: the row cannot be made here
+    int status;
+    const char* said;                              // in standard error, when it fails
+    std::function<std::string()> listing;          // where the listing went
+    std::function<bool(const std::string&)> kind;  // what stands at the output afterwards
+  };
+  const std::string node = out.file("node"), fifo = out.file("fifo"), file = out.file("file.crc");
+  const auto is_link = [](const std::string& p) { return std::filesystem::is_symlink(p); };
+  const auto is_node = [](const std::string& p) {
+    struct stat st {};
+    return ::lstat(p.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
+  };
+  const auto is_fifo = [](const std::string& p) {
+    struct stat st {};
+    return ::lstat(p.c_str(), &st) == 0 && S_ISFIFO(st.st_mode);
+  };
+  std::string drained;  // what a reader of the FIFO got
+  std::thread reader;
+  std::string drained_path;
+  const auto drain_fifo = [&](const std::string& path) {
+    drained_path = path;
+    reader = std::thread([&drained, path] { drained = test::read_bytes(path); });
+    return true;
+  };
+  const Row rows[] = {
+      {"a character device",
+       [&](const std::string& p) {
+         return root && ::mknod(p.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) == 0;  // as null
+       },
+       0, "", [] { return std::string(); }, is_node},
+      {"a FIFO",
+       [&](const std::string& p) { return ::mkfifo(p.c_str(), 0600) == 0 && drain_fifo(p); }, 0, "",
+       [&] {
+         if (reader.joinable()) reader.join();
+         return drained;
+       },
+       is_fifo},
+      {"a link to a plain file",
+       [&](const std::string& p) {
+         write_bytes(file, "old");
+         std::filesystem::create_symlink(file, p);
+         return true;
+       },
+       0, "", [&] { return test::read_bytes(file); }, is_link},
+      {"a link to a FIFO",
+       [&](const std::string& p) {
+         std::filesystem::create_symlink(fifo, p);
+         return ::mkfifo(fifo.c_str(), 0600) == 0 && drain_fifo(fifo);
+       },
+       0, "",
+       [&] {
+         if (reader.joinable()) reader.join();
+         return drained;
+       },
+       is_link},
+      {"a link that leads nowhere",
+       [&](const std::string& p) {
+         std::filesystem::create_symlink(out.file("nowhere/x.crc"), p);
+         return true;
+       },
+       2, "which does not exist", [] { return std::string(); }, is_link},
+      {"a link into a folder that cannot be written",
+       [&](const std::string& p) {
+         std::filesystem::create_symlink(out.file("locked/kept.crc"), p);
+         return root ? !unprivileged().empty() : true;
+       },
+       2, "Permission denied", [&] { return test::read_bytes(out.file("locked/kept.crc")); },
+       is_link},
+      {"a folder", [&](const std::string& p) { return std::filesystem::create_directory(p); }, 2,
+       "Is a directory", [] { return std::string(); },
+       [](const std::string& p) { return std::filesystem::is_directory(p); }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string target = out.file("target");
+    std::filesystem::remove_all(target);
+    std::filesystem::remove(fifo);
+    std::filesystem::remove(file);
+    if (!row.make(target)) {
+      std::printf("[          ] skipped: %s cannot be made here\n", row.name);
+      continue;
+    }
+    const bool locked = std::string(row.name).find("cannot be written") != std::string::npos;
+    const Outcome o = run("-q --output " + shell_quote(target) + " " + shell_quote(folder),
+                          locked ? unprivileged() : std::string());
+    const std::string listing = row.listing();
+    EXPECT_EQ(o.status, row.status) << o.err;
+    EXPECT_TRUE(row.kind(target)) << "no longer what it was";
+    if (row.status == 0 && std::string(row.name) != "a character device") {
+      EXPECT_TRUE(contains(listing, "CBF43926\r\n\r\n")) << listing;
+    }
+    if (row.status != 0) {
+      EXPECT_TRUE(contains(o.err, row.said)) << o.err;
+      EXPECT_FALSE(contains(listing, "CBF43926")) << listing;
+    }
+    EXPECT_FALSE(test::exists(dir.file("File CRCs.TXT")));  // nothing written into the folder
+    if (reader.joinable()) {  // a FIFO the command never opened: its reader is let go
+      const int fd = ::open(drained_path.c_str(), O_WRONLY | O_NONBLOCK);
+      if (fd >= 0) ::close(fd);
+      reader.join();
+    }
+  }
+  ::chmod(out.file("locked").c_str(), 0755);
+
+  // An output inside the folder is the run's own: not listed, and so never a "CRC Missmatch" of
+  // itself, however often the folder is compared with it.
+  for (int i = 0; i < 3; ++i) {
+    const Outcome own =
+        run("-q --compare --output " + shell_quote(dir.file("my.crc")) + " " + shell_quote(folder));
+    EXPECT_EQ(own.status, 0) << own.out;
+    EXPECT_FALSE(contains(test::read_bytes(dir.file("my.crc")), "my.crc")) << i;
+  }
 }
 
 TEST(Cli, JsonLinesCarryEveryStatusAndNamesThatAreNotUtf8) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/run.h"
 #include "core/save_batch.h"
 #include "tests/support/fs_fault.h"
 #include "tests/support/temp_folder.h"
@@ -175,6 +176,47 @@ TEST(SaveTextFile, MissingFolderIsReportedWithTheSystemsReason) {
   EXPECT_FALSE(SAVETEXTFILE(dir.file("no such folder") + fs::separator() + "x.TXT", "t", &err));
   EXPECT_NE(err.code, 0);
   EXPECT_FALSE(err.message.empty());
+}
+
+}  // namespace
+}  // namespace sw
+
+namespace sw {
+namespace {
+
+// A second run in a folder whose files wait, staged, for their batch's commit: it takes them for
+// another writer's, which they are, and leaves them alone; the commit then puts them in place.
+TEST(SaveBatch, AnotherRunWhileABatchWaitsLeavesItsStagedFilesAlone) {
+  test::TempFolder dir;
+  test::write_bytes(dir.file("a"), "a");
+  test::write_bytes(dir.file("File CRCs.TXT"), "earlier");
+  auto folder = std::make_shared<fs::Folder>();
+  ASSERT_TRUE(folder->open(dir.folder_path(), nullptr));
+  SaveBatch batch(8, std::chrono::seconds(60));
+  TextFileWriter writer;
+  fs::SysError err;
+  ASSERT_TRUE(writer.open(*folder, "File CRCs.TXT", &err)) << err.message;
+  writer.write("staged");
+  ASSERT_EQ(batch.stage(writer, folder, "File CRCs.TXT", &err), 0u) << err.message;
+
+  // The other run, with its own handle on the folder, tidies what it takes for abandoned.
+  struct Quiet : RunFrontEnd {
+    bool ask(Question, std::string_view) override { return false; }
+    void show_file(const std::string&) override {}
+    void report_write_failure(const std::string&, const fs::SysError&) override {}
+  } other;
+  fs::Folder again;
+  ASSERT_TRUE(again.open(dir.folder_path(), nullptr));
+  RunPlan plan;
+  plan.write_listing = false;
+  plan.compare = CompareChoice::kNo;
+  const RunReport r = run_folder(other, again, plan);
+  EXPECT_EQ(r.listing.own_temporaries.size(), 1u);  // it saw the staged file, and let it be
+
+  const std::vector<SaveBatch::Outcome> outcomes = batch.commit();
+  ASSERT_EQ(outcomes.size(), 1u);
+  EXPECT_TRUE(outcomes[0].saved) << outcomes[0].error.message;
+  EXPECT_EQ(test::read_bytes(dir.file("File CRCs.TXT")), "staged\r\n");
 }
 
 }  // namespace

@@ -82,6 +82,7 @@ constexpr fs::Ops kMemoryOps = {
         [](fs::Handle, const std::string& name) {
           return g_folder->own.contains(name) ? fs::OwnFile::kPlain : fs::OwnFile::kAbsent;
         },
+    .tells_case_apart = [](fs::Handle) { return true; },
     .file_size =
         [](fs::Handle, const std::string& name, std::uint64_t* size, fs::SysError* err) {
           const std::string* content = find(name);
@@ -177,6 +178,9 @@ constexpr fs::Ops kMemoryOps = {
         },
     .remove = [](fs::Handle, const std::string& name) { return g_temporaries.erase(name) > 0; },
     .remove_unheld = [](fs::Handle, const std::string&) { return false; },
+    .resolve_output = [](const std::string&, fs::OutputTarget*,
+                         fs::SysError* err) { return refuse(err); },
+    .open_stream = [](const std::string&, fs::Handle*, fs::SysError* err) { return refuse(err); },
     // No threads: the folder's maps are the fuzzer's own, and every read is on its thread.
     .start_thread = [](const fs::ThreadStart*, std::size_t, fs::ThreadHandle*,
                        fs::SysError* err) { return refuse(err); },

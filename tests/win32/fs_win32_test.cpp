@@ -23,6 +23,7 @@
 #include "core/save_text.h"
 #include "core/settings.h"
 #include "core/text.h"
+#include "tests/support/fs_fault.h"
 #include "tests/support/product_road.h"
 #include "tests/support/temp_folder.h"
 #include "ui/main_window.h"
@@ -682,19 +683,55 @@ TEST(Win32Names, ANameEndingInADotOrABlankIsItsOwnFileAndItsFolderItsOwnFolder) 
   EXPECT_FALSE(test::exists(dir.file("tsp\\File CRCs.TXT")));
 }
 
-// The tool's own files are its own whatever their case: an earlier listing saved in capitals is
-// the earlier listing, and a temporary file of a save in capitals is never listed.
-TEST(Win32Names, OwnFilesAreOwnWhateverTheirCase) {
-  TempFolder dir;
-  write_bytes(dir.file("FILE CRCS.TXT"), valid_listing(dir.folder_path()));
-  write_bytes(dir.file("crc comparison.txt.TMP-1-0123456789ABCDEF"), "half");
-  fs::Folder folder;
-  fs::SysError err;
-  ASSERT_TRUE(folder.open(dir.folder_path(), &err)) << err.message;
-  EXPECT_EQ(enumerate_folder(folder, true).own_temporaries,
-            std::vector<std::string>{"crc comparison.txt.TMP-1-0123456789ABCDEF"});
-  EarlierListing earlier;
-  EXPECT_EQ(earlier.open(folder), Earlier::kListing);
+// Whether the folder tells case apart, as a test makes it.
+bool g_tells_case_apart = false;
+
+// In a folder that ignores case, the tool's own files are its own whatever their case: an earlier
+// listing saved in capitals is the earlier listing and is replaced, and a temporary file of a save
+// in capitals is never listed. In a folder that tells case apart (Wine's folders of Linux, or one
+// with case sensitivity switched on), only their exact names are the tool's: the user's look-alikes
+// are listed, and never replaced, even where the system would take one for the other.
+TEST(Win32Names, OwnNamesAsTheFolderTellsThem) {
+  for (const bool tells : {false, true}) {
+    SCOPED_TRACE(tells ? "tells case apart" : "ignores case");
+    TempFolder dir;
+    write_bytes(dir.file("FILE CRCS.TXT"), valid_listing(dir.folder_path()));
+    write_bytes(dir.file("crc comparison.txt.TMP-1-0123456789ABCDEF"), "half");
+    test::FsOverride fault;
+    g_tells_case_apart = tells;
+    fault.ops().tells_case_apart = [](fs::Handle) { return g_tells_case_apart; };
+    fs::Folder folder;
+    fs::SysError err;
+    ASSERT_TRUE(folder.open(dir.folder_path(), &err)) << err.message;
+    EXPECT_EQ(enumerate_folder(folder, true).own_temporaries.size(), tells ? 0u : 1u);
+    EarlierListing earlier;
+    EXPECT_EQ(earlier.open(folder), tells ? Earlier::kNone : Earlier::kListing);
+    earlier.close();
+
+    struct Recorder final : RunFrontEnd {
+      std::vector<std::string> failed;
+      bool ask(Question, std::string_view) override { return true; }
+      void show_file(const std::string&) override {}
+      void report_write_failure(const std::string& path, const fs::SysError& e) override {
+        failed.push_back(path + ": " + e.message);
+      }
+    } ui;
+    const RunReport r = run_folder(ui, folder);
+    const std::vector<std::string> lines = entry_lines(r.listing.text);
+    const bool listed_capitals = std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
+      return l.starts_with("FILE CRCS.TXT ");
+    });
+    EXPECT_TRUE(listed_capitals);  // as the earlier listing's own entry, or as the user's file
+    if (tells) {
+      // Kept: the new listing cannot take the name the system would take for the user's file.
+      EXPECT_EQ(read_bytes(dir.file("FILE CRCS.TXT")), valid_listing(dir.folder_path()));
+      ASSERT_EQ(ui.failed.size(), 1u);
+      EXPECT_NE(ui.failed[0].find("letter case"), std::string::npos) << ui.failed[0];
+    } else {
+      EXPECT_TRUE(ui.failed.empty()) << ui.failed.front();
+      EXPECT_NE(read_bytes(dir.file("FILE CRCS.TXT")), valid_listing(dir.folder_path()));
+    }
+  }
 }
 
 // Answers no.
