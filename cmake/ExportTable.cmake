@@ -1,15 +1,9 @@
 # The export table has one source: exports/sumwright.def. Everything else is derived from it
 # at configure time:
-#   SUMWRIGHT_EXPORT_DEF      the .def the modules link with. 32-bit standard-call symbols
+#   SUMWRIGHT_EXPORT_DEF      the .def both modules link with. 32-bit standard-call symbols
 #                             carry their argument size (NAME@bytes) and the .def maps them to
 #                             the plain names; 64-bit Windows has one calling convention and no
 #                             such decoration, so there the same file loses the "@bytes".
-#   SUMWRIGHT_EXE_EXPORT_DEF  the .def of Sumwright.exe: the same names and ordinals, each
-#                             forwarded to Sumwright.dll. Windows loads a program file that
-#                             another program loads as a library without its imports and
-#                             without running its start-up code, so a routine of its own
-#                             would find no system call and no initialised variable there; a
-#                             forwarder makes GetProcAddress hand out the library's routine.
 #   export_table.inc          {"NAME", ordinal, argument bytes}, one per routine, for the
 #                             tests that call the routines through the real binary interface
 #                             (#include "generated/export_table.inc", from the build folder).
@@ -22,12 +16,10 @@ set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEP
 
 file(STRINGS ${SUMWRIGHT_EXPORT_DEF_SOURCE} _sw_def_lines)
 set(_sw_table "// Generated from exports/sumwright.def by cmake/ExportTable.cmake.\n")
-set(_sw_forwarders "; Generated from exports/sumwright.def by cmake/ExportTable.cmake.\nEXPORTS\n")
 set(_sw_count 0)
 foreach(_line IN LISTS _sw_def_lines)
   if(_line MATCHES "^[ \t]*([A-Za-z_][A-Za-z0-9_]*)[ \t]*=[ \t]*[A-Za-z_][A-Za-z0-9_]*@([0-9]+)[ \t]+@([0-9]+)[ \t]*$")
     string(APPEND _sw_table "{\"${CMAKE_MATCH_1}\", ${CMAKE_MATCH_3}, ${CMAKE_MATCH_2}},\n")
-    string(APPEND _sw_forwarders "  ${CMAKE_MATCH_1} = Sumwright.${CMAKE_MATCH_1} @${CMAKE_MATCH_3}\n")
     math(EXPR _sw_count "${_sw_count} + 1")
   elseif(NOT _line MATCHES "^[ \t]*(;.*)?$" AND NOT _line MATCHES "^EXPORTS[ \t]*$")
     message(FATAL_ERROR "sumwright.def: cannot read the line '${_line}'")
@@ -40,10 +32,6 @@ endif()
 file(WRITE ${SUMWRIGHT_GENERATED_DIR}/export_table.inc.in "${_sw_table}")
 configure_file(${SUMWRIGHT_GENERATED_DIR}/export_table.inc.in
   ${SUMWRIGHT_GENERATED_DIR}/export_table.inc COPYONLY)
-file(WRITE ${SUMWRIGHT_GENERATED_DIR}/sumwright_exe.def.in "${_sw_forwarders}")
-configure_file(${SUMWRIGHT_GENERATED_DIR}/sumwright_exe.def.in
-  ${SUMWRIGHT_GENERATED_DIR}/sumwright_exe.def COPYONLY)
-set(SUMWRIGHT_EXE_EXPORT_DEF ${SUMWRIGHT_GENERATED_DIR}/sumwright_exe.def)
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   file(READ ${SUMWRIGHT_EXPORT_DEF_SOURCE} _sw_def)

@@ -445,9 +445,35 @@ bool win_file_size(Handle folder, const std::string& name, std::uint64_t* size, 
   return true;
 }
 
+// A caller's path as a directory search of the ordinary form reads it, as callers of FILELEN have
+// always had it: a name that ends in one dot loses it, and the last name loses all its closing
+// dots and blanks (a string padded to a fixed length finds its file). The long form is then made
+// of it, so no length is too long. The program's own reads keep every name exactly.
+std::string searched_path(std::string_view native) {
+  std::string path(native);
+  if (path.empty() || is_separator(path.back())) return path;
+  while (!path.empty() && (path.back() == '.' || path.back() == ' ') &&
+         !(path.size() >= 2 && path.back() == '.' && path[path.size() - 2] == '.' &&
+           (path.size() == 2 || is_separator(path[path.size() - 3]))))
+    path.pop_back();
+  std::string out;
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t end = start;
+    while (end < path.size() && !is_separator(path[end])) ++end;
+    std::string_view name(path.data() + start, end - start);
+    const bool dots_only = name.find_first_not_of('.') == std::string_view::npos;
+    if (!dots_only && name.back() == '.') name.remove_suffix(1);
+    out.append(name);
+    if (end < path.size()) out.push_back(path[end]);
+    start = end + 1;
+  }
+  return out;
+}
+
 bool win_find_first_size(const char* path, std::uint64_t* size) {
   WIN32_FIND_DATAW data;
-  if (!find_first(path, &data)) return false;
+  if (!find_first(searched_path(path), &data)) return false;
   *size = entry_size(data);
   return true;
 }

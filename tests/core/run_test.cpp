@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <deque>
 #include <filesystem>
@@ -571,6 +572,35 @@ TEST_F(RunTree, AStopOrAFailureMidTreeLeavesOldOrWholeNewListingsAndNoStagedFile
       EXPECT_TRUE(text == earlier.at(path) || text.ends_with("\r\n\r\n")) << path;
     }
   }
+}
+
+// Memory the system will not give, through the seam: the readers' buffers first (the calling
+// thread then reads every file, with the same result), then all of it (the tree ends before it
+// has written anything, every earlier listing as it was).
+std::atomic<int> g_pages_left{0};
+void* pages_while_they_last(std::size_t size, bool huge) {
+  if (g_pages_left.fetch_sub(1) <= 0) return nullptr;
+  return fs::platform_ops().map_pages(size, huge);
+}
+
+TEST_F(RunTree, NoMemoryForTheReadersIsSlowerAndNoneAtAllEndsTheTreeWithNothingWritten) {
+  TreeLog as_is;
+  run(as_is);
+  const std::map<std::string, std::string> listings = files_named("File CRCs.TXT");
+  test::FsOverride fault;
+  fault.ops().map_pages = pages_while_they_last;
+  put_back_earlier();
+  g_pages_left = 1;  // the calling thread's buffer, and no more
+  TreeLog few;
+  EXPECT_EQ(run(few).folders, 49u);
+  EXPECT_EQ(few.events, as_is.events);
+  EXPECT_EQ(files_named("File CRCs.TXT"), listings);
+  put_back_earlier();
+  g_pages_left = 0;
+  TreeLog none;
+  EXPECT_THROW(run(none), std::bad_alloc);
+  EXPECT_TRUE(none.events.empty());
+  EXPECT_EQ(files_named("File CRCs.TXT"), earlier);
 }
 
 }  // namespace

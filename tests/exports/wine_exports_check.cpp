@@ -1,8 +1,9 @@
 // Loads Sumwright.dll the way other programs do and calls every export through the real binary
 // interface: routines found by name and by ordinal, BSTR variables passed by address, the file
-// dialogs driven from a second thread. Sumwright.exe, loaded the same way, must hand out the
-// library's own routines. Run under Wine in an empty working folder, with the DLL and the
-// program beside the check; the ExeWithoutLibrary tests run in a folder without the DLL.
+// dialogs driven from a second thread. Sumwright.exe, loaded the same way, must give the
+// library's answers. Run under Wine in an empty working folder, with the DLL and the program
+// beside the check; the ProgramElsewhere tests run in a caller's folder of their own, with the
+// program named by SW_PROGRAM (scripts/test-exports-wine.sh).
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -263,16 +264,15 @@ TEST_F(Exports, TableHasEveryRoutineByNameAndOrdinalAndNothingElse) {
   EXPECT_EQ(GetProcAddress(dll_, MAKEINTRESOURCEA(count + 1)), nullptr);
 }
 
-// Forwarders: the program's table names each routine, under its ordinal, and the system hands
-// out the library's routine itself, so every result through the program is the library's.
-TEST_F(Exports, TheProgramsTableGivesTheLibrarysRoutines) {
+// The program's table names each routine, under its ordinal, and each gives the library's
+// answers: the program's routines pass their calls to the library beside it.
+TEST_F(Exports, TheProgramsTableGivesTheLibrarysAnswers) {
   ASSERT_NE(exe_, nullptr) << "LoadLibraryA(\"Sumwright.exe\") failed";
   EXPECT_NE(first_through_exe_, nullptr);
-  EXPECT_EQ(library_loaded_for_exe_, dll_) << "the program's first routine loaded the library";
   for (const ExportEntry& e : kExports) {
-    const FARPROC in_library = GetProcAddress(dll_, e.name);
-    EXPECT_EQ(GetProcAddress(exe_, e.name), in_library) << e.name;
-    EXPECT_EQ(GetProcAddress(exe_, MAKEINTRESOURCEA(e.ordinal)), in_library)
+    const FARPROC by_name = GetProcAddress(exe_, e.name);
+    EXPECT_NE(by_name, nullptr) << e.name;
+    EXPECT_EQ(GetProcAddress(exe_, MAKEINTRESOURCEA(e.ordinal)), by_name)
         << "ordinal " << e.ordinal << " is " << e.name;
     const std::string decorated = std::string(e.name) + "@" + std::to_string(e.argument_bytes);
     EXPECT_EQ(GetProcAddress(exe_, decorated.c_str()), nullptr) << decorated;
@@ -280,8 +280,8 @@ TEST_F(Exports, TheProgramsTableGivesTheLibrarysRoutines) {
   const auto count = static_cast<WORD>(std::size(kExports));
   EXPECT_EQ(GetProcAddress(exe_, MAKEINTRESOURCEA(count + 1)), nullptr);
 
-  // What failed before the table forwarded: routines that need a system call or an
-  // initialised variable, called through the program.
+  // Routines that need a system call or an initialised variable, called through the program,
+  // which loads the library beside it at the first call.
   const float zero = 0;
   const float hundred = 100;
   EXPECT_EQ(reinterpret_cast<ChooseStepFn>(
@@ -298,6 +298,7 @@ TEST_F(Exports, TheProgramsTableGivesTheLibrarysRoutines) {
   EXPECT_EQ(reinterpret_cast<FileLenFn>(reinterpret_cast<void*>(GetProcAddress(exe_, "FILELEN")))(
                 (folder_ + "\\big.dat").c_str()),
             1234);
+  EXPECT_EQ(GetModuleHandleA("Sumwright.dll"), dll_) << "the library beside the program";
 }
 
 TEST_F(Exports, EveryRoutineRemovesItsOwnArguments) {
@@ -361,6 +362,11 @@ TEST_F(Exports, FileLenGivesSizesAndMinusOne) {
   EXPECT_EQ(filelen((folder_ + "\\empty.txt").c_str()), 0);
   EXPECT_EQ(filelen((folder_ + "\\missing.txt").c_str()), -1);
   EXPECT_EQ(filelen(nullptr), -1);
+  // Found as a directory search finds them, as callers have always had it: trailing blanks (a
+  // string padded to a fixed length, PADOUT's own) and dots dropped, wildcards matched.
+  EXPECT_EQ(filelen((folder_ + "\\big.dat   ").c_str()), 1234);
+  EXPECT_EQ(filelen((folder_ + "\\big.dat.").c_str()), 1234);
+  EXPECT_EQ(filelen((folder_ + "\\big.d?t").c_str()), 1234);
 
   // Past MAX_PATH a file is still found; past the system's limit nothing is asked.
   const std::string deep = folder_ + "\\" + std::string(200, 'p');
@@ -673,25 +679,85 @@ TEST_F(Exports, ShellToNotepadSaysSoWhenNotepadIsMissing) {
   close_notepads();
 }
 
-// Run by itself in a folder that holds Sumwright.exe and no Sumwright.dll: the program's
-// routines are then cleanly absent, never a routine of the program's own that would crash.
-TEST(ExeWithoutLibrary, EveryRoutineIsCleanlyAbsent) {
-  char own_path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, own_path, MAX_PATH);
-  std::string beside(own_path);
-  beside.resize(beside.rfind('\\') + 1);
-  ASSERT_EQ(GetFileAttributesA((beside + "Sumwright.dll").c_str()), INVALID_FILE_ATTRIBUTES)
-      << "this test runs where no Sumwright.dll stands beside the program";
-  const HMODULE exe = LoadLibraryA((beside + "Sumwright.exe").c_str());
-  ASSERT_NE(exe, nullptr) << GetLastError();
-  for (const ExportEntry& e : kExports) {
-    SetLastError(0);
-    EXPECT_EQ(GetProcAddress(exe, e.name), nullptr) << e.name;
-    EXPECT_NE(GetLastError(), 0u) << e.name << ": a failure with its reason";
-    EXPECT_EQ(GetProcAddress(exe, MAKEINTRESOURCEA(e.ordinal)), nullptr) << e.ordinal;
+// The program named by SW_PROGRAM, loaded by its full path as a caller in another folder loads it;
+// that caller's own folder (and PATH) may hold a Sumwright.dll of its own, which is never used.
+class ProgramElsewhere : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char named[MAX_PATH] = {};
+    if (GetEnvironmentVariableA("SW_PROGRAM", named, MAX_PATH) == 0)
+      GTEST_SKIP() << "run by scripts/test-exports-wine.sh, which names the program";
+    program_ = named;
+    exe_ = LoadLibraryA(program_.c_str());
+    ASSERT_NE(exe_, nullptr) << program_ << ": " << GetLastError();
+    char caller[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, caller, MAX_PATH);
+    caller_folder_ = caller;
+    caller_folder_.resize(caller_folder_.rfind('\\') + 1);
+    write_file(caller_folder_ + "sized.dat", 777);
   }
-  EXPECT_EQ(GetModuleHandleA("Sumwright.dll"), nullptr);
-  FreeLibrary(exe);
+  void TearDown() override {
+    if (exe_ != nullptr) FreeLibrary(exe_);
+  }
+  template <class Fn>
+  Fn routine(const char* name) const {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(exe_, name)));
+  }
+  std::string program_, caller_folder_;
+  HMODULE exe_ = nullptr;
+};
+
+// Sumwright.dll stands beside the program: every routine gives the library's answers, by name
+// and by ordinal, and the library loaded is that one, never the caller's.
+TEST_F(ProgramElsewhere, EveryRoutineReachesTheLibraryBesideTheProgram) {
+  for (const ExportEntry& e : kExports) {
+    EXPECT_NE(GetProcAddress(exe_, e.name), nullptr) << e.name;
+    EXPECT_EQ(GetProcAddress(exe_, MAKEINTRESOURCEA(e.ordinal)), GetProcAddress(exe_, e.name));
+  }
+  EXPECT_EQ(routine<FileLenFn>("FILELEN")((caller_folder_ + "sized.dat").c_str()), 777);
+  const float zero = 0, hundred = 100;
+  EXPECT_EQ(routine<ChooseStepFn>("CHOOSESTEP")(&zero, &hundred), 10.0f);
+  EXPECT_EQ(routine<HlsToRgbFn>("HLSTORGB")(160, 120, 240), 0xFF0000u);
+  Var text("ab");
+  const std::int32_t four = 4;
+  EXPECT_EQ(take(routine<PadOutFn>("PADOUT")(text.address(), &four)), "ab  ");
+  char loaded[MAX_PATH] = {};
+  GetModuleFileNameA(GetModuleHandleA("Sumwright.dll"), loaded, MAX_PATH);
+  std::string beside = program_;
+  beside.replace(beside.rfind('\\') + 1, std::string::npos, "Sumwright.dll");
+  EXPECT_EQ(_stricmp(loaded, beside.c_str()), 0) << loaded;
+}
+
+// No Sumwright.dll beside the program: every routine is there all the same and answers its
+// failure value (the empty string, 0, -1; PADOUT leaves the variable as it was), with
+// ERROR_MOD_NOT_FOUND as the thread's last error, never the caller's library nor a crash.
+TEST_F(ProgramElsewhere, WithoutTheLibraryEveryRoutineAnswersItsFailureValue) {
+  std::string beside = program_;
+  beside.replace(beside.rfind('\\') + 1, std::string::npos, "Sumwright.dll");
+  ASSERT_EQ(GetFileAttributesA(beside.c_str()), INVALID_FILE_ATTRIBUTES)
+      << "this test runs where no Sumwright.dll stands beside the program";
+  const float zero = 0, hundred = 100;
+  SetLastError(0);
+  EXPECT_EQ(routine<FileLenFn>("FILELEN")((caller_folder_ + "sized.dat").c_str()), -1);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+  EXPECT_EQ(routine<ChooseStepFn>("CHOOSESTEP")(&zero, &hundred), 0.0f);
+  EXPECT_EQ(routine<HlsToRgbFn>("HLSTORGB")(160, 120, 240), 0u);
+  Var text("ab");
+  const std::int32_t four = 4;
+  EXPECT_EQ(routine<PadOutFn>("PADOUT")(text.address(), &four), nullptr);
+  EXPECT_EQ(text.bytes(), "ab");
+  Var filter, title, folder, name;
+  EXPECT_EQ(routine<ShowFn>("SHOWOPEN")(0, filter.address(), title.address(), folder.address()),
+            nullptr);
+  EXPECT_EQ(routine<ShowSaveAFn>("SHOWSAVEA")(0, filter.address(), name.address(), title.address(),
+                                              folder.address()),
+            nullptr);
+  Var selection;
+  EXPECT_EQ(routine<GetMultipleFilesFn>("GETMULTIPLEFILES")(0, nullptr, selection.address()), 0);
+  Var path("x.txt");
+  EXPECT_EQ(routine<ShellToNotepadFn>("SHELLTONOTEPAD")(path.address()), 0);
+  EXPECT_TRUE(notepad_windows().empty());
+  EXPECT_EQ(GetModuleHandleA("Sumwright.dll"), nullptr) << "the caller's library was taken";
 }
 
 }  // namespace
