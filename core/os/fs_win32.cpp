@@ -749,18 +749,19 @@ bool win_open_stream(const std::string& /*path*/, Handle* /*out*/, SysError* err
   return fail(err, ERROR_NOT_SUPPORTED);
 }
 
+unsigned __stdcall run_thread(void* start) {
+  const auto* s = static_cast<const ThreadStart*>(start);
+  s->body(s->arg);
+  return 0;
+}
+
 bool win_start_thread(const ThreadStart* start, std::size_t stack, ThreadHandle* out,
                       SysError* err) {
   // The C runtime's own start, so that its per-thread state is set up and given back; the
   // stack size is a reservation, committed as it is used.
-  const std::uintptr_t thread = ::_beginthreadex(
-      nullptr, static_cast<unsigned>(stack),
-      [](void* p) -> unsigned {
-        const auto* s = static_cast<const ThreadStart*>(p);
-        s->body(s->arg);
-        return 0;
-      },
-      const_cast<ThreadStart*>(start), STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+  const std::uintptr_t thread =
+      ::_beginthreadex(nullptr, static_cast<unsigned>(stack), &run_thread,
+                       const_cast<ThreadStart*>(start), STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
   if (thread == 0) {
     const DWORD code = ::GetLastError();
     return fail(err, code != 0 ? code : ERROR_NOT_ENOUGH_MEMORY);
