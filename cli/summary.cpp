@@ -10,18 +10,6 @@
 namespace sw::cli {
 namespace {
 
-// "211 OK, 1 CRC Missmatch, 0 Not Found in This Folder, 0 Could Not Be Read, 0 Skipped."
-std::string status_counts_text(const std::array<std::uint64_t, kStatusCount>& counts) {
-  static constexpr Status kOrder[] = {Status::kOk, Status::kMismatch, Status::kNotFound,
-                                      Status::kUnreadable, Status::kSkipped};
-  std::string out;
-  for (const Status s : kOrder) {
-    if (!out.empty()) out += ", ";
-    out += std::to_string(counts[static_cast<int>(s)]) + " " + std::string(status_text(s));
-  }
-  return out + ".";
-}
-
 // "HEADING: COUNT", then the kept names one a line, and how many more were not kept.
 std::string counted_list(std::string_view heading, std::uint64_t count,
                          const std::vector<std::string>& kept) {

@@ -167,6 +167,17 @@ std::string_view status_text(Status status) {
   return {};
 }
 
+std::string status_counts_text(const std::array<std::uint64_t, kStatusCount>& counts) {
+  static constexpr Status kOrder[] = {Status::kOk, Status::kMismatch, Status::kNotFound,
+                                      Status::kUnreadable, Status::kSkipped};
+  std::string out;
+  for (const Status s : kOrder) {
+    if (!out.empty()) out += ", ";
+    out += std::to_string(counts[static_cast<int>(s)]) + " " + std::string(status_text(s));
+  }
+  return out + ".";
+}
+
 // The open earlier listing and the reader that reads it on from its first line.
 struct EarlierReading {
   explicit EarlierReading(fs::File f) : file(std::move(f)), source(file.get()), reader(source) {}

@@ -26,6 +26,9 @@ inline constexpr int kStatusCount = 5;
 // the misspelt "Missmatch" included, since other programs read them in "CRC Comparison.TXT".
 std::string_view status_text(Status status);
 
+// "211 OK, 1 CRC Missmatch, 0 Not Found in This Folder, 0 Could Not Be Read, 0 Skipped."
+std::string status_counts_text(const std::array<std::uint64_t, kStatusCount>& counts);
+
 struct ComparedLine {
   std::string old_line;  // trimmed
   Status status;

@@ -60,7 +60,7 @@ bool SaveBatch::due() const {
          (staged_.size() >= most_ || std::chrono::steady_clock::now() - first_staged_ >= wait_);
 }
 
-void SaveBatch::flush(bool after_renames) {
+void SaveBatch::flush(bool after_renames, const StopRequest* stop) {
   const fs::Ops& os = fs::ops();
   // One flush per file system: the files of a tree may lie on more than one. A folder whose file
   // system cannot be told is flushed on its own.
@@ -100,8 +100,9 @@ void SaveBatch::flush(bool after_renames) {
         continue;
       }
       // Where the whole file system cannot be flushed, each file is, by the handle its writer
-      // still holds; each rename was made durable as it was made.
-      if (after_renames) continue;
+      // still holds; each rename was made durable as it was made. A stop gives the batch up
+      // without flushing the rest: none of it will be put in place.
+      if (after_renames || abandoned_.load() || stop_requested(stop)) continue;
       Staged& s = staged_[i];
       fs::SysError one;
       fs::File reopened;
@@ -118,7 +119,7 @@ void SaveBatch::flush(bool after_renames) {
 
 std::vector<SaveBatch::Outcome> SaveBatch::commit(const StopRequest* stop) {
   const fs::Ops& os = fs::ops();
-  flush(/*after_renames=*/false);
+  flush(/*after_renames=*/false, stop);
   const bool give_up = abandoned_.load() || stop_requested(stop);
   for (std::size_t i = 0; i < staged_.size(); ++i) {
     Staged& s = staged_[i];
@@ -133,7 +134,7 @@ std::vector<SaveBatch::Outcome> SaveBatch::commit(const StopRequest* stop) {
     if (!outcome.saved) os.remove(s.folder->get(), s.temp_name);
     let_go(s);
   }
-  flush(/*after_renames=*/true);
+  flush(/*after_renames=*/true, nullptr);
   committed_ = true;
   return std::exchange(outcomes_, {});
 }

@@ -73,7 +73,7 @@ class SaveBatch {
   };
   // Makes what is written on the file systems of the staged files that are still sound durable;
   // `after_renames`: the folders' entries are what must be made so.
-  void flush(bool after_renames);
+  void flush(bool after_renames, const StopRequest* stop);
   void let_go(Staged& s);
 
   std::size_t most_;

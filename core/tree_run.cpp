@@ -1,11 +1,13 @@
 #include "core/tree_run.h"
 
+#include <algorithm>
 #include <atomic>
 #include <exception>
 #include <memory>
 #include <utility>
 #include <vector>
 
+#include "core/enumeration.h"
 #include "core/folder_stream.h"
 #include "core/os/thread.h"
 #include "core/save_batch.h"
@@ -194,6 +196,42 @@ class TreeRun {
 };
 
 }  // namespace
+
+namespace {
+
+void measure(const fs::Folder& folder, const StopRequest* stop, TreeSize& size) {
+  if (stop_requested(stop)) return;
+  fs::DirEntries entries;
+  fs::SysError ignored;
+  fs::ops().list_folder(folder.get(), /*sizes=*/true, &entries, &ignored);  // what was found
+  ++size.folders;
+  for (const fs::DirEntry& e : entries) {
+    if (e.kind == fs::EntryKind::kDirectory && !e.link) {
+      fs::Folder sub;
+      if (sub.open_in(folder, e.native(), &ignored)) measure(sub, stop, size);
+    } else if (gets_entry(e)) {
+      ++size.files;
+      if (e.size != fs::kUnknownSize) size.bytes += e.size;
+    }
+  }
+}
+
+}  // namespace
+
+TreeSize measure_tree(const fs::Folder& top, const StopRequest* stop) {
+  TreeSize size;
+  measure(top, stop, size);
+  return size;
+}
+
+std::size_t count_subfolders(const fs::Folder& folder) {
+  fs::DirEntries entries;
+  fs::SysError ignored;
+  fs::ops().list_folder(folder.get(), /*sizes=*/false, &entries, &ignored);
+  return static_cast<std::size_t>(std::count_if(entries.begin(), entries.end(), [](const auto& e) {
+    return e.kind == fs::EntryKind::kDirectory && !e.link;
+  }));
+}
 
 TreeOutcome run_tree(TreeFrontEnd& ui, fs::Folder top, RunPlan plan, HandleBudget& budget) {
   TreeRun tree(ui, std::move(top), std::move(plan), budget);

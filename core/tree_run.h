@@ -43,6 +43,19 @@ inline constexpr std::chrono::milliseconds kBatchWait{250};
 // The most files a batch holds.
 inline constexpr std::size_t kBatchFiles = 256;
 
+// What a tree holds: its folders, and the files and bytes a run of it reads.
+struct TreeSize {
+  std::uint64_t folders = 0, files = 0, bytes = 0;
+};
+
+// The size of the tree below `top`, walked as run_tree walks it (never through a link) but
+// without reading a file, for a front end that shows progress over the whole tree. A folder that
+// cannot be opened counts as none. A stop ends the walk with what it has counted.
+TreeSize measure_tree(const fs::Folder& top, const StopRequest* stop);
+
+// How many subfolders the open folder holds (links to folders not counted).
+std::size_t count_subfolders(const fs::Folder& folder);
+
 // Runs every folder of the tree below `top` as `plan` says, drawing its folders and staged
 // files from `budget` (readers are the plan's), and returns once every folder is reported, or
 // once the plan's stop request has ended it: then the folders whose saves were put in place are

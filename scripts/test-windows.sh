@@ -211,6 +211,7 @@ temporary_comparison() { find "$WINEPREFIX/drive_c/users" -name 'CRC Comparison.
 
 Y='Existing CRC List Found, Do You Want To Compare?'
 Y2='Do you want to see newly generated CRCs?'
+SUB='This folder has subfolders. Do you want to checksum each subfolder as well, each with its own listing?'
 
 # ---------------------------------------------------------------- end-to-end cases
 note "--- cancel, Esc, odd notifications, then the close box while the browser is open: gone at once"
@@ -243,6 +244,7 @@ mkdir "$data/sub"
 expected_listing "$data" 'T:\first\' >"$run/first.expected"
 start_app
 if steps click=select wait-browser enabled=select\|0 enabled=exit\|0 browser=ok\|first \
+  box-default=Tallywick\|"$SUB"\|no \
   notepad=File\ CRCs.TXT no-box=Tallywick\|500 label=file-label\|Done label=crc-label\|Done \
   enabled=select\|1 enabled=exit\|1 client-size sleep=500 rect; then
   geometry=$(sed -n 's/^rect \([-0-9]*\) \([-0-9]*\) \([0-9]*\) \([0-9]*\).*/\3x\4+\1+\2/p' "$run/first.log")
@@ -257,6 +259,7 @@ else
   wait "$app_pid" 2>/dev/null
 fi
 check "listing as expected" listing_ok
+check "no listing in the subfolder: No keeps the folder alone" test ! -e "$data/sub/File CRCs.TXT"
 check "the run saved Checksum.def, the close box kept it" settings_is "$start/Checksum.def" 'T:\first' blank
 
 # An earlier listing of a.txt (unchanged), b.txt (changed since), gone.txt (deleted) and the
@@ -463,6 +466,66 @@ else
 fi
 check "nothing written" test "$(ls "$data" | wc -l)" -eq 2
 rm -f "$data/huge1.bin" "$data/huge2.bin"
+
+# ---------------------------------------------------------------- trees
+# The tree summary, kept in the user's temporary folder.
+tree_summary() { find "$WINEPREFIX/drive_c/users" -name 'Sumwright Tree Summary.TXT' | head -n 1; }
+
+note "--- a tree of three levels: checksummed on Yes, then compared: one question, one box each for what could not be read and for possible damage, one summary"
+new_case tree
+mkdir -p "$data/l1/l2"
+printf 'top' >"$data/a.txt"
+printf 'one' >"$data/l1/b.txt"
+printf 'deep' >"$data/l1/l2/c.txt"
+printf 'held' >"$data/l1/l2/d.bin"
+printf 'kept' >"$data/l1/l2/e.txt"
+if drive_app click=select browser=ok\|tree box-default=Tallywick\|"$SUB"\|yes \
+  notepad=Sumwright\ Tree\ Summary.TXT label=file-label\|Done click=exit gone=10000; then
+  for folder in "$data" "$data/l1" "$data/l1/l2"; do
+    check "a listing in ${folder#"$drive"/}" grep -qa '^File CRCs For Folder:' "$folder/File CRCs.TXT"
+  done
+  check "each folder lists its own files" grep -qa "^c.txt  *$(crc_of "$data/l1/l2/c.txt")" "$data/l1/l2/File CRCs.TXT"
+fi
+printf 'DEEP' >"$data/l1/l2/c.txt"                     # changed deep down, an edit
+printf 'KEPT' >"$data/l1/l2/e.txt"                     # changed, its old time put back
+touch -d '2020-01-01 12:00' "$data/l1/l2/e.txt"
+if drive_app hold='T:\tree\l1\l2\d.bin' click=select browser=ok\|tree \
+  box-default=Tallywick\|"$SUB"\|yes box=Tallywick\|"$Y"\|yes \
+  box=Tallywick\|'~1 file of the tree could not be read~l1\l2\d.bin'\|ok \
+  box=Tallywick\|'~1 file has changed although not modified~l1\l2\e.txt'\|ok \
+  notepad=Sumwright\ Tree\ Summary.TXT no-box=Tallywick\|500 label=file-label\|Done \
+  click=exit gone=10000; then
+  summary=$(tree_summary)
+  check "the summary names the change deep down by its path" grep -qa 'l1\\l2\\c.txt  *CRC Missmatch' "$summary"
+  check "the summary names the held file" grep -qa 'l1\\l2\\d.bin  *Could Not Be Read' "$summary"
+  check "the summary counts the tree" grep -qa '^Compared in 3 folders: ' "$summary"
+  check "each folder has its comparison" grep -qa 'CRC Missmatch' "$data/l1/l2/CRC Comparison.TXT"
+  check "the top's comparison is its own" grep -qa '^a.txt .*OK' "$data/CRC Comparison.TXT"
+  check "no temporary file anywhere" test "$(find "$data" -name '*.tmp-*' | wc -l)" -eq 0
+fi
+
+note "--- the close box in the middle of a tree: gone within a second, what was committed whole, nothing else"
+new_case bigtree
+for ((f = 0; f < 40; f++)); do
+  mkdir -p "$data/f$f"
+  for ((i = 0; i < 500; i++)); do printf '%d' "$i" >"$data/f$f/file$i.txt"; done
+done
+start_app 'T:\bigtree'
+if steps box-default=Tallywick\|"$SUB"\|yes share-caption=30000\|1 close-box gone=1000; then
+  finish_app
+else
+  wait "$app_pid" 2>/dev/null
+fi
+whole=0
+for listing in $(find "$data" -name 'File CRCs.TXT'); do
+  # 500 entries (the top has none), the header and the closing empty line.
+  lines=$(tr -cd '\n' <"$listing" | wc -c)
+  if [[ $listing == "$data/File CRCs.TXT" ]]; then want=4; else want=504; fi
+  [[ $lines -eq $want ]] && whole=$((whole + 1))
+done
+check "every listing written is whole ($whole of 41)" test "$whole" -eq "$(find "$data" -name 'File CRCs.TXT' | wc -l)"
+check "the tree was stopped before its end" test "$whole" -lt 41
+check "no temporary file anywhere" test "$(find "$data" -name '*.tmp-*' | wc -l)" -eq 0
 
 note "--- a folder from the command line (Send To, a folder's context menu): run without the browser"
 earlier_case 'from explorer'

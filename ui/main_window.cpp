@@ -11,6 +11,7 @@
 #include "ui/run_front_end.h"
 #include "ui/run_messages.h"
 #include "ui/window_plan.h"
+#include "ui/window_tree.h"
 
 namespace sw::ui {
 namespace {
@@ -251,14 +252,14 @@ void show_exclamation_box(const std::wstring& text) {
 }
 
 // The job of a folder chosen in the browser, on the job's thread.
-void run_chosen_folder(WindowRunFrontEnd& front_end, const std::string& chosen) {
+void run_browsed_folder(WindowRunFrontEnd& front_end, const std::string& chosen) {
   fs::Folder folder;
   fs::SysError error;
   if (!folder.open(fs::folder_path(chosen), &error)) {
     front_end.show_box(folder_open_failure_text(fs::best_listing_form(chosen), error));
     return;
   }
-  run_folder(front_end, folder, window_run_plan(front_end.stop()));
+  run_chosen_folder(front_end, std::move(folder));
 }
 
 }  // namespace
@@ -273,7 +274,7 @@ void run_selected_folder(MainWindow& window) {
   }
   remember_folder(window.settings, chosen, &window.settings_failure_said);
   start_job(window,
-            [chosen](WindowRunFrontEnd& front_end) { run_chosen_folder(front_end, chosen); });
+            [chosen](WindowRunFrontEnd& front_end) { run_browsed_folder(front_end, chosen); });
 }
 
 void run_argument_folder(MainWindow& window, const std::wstring& argument) {
@@ -289,7 +290,7 @@ void run_argument_folder(MainWindow& window, const std::wstring& argument) {
     front_end.on_window([&window, &chosen] {
       remember_folder(window.settings, chosen, &window.settings_failure_said);
     });
-    run_folder(front_end, folder, window_run_plan(front_end.stop()));
+    run_chosen_folder(front_end, std::move(folder));
   });
 }
 

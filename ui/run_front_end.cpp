@@ -169,6 +169,14 @@ void WindowRunFrontEnd::report_listing_problems(const std::string& folder_path,
   show_box(listing_problems_text(fs::best_listing_form(folder_path), listing));
 }
 
+bool WindowRunFrontEnd::ask_default_no(const std::string& text) {
+  bool yes = false;
+  on_window([&] {
+    yes = ::MessageBoxA(nullptr, text.c_str(), kPromptTitle, MB_YESNO | MB_DEFBUTTON2) == IDYES;
+  });
+  return yes;
+}
+
 bool WindowRunFrontEnd::ask(Question /*question*/, std::string_view text) {
   const std::string question(text);
   bool yes = false;

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "core/run.h"
+#include "core/tree_run.h"
 #include "ui/run_progress.h"
 
 namespace sw::ui {
@@ -70,8 +71,9 @@ void make_window_call(LPARAM lparam, bool stopped);
 
 // The run's face on Windows, used on the run's own thread. Progress goes into `progress` and is
 // posted to the window; everything the user sees or answers (boxes, Notepad) is sent to the
-// window's thread, which shows it as the one-threaded program did, and the run waits for it.
-class WindowRunFrontEnd final : public RunFrontEnd {
+// window's thread, which shows it as the one-threaded program did, and the run waits for it. A
+// tree's face (ui/window_tree.h) says less of each folder and more at the end.
+class WindowRunFrontEnd : public TreeFrontEnd {
  public:
   WindowRunFrontEnd(HWND dialog, RunProgress& progress, const StopRequest& stop)
       : dialog_(dialog), progress_(progress), stop_(stop) {}
@@ -93,9 +95,12 @@ class WindowRunFrontEnd final : public RunFrontEnd {
   void report_not_durable(const std::string& path, const fs::SysError& error) override;
   void report_comparison_elsewhere(const std::string& intended, const fs::SysError& error,
                                    const std::string& written) override;
+  void on_folder_done(const RunReport& /*report*/, double /*seconds*/) override {}
 
-  // The run's stop request, for its plan.
+  // The run's stop request, for its plan, and what it shows with.
   const StopRequest& stop() const { return stop_; }
+  HWND dialog() const { return dialog_; }
+  RunProgress& progress() const { return progress_; }
 
   // Runs `call` on the window's thread and returns once it is made; what it throws is thrown
   // here. The window outlives every run, so the call is always made.
@@ -103,10 +108,14 @@ class WindowRunFrontEnd final : public RunFrontEnd {
   // The program's box with `text` (exclamation mark, OK), shown by the window's thread; returns
   // once it is closed.
   void show_box(const std::string& text);
+  // A yes/no question whose default button is No, so that Enter keeps what the program always
+  // did; true for yes.
+  bool ask_default_no(const std::string& text);
 
- private:
+ protected:
   void post_if_due();
 
+ private:
   HWND dialog_;
   RunProgress& progress_;
   const StopRequest& stop_;

@@ -19,6 +19,8 @@
 //   box=TITLE|TEXT|BUTTON       a message box TITLE with TEXT appears ("~A~B": its text
 //                               contains A and B); BUTTON is yes, no or ok
 //   wait-box=TITLE|TEXT         the same box appears, and is left open
+//   box-default=TITLE|TEXT|BUTTON  the same box, whose default button (Enter's) is No; then
+//                               BUTTON is pressed
 //   no-box=TITLE|MS             no box TITLE appears within MS milliseconds
 //   notepad=NAME[|MS]           Notepad appears with NAME in its title (within MS ms); it
 //                               is closed
@@ -392,6 +394,25 @@ void step_wait_box(const Step& s) {
   if (!matches) fail(s.text, "not the box expected");
 }
 
+// The box's default button, the one Enter presses: its id.
+int default_button(HWND box) {
+  DWORD_PTR result = 0;
+  if (!::SendMessageTimeoutA(box, DM_GETDEFID, 0, 0, SMTO_ABORTIFHUNG, 5000, &result)) return 0;
+  return HIWORD(result) == DC_HASDEFID ? LOWORD(result) : 0;
+}
+
+void step_box(const Step& s);
+
+void step_box_default(const Step& s) {
+  const HWND box = wait_for([&] { return find_box(s.arg(0)); }, kDefaultWaitMs);
+  if (box == nullptr) fail(s.text, "no message box");
+  ::Sleep(200);
+  const int id = default_button(box);
+  std::printf("default button: %d\n", id);
+  step_box(s);
+  if (id != IDNO) fail(s.text, "the default button is " + std::to_string(id) + ", not No");
+}
+
 void step_box(const Step& s) {
   const std::string& title = s.arg(0);
   const std::string& want = s.arg(1);
@@ -576,6 +597,7 @@ constexpr std::pair<const char*, void (*)(const Step&)> kSteps[] = {
     {"browsers", step_browsers},
     {"box", step_box},
     {"wait-box", step_wait_box},
+    {"box-default", step_box_default},
     {"no-box", step_no_box},
     {"notepad", step_notepad},
     {"no-notepad", step_no_notepad},
