@@ -528,6 +528,10 @@ TEST(Cli, TheOutputIsWrittenAsWhatStandsThereAndOnlyAPlainFileIsReplaced) {
     reader = std::thread([&drained, path] { drained = test::read_bytes(path); });
     return true;
   };
+  const auto drained_fifo = [&] {
+    if (reader.joinable()) reader.join();
+    return drained;
+  };
   const Row rows[] = {
       {"a character device",
        [&](const std::string& p) {
@@ -536,11 +540,7 @@ TEST(Cli, TheOutputIsWrittenAsWhatStandsThereAndOnlyAPlainFileIsReplaced) {
        0, "", [] { return std::string(); }, is_node},
       {"a FIFO",
        [&](const std::string& p) { return ::mkfifo(p.c_str(), 0600) == 0 && drain_fifo(p); }, 0, "",
-       [&] {
-         if (reader.joinable()) reader.join();
-         return drained;
-       },
-       is_fifo},
+       drained_fifo, is_fifo},
       {"a link to a plain file",
        [&](const std::string& p) {
          write_bytes(file, "old");
@@ -553,12 +553,7 @@ TEST(Cli, TheOutputIsWrittenAsWhatStandsThereAndOnlyAPlainFileIsReplaced) {
          std::filesystem::create_symlink(fifo, p);
          return ::mkfifo(fifo.c_str(), 0600) == 0 && drain_fifo(fifo);
        },
-       0, "",
-       [&] {
-         if (reader.joinable()) reader.join();
-         return drained;
-       },
-       is_link},
+       0, "", drained_fifo, is_link},
       {"a link that leads nowhere",
        [&](const std::string& p) {
          std::filesystem::create_symlink(out.file("nowhere/x.crc"), p);

@@ -394,8 +394,17 @@ void step_wait_box(const Step& s) {
   if (!matches) fail(s.text, "not the box expected");
 }
 
-// The box's default button, the one Enter presses: its id.
+// The box's default button, the one Enter presses: its id. As the dialog manager decides it: the
+// focused button when it is the default push button, else the dialog's default id.
 int default_button(HWND box) {
+  GUITHREADINFO gui{};
+  gui.cbSize = sizeof gui;
+  DWORD_PTR code = 0;
+  if (::GetGUIThreadInfo(::GetWindowThreadProcessId(box, nullptr), &gui) && gui.hwndFocus &&
+      ::IsChild(box, gui.hwndFocus) &&
+      ::SendMessageTimeoutA(gui.hwndFocus, WM_GETDLGCODE, 0, 0, SMTO_ABORTIFHUNG, 5000, &code) &&
+      (code & DLGC_DEFPUSHBUTTON))
+    return ::GetDlgCtrlID(gui.hwndFocus);
   DWORD_PTR result = 0;
   if (!::SendMessageTimeoutA(box, DM_GETDEFID, 0, 0, SMTO_ABORTIFHUNG, 5000, &result)) return 0;
   return HIWORD(result) == DC_HASDEFID ? LOWORD(result) : 0;
