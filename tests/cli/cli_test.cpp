@@ -1071,7 +1071,9 @@ TEST(Cli, ATreeKilledOrStoppedAnywhereLeavesOldOrNewListingsAndSaysWroteOnlyForN
   }
   const std::string tree = top.path().string();
   const auto listing_of = [&top](int f) {
-    return top.file("d" + std::to_string(f) + "/File CRCs.TXT");
+    std::string folder = "d";
+    folder += std::to_string(f);
+    return top.file(folder + "/File CRCs.TXT");
   };
   ASSERT_EQ(run("-r -q --no-compare " + shell_quote(tree)).status, 0);
   std::vector<std::string> old_listings;
