@@ -11,6 +11,7 @@
 #include <new>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/handle_budget.h"
@@ -276,6 +277,7 @@ struct StoppingFrontEnd : ScriptedFrontEnd {
 };
 
 StoppingFrontEnd* g_stopping = nullptr;  // asked to stop once the comparison reads on
+std::thread::id g_run_thread;            // the comparison reads on the run's own thread
 
 TEST_F(RunTest, AStopAtAnyStepWritesShowsAndAsksNothingMore) {
   // A run that meets every step: a large file read in pieces, a file that cannot be read, the
@@ -317,12 +319,14 @@ TEST_F(RunTest, AStopAtAnyStepWritesShowsAndAsksNothingMore) {
     if (name == "locked.txt") return test::inject(err, "held by another process");
     return fs::platform_ops().open_read(folder, name, facts, h, err);
   };
-  // Reads of the earlier listing once the question is answered are the comparison's.
+  // Reads of the earlier listing on the run's thread once the question is answered are the
+  // comparison's (the readers' threads read the folder's files, and leave the events alone).
+  g_run_thread = std::this_thread::get_id();
   fault.ops().read = [](fs::Handle h, void* buffer, std::size_t size, std::size_t* got,
                         fs::SysError* err) {
     StoppingFrontEnd& user = *g_stopping;
-    if (user.at == "compare" && !user.stop.requested() && !user.events.empty() &&
-        user.events.back() == kCompareAsk) {
+    if (std::this_thread::get_id() == g_run_thread && user.at == "compare" &&
+        !user.stop.requested() && !user.events.empty() && user.events.back() == kCompareAsk) {
       user.events.push_back("compare");
       user.note();
     }
