@@ -260,7 +260,9 @@ void ChecksumPass::run_reader(std::size_t id) {
 }
 
 void ChecksumPass::report_reader_bytes(ByteProgress* progress) {
-  if (progress != nullptr) progress->on_bytes(reader_bytes_.exchange(0, std::memory_order_relaxed));
+  // After a stop the front end hears nothing more, not even the readers' last pieces.
+  if (progress != nullptr && !stop_requested())
+    progress->on_bytes(reader_bytes_.exchange(0, std::memory_order_relaxed));
 }
 
 FileChecksum ChecksumPass::read_here(std::size_t index, ByteProgress* progress) {
