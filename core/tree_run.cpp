@@ -4,6 +4,8 @@
 #include <atomic>
 #include <exception>
 #include <memory>
+#include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -197,30 +199,48 @@ class TreeRun {
 
 }  // namespace
 
-namespace {
-
-void measure(const fs::Folder& folder, const StopRequest* stop, TreeSize& size) {
-  if (stop_requested(stop)) return;
-  fs::DirEntries entries;
+TreeSize measure_tree(const fs::Folder& top, const StopRequest* stop) {
+  // Walked as FolderStream walks, by a stack of folders and not by recursion: a tree may be
+  // deeper than a thread's stack, and a folder reached twice (a bind mount of its own ancestor)
+  // would have no end. A folder is held only while subfolders of it are still to be opened.
+  struct Level {
+    std::unique_ptr<fs::Folder> held;  // null for the top, which the caller holds
+    const fs::Folder* folder;
+    std::vector<std::string> names;  // subfolders still to be opened
+  };
+  TreeSize size;
+  std::set<fs::FileId> seen;
+  std::vector<Level> walk;
   fs::SysError ignored;
-  fs::ops().list_folder(folder.get(), /*sizes=*/true, &entries, &ignored);  // what was found
-  ++size.folders;
-  for (const fs::DirEntry& e : entries) {
-    if (e.kind == fs::EntryKind::kDirectory && !e.link) {
-      fs::Folder sub;
-      if (sub.open_in(folder, e.native(), &ignored)) measure(sub, stop, size);
-    } else if (gets_entry(e)) {
-      ++size.files;
-      if (e.size != fs::kUnknownSize) size.bytes += e.size;
+  const auto enter = [&](std::unique_ptr<fs::Folder> held, const fs::Folder& folder) {
+    fs::FileId id;
+    if (fs::ops().identity(folder.get(), "", &id, &ignored) && !seen.insert(id).second) return;
+    fs::DirEntries entries;
+    fs::ops().list_folder(folder.get(), /*sizes=*/true, &entries, &ignored);  // what was found
+    ++size.folders;
+    Level level{std::move(held), &folder, {}};
+    for (const fs::DirEntry& e : entries) {
+      if (e.kind == fs::EntryKind::kDirectory && !e.link) {
+        level.names.push_back(e.native());
+      } else if (gets_entry(e)) {
+        ++size.files;
+        if (e.size != fs::kUnknownSize) size.bytes += e.size;
+      }
+    }
+    if (!level.names.empty()) walk.push_back(std::move(level));
+  };
+  enter(nullptr, top);
+  while (!walk.empty() && !stop_requested(stop)) {
+    auto sub = std::make_unique<fs::Folder>();
+    Level& parent = walk.back();
+    const bool opened = sub->open_in(*parent.folder, parent.names.back(), &ignored);
+    parent.names.pop_back();
+    if (parent.names.empty()) walk.pop_back();  // a chain holds one folder, not one a level
+    if (opened) {
+      const fs::Folder& folder = *sub;
+      enter(std::move(sub), folder);
     }
   }
-}
-
-}  // namespace
-
-TreeSize measure_tree(const fs::Folder& top, const StopRequest* stop) {
-  TreeSize size;
-  measure(top, stop, size);
   return size;
 }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/handle_budget.h"
+#include "core/os/thread.h"
 #include "core/stop.h"
 #include "core/tree_run.h"
 #include "tests/support/fs_fault.h"
@@ -605,6 +606,78 @@ TEST_F(RunTree, NoMemoryForTheReadersIsSlowerAndNoneAtAllEndsTheTreeWithNothingW
   EXPECT_THROW(run(none), std::bad_alloc);
   EXPECT_TRUE(none.events.empty());
   EXPECT_EQ(files_named("File CRCs.TXT"), earlier);
+}
+
+// A tree seen through the seam: below the real top, a folder "c" inside each folder, and a file
+// of one byte beside it, kDepth deep; each folder's identity repeats every `g_ids_every` levels
+// (0: never), as a bind mount of a folder's own ancestor would make it.
+constexpr fs::Handle kDeepBase = fs::Handle{1} << 24;
+constexpr fs::Handle kDepth = 5000;
+fs::Handle g_top = fs::kNoHandle;
+fs::Handle g_ids_every = 0;
+fs::Handle depth_of(fs::Handle h) {
+  return h == g_top ? 0 : h - kDeepBase;
+}
+bool in_deep_tree(fs::Handle h) {
+  return h == g_top || h > kDeepBase;
+}
+
+TEST(MeasureTree, ADeepTreeOrOneInsideItselfIsMeasuredOnAThreadsStackAndEnds) {
+  TempFolder top;
+  fs::Folder folder;
+  fs::SysError err;
+  ASSERT_TRUE(folder.open(top.folder_path(), &err)) << err.message;
+  g_top = folder.get();
+  test::FsOverride deep;
+  deep.ops().open_subfolder = [](fs::Handle parent, const std::string& name,
+                                 const std::string& path, fs::Handle* out, fs::SysError* e) {
+    if (!in_deep_tree(parent)) return fs::platform_ops().open_subfolder(parent, name, path, out, e);
+    *out = kDeepBase + depth_of(parent) + 1;
+    return true;
+  };
+  deep.ops().close_folder = [](fs::Handle h) {
+    if (!in_deep_tree(h)) fs::platform_ops().close_folder(h);
+  };
+  deep.ops().identity = [](fs::Handle h, const std::string& name, fs::FileId* out,
+                           fs::SysError* e) {
+    if (h <= kDeepBase) return fs::platform_ops().identity(h, name, out, e);
+    const fs::Handle depth = depth_of(h);
+    *out = {99, static_cast<std::uint64_t>(g_ids_every == 0 ? depth : depth % g_ids_every)};
+    return true;
+  };
+  deep.ops().list_folder = [](fs::Handle h, bool sizes, fs::DirEntries* out, fs::SysError* e) {
+    if (!in_deep_tree(h)) return fs::platform_ops().list_folder(h, sizes, out, e);
+    out->clear();
+    if (depth_of(h) == kDepth) return true;
+    fs::DirEntry sub, file;
+    sub.name = "c";
+    sub.kind = fs::EntryKind::kDirectory;
+    file.name = "f";
+    file.kind = fs::EntryKind::kFile;
+    file.size = 1;
+    out->push_back(sub);
+    out->push_back(file);
+    return true;
+  };
+  struct Row {
+    const char* what;
+    fs::Handle ids_every;
+    std::uint64_t folders, files;  // each file of one byte
+  };
+  const Row rows[] = {
+      {"a chain of folders far deeper than a small stack holds", 0, kDepth + 1, kDepth},
+      {"a folder inside itself, two levels down", 2, 3, 3}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    g_ids_every = row.ids_every;
+    TreeSize size;
+    Thread small;
+    ASSERT_TRUE(small.start([&] { size = measure_tree(folder, nullptr); }, &err, 64 * 1024));
+    EXPECT_EQ(small.join(), nullptr);
+    EXPECT_EQ(size.folders, row.folders);
+    EXPECT_EQ(size.files, row.files);
+    EXPECT_EQ(size.bytes, row.files);
+  }
 }
 
 }  // namespace
