@@ -48,6 +48,8 @@ struct LoaderData {
 using LdrLoadDllFn = NTSTATUS(NTAPI*)(PWSTR, PULONG, PUNICODE_STRING, PVOID*);
 using LdrGetProcedureAddressFn = NTSTATUS(NTAPI*)(PVOID, PANSI_STRING, ULONG, PVOID*);
 using RtlSetLastWin32ErrorFn = void(NTAPI*)(ULONG);
+using LdrLockLoaderLockFn = NTSTATUS(NTAPI*)(ULONG, PULONG, PULONG_PTR);
+using LdrUnlockLoaderLockFn = NTSTATUS(NTAPI*)(ULONG, ULONG_PTR);
 
 // ASCII letters alike whatever their case.
 wchar_t folded(wchar_t c) {
@@ -131,21 +133,32 @@ void* library_routine(const char* name) {
     if (set_last_error != nullptr) set_last_error(code);
     return nullptr;
   };
-  const LoadedModule* self = module_where(nullptr, reinterpret_cast<const void*>(&library_routine));
-  if (load == nullptr || find == nullptr || self == nullptr) return say(ERROR_PROC_NOT_FOUND);
+  const auto lock =
+      reinterpret_cast<LdrLockLoaderLockFn>(exported(ntdll->base, "LdrLockLoaderLock"));
+  const auto unlock =
+      reinterpret_cast<LdrUnlockLoaderLockFn>(exported(ntdll->base, "LdrUnlockLoaderLock"));
+  if (load == nullptr || find == nullptr || lock == nullptr || unlock == nullptr)
+    return say(ERROR_PROC_NOT_FOUND);
 
-  // This program's full path, its file name replaced by the library's.
+  // This program's full path, its file name replaced by the library's. The list is walked under
+  // the loader's lock: another thread of the caller may load or unload a module meanwhile. (ntdll
+  // was found without it: it is the list's first module after the program, and never goes.)
   constexpr wchar_t kLibrary[] = L"Sumwright.dll";
   constexpr USHORT kLibraryChars = sizeof kLibrary / sizeof(wchar_t) - 1;
   constexpr USHORT kMostChars = 4096;
   wchar_t path[kMostChars];
-  const USHORT chars = self->full_name.Length / sizeof(wchar_t);
-  USHORT folder = chars;
+  ULONG_PTR cookie = 0;
+  if (lock(0, nullptr, &cookie) < 0) return say(ERROR_PROC_NOT_FOUND);
+  const LoadedModule* self = module_where(nullptr, reinterpret_cast<const void*>(&library_routine));
+  USHORT folder = self != nullptr ? self->full_name.Length / sizeof(wchar_t) : 0;
   while (folder > 0 && self->full_name.Buffer[folder - 1] != L'\\' &&
          self->full_name.Buffer[folder - 1] != L'/')
     --folder;
-  if (folder == 0 || folder + kLibraryChars >= kMostChars) return say(ERROR_FILENAME_EXCED_RANGE);
-  for (USHORT i = 0; i < folder; ++i) path[i] = self->full_name.Buffer[i];
+  const bool fits = folder > 0 && folder + kLibraryChars < kMostChars;
+  for (USHORT i = 0; fits && i < folder; ++i) path[i] = self->full_name.Buffer[i];
+  unlock(0, cookie);
+  if (self == nullptr) return say(ERROR_PROC_NOT_FOUND);
+  if (!fits) return say(ERROR_FILENAME_EXCED_RANGE);
   for (USHORT i = 0; i <= kLibraryChars; ++i) path[folder + i] = kLibrary[i];
   UNICODE_STRING library{static_cast<USHORT>((folder + kLibraryChars) * sizeof(wchar_t)),
                          static_cast<USHORT>((folder + kLibraryChars + 1) * sizeof(wchar_t)), path};
